@@ -1,0 +1,31 @@
+// Fonts created from the window system's logical-font figures.
+#pragma once
+
+#include "AfxTypes.h"
+
+#include <memory>
+
+class QFont;
+
+class CFont
+{
+public:
+    CFont();
+    ~CFont();
+    CFont(const CFont&) = delete;
+    CFont& operator=(const CFont&) = delete;
+
+    // A positive height is the cell height in pixels, a negative one the character height; the
+    // width is the average character width (0: the face's own). A face that is missing is replaced
+    // by a metric-compatible one where there is one ("Arial": Liberation Sans), else the default sans.
+    BOOL CreateFont(int nHeight, int nWidth, int nEscapement, int nOrientation, int nWeight, BYTE bItalic,
+                    BYTE bUnderline, BYTE cStrikeOut, BYTE nCharSet, BYTE nOutPrecision, BYTE nClipPrecision,
+                    BYTE nQuality, BYTE nPitchAndFamily, LPCTSTR lpszFacename);
+    BOOL DeleteObject();
+    BOOL IsCreated() const { return m_pFont != nullptr; }
+
+    const QFont* GetQFont() const { return m_pFont.get(); } // framework-internal
+
+private:
+    std::unique_ptr<QFont> m_pFont;
+};

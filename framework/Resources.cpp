@@ -1,0 +1,39 @@
+#include "Resources.h"
+
+namespace {
+const AFX_RESOURCES*& table()
+{
+    static const AFX_RESOURCES* s_table = nullptr;
+    return s_table;
+}
+
+template <class T>
+const T* findById(std::span<const T> items, UINT nID)
+{
+    for (const T& item : items)
+        if (item.id == nID)
+            return &item;
+    return nullptr;
+}
+}
+
+void AfxSetResourceTable(const AFX_RESOURCES* pResources) { table() = pResources; }
+const AFX_RESOURCES* AfxGetResourceTable() { return table(); }
+
+const DLGTEMPLATE* AfxFindDialogTemplate(UINT nID)
+{
+    return table() ? findById(table()->dialogs, nID) : nullptr;
+}
+
+const char* AfxFindString(UINT nID)
+{
+    const STRINGRESOURCE* s = table() ? findById(table()->strings, nID) : nullptr;
+    return s ? s->text : nullptr;
+}
+
+const ICONRESOURCE* AfxFindIcon(UINT nID)
+{
+    return table() ? findById(table()->icons, nID) : nullptr;
+}
+
+const VERSIONINFO* AfxGetVersionInfo() { return table() ? table()->version : nullptr; }

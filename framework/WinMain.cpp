@@ -1,0 +1,6 @@
+#include "WinApp.h"
+
+int main(int argc, char** argv)
+{
+    return AfxWinMain(argc, argv);
+}
