@@ -225,8 +225,9 @@ void AfxInvokeHelper(IDispatch* pDispatch, DISPID dwDispID, WORD wFlags,
                      afx_detail::CheckedParams<std::type_identity_t<Args>...> pbParamInfo, Args... args)
 {
     afx_detail::ArgList list(sizeof...(Args));
-    std::size_t i = 0;
-    ((list.set(i, BYTE(pbParamInfo.info[i]), args), ++i), ...);
+    [[maybe_unused]] const char* info = pbParamInfo.info;
+    [[maybe_unused]] std::size_t i = 0;
+    ((list.set(i, BYTE(info[i]), args), ++i), ...);
     afx_detail::invoke(pDispatch, dwDispID, wFlags, list.span(), vtRet.vt, pvRet);
 }
 
@@ -235,8 +236,9 @@ void AfxInvokeHelper(IDispatch* pDispatch, DISPID dwDispID, WORD wFlags, VARTYPE
                      afx_detail::CheckedParams<std::type_identity_t<Args>...> pbParamInfo, Args... args)
 {
     afx_detail::ArgList list(sizeof...(Args));
-    std::size_t i = 0;
-    ((list.set(i, BYTE(pbParamInfo.info[i]), args), ++i), ...);
+    [[maybe_unused]] const char* info = pbParamInfo.info;
+    [[maybe_unused]] std::size_t i = 0;
+    ((list.set(i, BYTE(info[i]), args), ++i), ...);
     afx_detail::invoke(pDispatch, dwDispID, wFlags, list.span());
 }
 
