@@ -1,0 +1,41 @@
+# The README's commands. Each installs what is missing, configures, builds, then runs.
+JOBS ?= 2
+
+.PHONY: deps run test test-sanitize bench screenshot package clean
+
+deps:
+	@scripts/install-deps.sh
+
+build/default/build.ninja: | deps
+	cmake --preset default
+
+run: deps build/default/build.ninja
+	cmake --build --preset default -j $(JOBS) --target tarabo
+	@scripts/run-console.sh build/default/tarabo
+
+test: deps build/default/build.ninja
+	cmake --build --preset default -j $(JOBS)
+	ctest --preset default -j $(JOBS)
+
+test-sanitize: deps
+	cmake --preset sanitize
+	cmake --build --preset sanitize -j $(JOBS)
+	ctest --preset sanitize -j $(JOBS)
+
+bench: deps
+	cmake --preset bench
+	cmake --build --preset bench -j $(JOBS)
+	bench/run-benchmarks.sh build/bench
+
+screenshot: deps build/default/build.ninja
+	cmake --build --preset default -j $(JOBS) --target tarabo_screenshot
+	xvfb-run -a build/default/tools/tarabo_screenshot docs/console.png
+
+package:
+	@scripts/install-deps.sh --with-package-tools
+	cmake --preset default
+	cmake --build --preset default -j $(JOBS)
+	cd build/default && cpack -G DEB
+
+clean:
+	rm -rf build
