@@ -1,0 +1,34 @@
+// Which device a logical device name opens. "K350" is the simulated scale until something else
+// is installed under that name.
+#pragma once
+
+#include "ScaleDevice.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace opos {
+
+using DeviceFactory = std::function<std::unique_ptr<IScaleDevice>()>;
+
+// Installs (or, with an empty factory, removes) the device behind a logical name.
+void InstallDevice(const std::u16string& name, DeviceFactory factory);
+// A new device for the name; nullptr when nothing is installed under it.
+std::unique_ptr<IScaleDevice> CreateDevice(const std::u16string& name);
+
+// Installs a device for as long as it lives, then puts back what was there before.
+class DeviceInstallation
+{
+public:
+    DeviceInstallation(std::u16string name, DeviceFactory factory);
+    ~DeviceInstallation();
+    DeviceInstallation(const DeviceInstallation&) = delete;
+    DeviceInstallation& operator=(const DeviceInstallation&) = delete;
+
+private:
+    std::u16string m_name;
+    DeviceFactory m_previous;
+};
+
+}

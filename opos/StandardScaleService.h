@@ -1,0 +1,51 @@
+// The OPOS state model of a scale (closed, opened, claimed, enabled) over a device from the
+// device registry. Result codes per method and state are tabled in README.md.
+#pragma once
+
+#include "ClaimLock.h"
+#include "ScaleDevice.h"
+#include "ScaleService.h"
+
+#include <memory>
+
+namespace opos {
+
+class StandardScaleService : public IScaleService
+{
+public:
+    enum class State { Closed, Opened, Claimed, Enabled };
+
+    LONG Open(const std::u16string& name) override;
+    LONG Close() override;
+    LONG Claim(LONG timeoutMs) override;
+    LONG Release() override;
+    LONG ClearInput() override;
+    LONG DirectIO(LONG command, LONG& data, std::optional<std::u16string>& string) override;
+    LONG ReadWeight(LONG& weight, LONG timeoutMs) override;
+    void SetDeviceEnabled(bool enabled) override;
+
+    std::u16string GetDescription() override;
+    LONG GetMaximumWeight() override;
+    LONG GetWeightUnit() override;
+
+    // The outcome of the last method or DeviceEnabled change.
+    LONG ResultCode() const { return m_resultCode; }
+    LONG ResultCodeExtended() const { return m_resultCodeExtended; }
+    State GetState() const;
+
+    static constexpr const char16_t* kClosedDescription = u"Tarabo OPOS scale control: no device open";
+
+private:
+    LONG Finish(LONG result, LONG extended = 0);
+    LONG StateError(State needed) const; // the failure for a call needing at least `needed`
+    LONG WaitForWeight(LONG& weight, LONG timeoutMs);
+    void DropClaim();
+
+    std::unique_ptr<IScaleDevice> m_device;
+    std::unique_ptr<ClaimLock> m_claim;
+    bool m_enabled = false;
+    LONG m_resultCode = 0;
+    LONG m_resultCodeExtended = 0;
+};
+
+}
