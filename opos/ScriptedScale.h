@@ -18,7 +18,7 @@ struct Answer // one scripted answer to one call
     LONG result = 0;                      // the method's result code
     LONG weight = 0;                      // ReadWeight's by-reference weight (set only when result == 0)
     LONG data = 0;                        // DirectIO's by-reference data
-    std::optional<std::u16string> string; // DirectIO's by-reference string (nullopt = null BSTR)
+    std::optional<std::u16string> string{}; // DirectIO's by-reference string (nullopt = null BSTR)
     int delayMs = 0;                      // the call blocks this long (through the current opos clock)
     bool raise = false;                   // the call raises an automation failure instead
 };
