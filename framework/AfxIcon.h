@@ -1,0 +1,18 @@
+// Framework-internal: icon handles. An HICON is one image of an icon resource; handles are shared,
+// made on first use and owned by the framework until the application object is gone.
+#pragma once
+
+#include "AfxTypes.h"
+
+#include <QIcon>
+#include <QPixmap>
+
+struct HICON__
+{
+    QPixmap pixmap;
+};
+
+// The 32x32 image of the icon (the largest when there is none that size); nullptr when missing.
+HICON AfxLoadIcon(UINT nID);
+// The icon of a window with a big and a small image (either may be null).
+QIcon AfxWindowIcon(HICON hBig, HICON hSmall);

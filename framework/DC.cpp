@@ -1,0 +1,57 @@
+#include "DC.h"
+
+#include "AfxConvert.h"
+#include "AfxIcon.h"
+#include "AfxWindowImpl.h"
+
+#include <QApplication>
+#include <QPainter>
+#include <QPalette>
+
+CDC::~CDC() = default;
+
+void CDC::FillSolidRect(LPCRECT lpRect, COLORREF clr)
+{
+    if (lpRect)
+        FillSolidRect(lpRect->left, lpRect->top, lpRect->right - lpRect->left, lpRect->bottom - lpRect->top, clr);
+}
+
+void CDC::FillSolidRect(int x, int y, int cx, int cy, COLORREF clr)
+{
+    if (m_pPainter)
+        m_pPainter->fillRect(QRect(x, y, cx, cy), AfxToQColor(clr));
+}
+
+// Qt paints on true-colour surfaces, where every colour is shown as it is.
+COLORREF CDC::GetNearestColor(COLORREF clr) const { return clr; }
+
+BOOL CDC::DrawIcon(int x, int y, HICON hIcon)
+{
+    if (!m_pPainter || !hIcon)
+        return FALSE;
+    m_pPainter->drawPixmap(x, y, hIcon->pixmap);
+    return TRUE;
+}
+
+// Outside the window's paint message Qt allows no painting, so the context then draws nothing.
+CPaintDC::CPaintDC(CWnd* pWnd) : m_pWnd(pWnd)
+{
+    AfxWindowImpl* impl = pWnd ? pWnd->GetImpl() : nullptr;
+    if (impl && impl->inPaint() && impl->widget())
+        m_pPainter = std::make_unique<QPainter>(impl->widget());
+}
+
+CPaintDC::~CPaintDC()
+{
+    if (m_pPainter)
+        m_pPainter->end();
+}
+
+COLORREF GetSysColor(int nIndex)
+{
+    if (nIndex == COLOR_BTNFACE)
+        return AfxFromQColor(QApplication::palette().color(QPalette::Button));
+    return RGB(0, 0, 0);
+}
+
+int GetSystemMetrics(int nIndex) { return nIndex == SM_CXICON || nIndex == SM_CYICON ? 32 : 0; }

@@ -1,0 +1,10 @@
+#include "Menu.h"
+
+BOOL CMenu::AppendMenu(UINT nFlags, UINT_PTR nIDNewItem, LPCTSTR lpszNewItem)
+{
+    if (nFlags & MF_SEPARATOR)
+        m_items.push_back({nFlags, 0, CString()});
+    else
+        m_items.push_back({nFlags, nIDNewItem, CString(lpszNewItem)});
+    return TRUE;
+}

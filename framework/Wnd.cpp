@@ -1,0 +1,245 @@
+#include "Wnd.h"
+
+#include "AfxConvert.h"
+#include "AfxIcon.h"
+#include "AfxReports.h"
+#include "AfxWindowImpl.h"
+#include "DC.h"
+#include "Font.h"
+#include "WinApp.h"
+
+#include <QWidget>
+
+#include <climits>
+
+IMPLEMENT_DYNCREATE(CWnd, CObject)
+
+BEGIN_MESSAGE_MAP(CWnd, CCmdTarget)
+END_MESSAGE_MAP()
+
+CWnd::CWnd() = default;
+
+CWnd::~CWnd() { DetachImpl(); }
+
+void CWnd::AttachImpl(AfxWindowImpl* pImpl)
+{
+    if (pImpl)
+        pImpl->attach(this);
+    else
+        DetachImpl();
+}
+
+void CWnd::DetachImpl()
+{
+    if (m_pImpl)
+        m_pImpl->detach();
+}
+
+QWidget* CWnd::GetSafeWidget() const { return m_pImpl ? m_pImpl->widget() : nullptr; }
+
+// ---- Messages -----------------------------------------------------------------------------------
+
+LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    // Default() works on the message being handled; nested sends restore it on the way out.
+    struct Restore
+    {
+        CWnd* pWnd;
+        CurrentMessage saved;
+        ~Restore() { pWnd->m_current = saved; }
+    } restore{this, m_current};
+    m_current = {message, wParam, lParam};
+    LRESULT result = 0;
+    if (!OnWndMsg(message, wParam, lParam, &result))
+        result = DefWindowProc(message, wParam, lParam);
+    return result;
+}
+
+LRESULT CWnd::SendMessage(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    LRESULT result = 0;
+    AfxCallGuarded([&] { result = WindowProc(message, wParam, lParam); });
+    return result;
+}
+
+LRESULT CWnd::Default() { return DefWindowProc(m_current.message, m_current.wParam, m_current.lParam); }
+
+LRESULT CWnd::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_SYSCOMMAND:
+        if ((wParam & 0xFFF0) == SC_CLOSE)
+            SendMessage(WM_CLOSE);
+        return 0;
+    case WM_PAINT:
+        if (m_pImpl && m_pImpl->hooks())
+            m_pImpl->hooks()->defaultPaint();
+        return 0;
+    case WM_ICONERASEBKGND:
+        if (CDC* dc = CDC::FromHandle(reinterpret_cast<HDC>(wParam))) {
+            CRect rc;
+            GetClientRect(&rc);
+            dc->FillSolidRect(&rc, GetSysColor(COLOR_BTNFACE));
+        }
+        return 1;
+    case WM_QUERYDRAGICON:
+        return LRESULT(GetIcon(TRUE) ? GetIcon(TRUE) : GetIcon(FALSE));
+    case WM_COMMAND: {
+        // Commands no window takes go to the application (ID_HELP: CWinApp::OnHelp).
+        LRESULT result = 0;
+        if (CWinApp* app = AfxGetApp())
+            app->OnWndMsg(message, wParam, lParam, &result);
+        return result;
+    }
+    default:
+        return 0;
+    }
+}
+
+// ---- Items --------------------------------------------------------------------------------------
+
+CWnd* CWnd::GetDlgItem(int nID) const
+{
+    AfxWindowImpl* item = m_pImpl ? m_pImpl->child(nID) : nullptr;
+    return item ? item->itemWnd() : nullptr;
+}
+
+void CWnd::SetDlgItemText(int nID, LPCTSTR lpszString)
+{
+    if (CWnd* item = GetDlgItem(nID))
+        item->SetWindowText(lpszString);
+}
+
+int CWnd::GetDlgItemText(int nID, CString& rString) const
+{
+    rString.Empty();
+    if (CWnd* item = GetDlgItem(nID))
+        item->GetWindowText(rString);
+    return rString.GetLength();
+}
+
+namespace {
+// The number rule of GetDlgItemInt; false when the text is not a number in range.
+bool parseDlgInt(const char* p, bool bSigned, long long& value)
+{
+    while (*p == ' ' || *p == '\t')
+        ++p;
+    bool negative = false;
+    if (*p == '+' || (*p == '-' && bSigned))
+        negative = *p++ == '-';
+    if (*p < '0' || *p > '9')
+        return false;
+    value = 0;
+    for (; *p >= '0' && *p <= '9'; ++p) {
+        value = value * 10 + (*p - '0');
+        if (value > (long long)UINT_MAX)
+            return false;
+    }
+    if (*p != '\0')
+        return false;
+    if (negative)
+        value = -value;
+    return bSigned ? value >= INT_MIN && value <= INT_MAX : value <= (long long)UINT_MAX;
+}
+}
+
+UINT CWnd::GetDlgItemInt(int nID, BOOL* lpTrans, BOOL bSigned) const
+{
+    CString text;
+    GetDlgItemText(nID, text);
+    long long value = 0;
+    const bool ok = GetDlgItem(nID) && parseDlgInt(text, bSigned != FALSE, value);
+    if (lpTrans)
+        *lpTrans = ok ? TRUE : FALSE;
+    return ok ? UINT(value) : 0;
+}
+
+void CWnd::SetWindowText(LPCTSTR lpszString)
+{
+    if (m_pImpl && m_pImpl->hooks())
+        m_pImpl->hooks()->setWindowText(AfxToQString(lpszString));
+}
+
+void CWnd::GetWindowText(CString& rString) const
+{
+    rString = (m_pImpl && m_pImpl->hooks()) ? AfxFromQString(m_pImpl->hooks()->windowText()) : CString();
+}
+
+int CWnd::GetDlgCtrlID() const { return m_pImpl ? m_pImpl->id() : 0; }
+
+// ---- Timers -------------------------------------------------------------------------------------
+
+// A timer procedure is not supported: every tick arrives as WM_TIMER.
+UINT_PTR CWnd::SetTimer(UINT_PTR nIDEvent, UINT nElapse, TIMERPROC)
+{
+    return m_pImpl ? m_pImpl->setTimer(nIDEvent, nElapse) : 0;
+}
+
+BOOL CWnd::KillTimer(UINT_PTR nIDEvent) { return m_pImpl && m_pImpl->killTimer(nIDEvent) ? TRUE : FALSE; }
+
+// ---- Geometry and look --------------------------------------------------------------------------
+
+void CWnd::Invalidate(BOOL bErase) { InvalidateRect(nullptr, bErase); }
+
+// Qt always erases before painting, so bErase changes nothing.
+void CWnd::InvalidateRect(LPCRECT lpRect, BOOL)
+{
+    if (QWidget* w = GetSafeWidget())
+        lpRect ? w->update(AfxToQRect(*lpRect)) : w->update();
+}
+
+void CWnd::GetClientRect(LPRECT lpRect) const
+{
+    const QWidget* w = GetSafeWidget();
+    *lpRect = w ? AfxFromQRect(w->rect()) : CRect();
+}
+
+void CWnd::GetWindowRect(LPRECT lpRect) const
+{
+    const QWidget* w = GetSafeWidget();
+    *lpRect = !w ? CRect() : w->isWindow() ? AfxFromQRect(w->frameGeometry()) : AfxFromQRect(w->geometry());
+}
+
+HICON CWnd::SetIcon(HICON hIcon, BOOL bBigIcon) { return m_pImpl ? m_pImpl->setIcon(hIcon, bBigIcon != FALSE) : nullptr; }
+
+HICON CWnd::GetIcon(BOOL bBigIcon) const { return m_pImpl ? m_pImpl->icon(bBigIcon != FALSE) : nullptr; }
+
+BOOL CWnd::IsIconic() const { return GetSafeWidget() && GetSafeWidget()->isMinimized() ? TRUE : FALSE; }
+
+BOOL CWnd::IsWindowVisible() const { return GetSafeWidget() && GetSafeWidget()->isVisible() ? TRUE : FALSE; }
+
+void CWnd::SetFont(CFont* pFont, BOOL bRedraw)
+{
+    QWidget* w = GetSafeWidget();
+    if (!w || !pFont || !pFont->GetQFont())
+        return;
+    m_pImpl->setFont(pFont);
+    w->setFont(*pFont->GetQFont());
+    if (bRedraw)
+        w->update();
+}
+
+CFont* CWnd::GetFont() const { return m_pImpl ? m_pImpl->font() : nullptr; }
+
+// bRevert TRUE puts the menu back to its first state and returns nullptr, as Windows does.
+CMenu* CWnd::GetSystemMenu(BOOL bRevert)
+{
+    if (!m_pImpl || !m_pImpl->systemMenu())
+        return nullptr;
+    if (bRevert) {
+        m_pImpl->resetSystemMenu();
+        return nullptr;
+    }
+    return m_pImpl->systemMenu();
+}
+
+// ---- Data exchange ------------------------------------------------------------------------------
+
+void CWnd::DoDataExchange(CDataExchange*) {}
+
+BOOL CWnd::UpdateData(BOOL bSaveAndValidate)
+{
+    CDataExchange dx(this, bSaveAndValidate);
+    DoDataExchange(&dx);
+    return TRUE;
+}
