@@ -1,0 +1,91 @@
+#!/usr/bin/env bash
+# Runs the benchmarks of a bench build and prints one Markdown table: Tarabo against the floor (a
+# bare Qt dialog of the console's size and items), ratio, goal, pass or fail. Exits 1 when a goal
+# is missed or a benchmark fails.
+#   bench/run-benchmarks.sh build/bench
+set -euo pipefail
+
+build=${1:?usage: bench/run-benchmarks.sh <build dir>}
+bin="$build/bench"
+out=$(mktemp -d)
+trap 'rm -rf "$out"' EXIT
+failed=0
+
+# run NAME COMMAND...: "name value" lines into $out/NAME.out, diagnostics into $out/NAME.err.
+run() {
+  local name=$1
+  shift
+  echo "bench: $name..." >&2
+  if ! "$@" >"$out/$name.out" 2>"$out/$name.err"; then
+    failed=1
+    echo "bench: $name failed; its last diagnostics:" >&2
+    grep -v XDG_RUNTIME_DIR "$out/$name.err" | tail -n 20 >&2 || true
+  fi
+}
+
+# get NAME KEY [FIELD]: a value from NAME's output; "" when missing.
+get() { awk -v k="$2" -v f="${3:-2}" '$1 == k { print $f; exit }' "$out/$1.out"; }
+
+# verdict OK: "pass" or "**FAIL**" (these run in subshells: the table is searched for failures).
+verdict() {
+  if [ "$1" = 1 ]; then echo pass; else echo "**FAIL**"; fi
+}
+
+# compare TARABO FLOOR GOAL: "ratio|verdict", the ratio being Tarabo over floor (lower is better).
+compare() {
+  if [ -z "$1" ] || [ -z "$2" ]; then echo "n/a|**FAIL**"; return; fi
+  local ratio ok
+  ratio=$(awk -v t="$1" -v f="$2" 'BEGIN { printf "%.2f", (f > 0 ? t / f : 99) }')
+  ok=$(awk -v r="$ratio" -v g="$3" 'BEGIN { print (r <= g ? 1 : 0) }')
+  echo "$ratio|$(verdict "$ok")"
+}
+
+run startup "$bin/bench_startup" --runs 15 "$bin/bench_startup_console" "$bin/bench_startup_floor"
+run read "$bin/bench_read_path"
+run soak "$bin/bench_loop_soak" 100000
+
+mib() { awk -v k="$1" 'BEGIN { if (k == "") print "n/a"; else printf "%.1f MiB", k / 1024 }'; }
+
+# Start-up and memory.
+st=$(get startup startup_tarabo_ms); sf=$(get startup startup_floor_ms)
+mt=$(get startup peak_rss_tarabo_kib); mf=$(get startup peak_rss_floor_kib)
+IFS='|' read -r s_ratio s_ok <<<"$(compare "$st" "$sf" 1.2)"
+IFS='|' read -r m_ratio m_ok <<<"$(compare "$mt" "$mf" 1.2)"
+runs=$(get startup startup_runs)
+
+# The read path: the ratio is of time per read.
+rt=$(get read read_tarabo_us); rf=$(get read read_floor_us)
+IFS='|' read -r r_ratio r_ok <<<"$(compare "$rt" "$rf" 1.5)"
+rate() { awk -v us="$1" 'BEGIN { if (us == "" || us <= 0) print "n/a"; else printf "%d reads/s (%.1f µs)", 1e6 / us + 0.5, us }'; }
+
+# The soak.
+reads=$(get soak soak_reads); shown=$(get soak soak_results_shown); calls=$(get soak soak_readweight_calls)
+growth=$(get soak soak_rss_growth_kib)
+objects() { # FIELD: 2 after the first reads, 3 at the end
+  local k v=""
+  for k in soak_widgets soak_top_levels soak_bstrs soak_reports soak_fds; do
+    v="$v$(get soak $k "$1")/"
+  done
+  echo "${v%/}"
+}
+cpu=$(get soak soak_cpu_us_per_read)
+
+table=$(cat <<TABLE
+| figure | Tarabo | floor | ratio | goal | result |
+|---|---|---|---|---|---|
+| Start-up: process start to the console shown and painted, median of ${runs:-?} runs | ${st:-n/a} ms | ${sf:-n/a} ms | $s_ratio | ≤ 1.20 | $s_ok |
+| Peak memory (ru_maxrss) of the same runs, median | $(mib "$mt") | $(mib "$mf") | $m_ratio | ≤ 1.20 | $m_ok |
+| Read Weight, click to window repainted, zero-latency scale, median of 5 | $(rate "$rt") | $(rate "$rf") | $r_ratio | ≤ 1.50 | $r_ok |
+| Loop soak: resident memory at the end against after the first $(get soak soak_first_at_reads) reads | ${growth:-n/a} KiB ($(mib "$(get soak soak_rss_first_kib)") → $(mib "$(get soak soak_rss_end_kib)")) | – | – | ≤ 1024 KiB | $(verdict "$(get soak soak_memory_pass)") |
+| Loop soak: widgets / top-level windows / automation strings / open reports / file descriptors | $(objects 2) → $(objects 3) | – | – | no growth | $(verdict "$(get soak soak_objects_pass)") |
+| Loop soak: timer reads with their result shown (weight, result name and hex checked before the next read) | ${shown:-n/a} of ${reads:-n/a} (ReadWeight calls: ${calls:-n/a}, one of them Open's) | – | – | all | $(verdict "$(get soak soak_shown_pass)") |
+TABLE
+)
+echo "$table"
+[[ $table == *FAIL* ]] && failed=1
+echo
+awk -v cpu="$cpu" -v s="$(get soak soak_seconds)" 'BEGIN {
+  if (cpu != "") printf "Loop soak: %.1f µs of CPU per timer read (the event loop included), so Loop at one read a second costs %.4f %% of a core; the soak took %s s.\n", cpu, cpu / 1e4, s }'
+echo "Window: console $(get read window_tarabo_px), floor $(get read window_floor_px) pixels."
+echo "Machine: $(nproc) cores, $(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n 1), $(awk '/^MemTotal/ { printf "%.1f GiB", $2 / 1048576 }' /proc/meminfo) memory; $(date -u +%Y-%m-%d)."
+exit $failed
