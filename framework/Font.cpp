@@ -12,7 +12,9 @@
 namespace {
 int cellHeight(const QFont& font) { return QFontMetrics(font).height(); }
 
-// The largest pixel size whose cell (ascent + descent) is no taller than the height asked for.
+// The largest pixel size whose cell (ascent + descent) is no taller than the height asked for. The
+// font engine renders whole pixel sizes only, so some heights have no exact fit (Liberation Sans
+// has a 39 and a 41 pixel cell, no 40).
 void setCellHeight(QFont& font, int height)
 {
     font.setPixelSize(height);

@@ -95,6 +95,13 @@ public:
     {
         AfxInvokeHelper<R, Args...>(GetControlDispatch(), dwDispID, wFlags, vtRet, pvRet, pbParamInfo, args...);
     }
+    // A call whose result is discarded: InvokeHelper(id, DISPATCH_METHOD, VT_EMPTY, nullptr, VTS_...).
+    template <class... Args>
+    void InvokeHelper(DISPID dwDispID, WORD wFlags, VARTYPE vtRet, std::nullptr_t,
+                      afx_detail::CheckedParams<std::type_identity_t<Args>...> pbParamInfo, Args... args) const
+    {
+        AfxInvokeHelper<Args...>(GetControlDispatch(), dwDispID, wFlags, vtRet, nullptr, pbParamInfo, args...);
+    }
     template <class T>
     void GetProperty(DISPID dwDispID, afx_detail::CheckedVt<std::type_identity_t<T>> vtProp, T* pvProp) const
     {
