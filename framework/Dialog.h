@@ -1,4 +1,15 @@
 // Dialogs built from templates, run modally.
+//
+// Keyboard and closing, the same on every desktop:
+// - Enter (Return or keypad Enter) on a focused push button clicks it; in an edit box it clicks the
+//   first push button after the box in tab order; anywhere else it does nothing. No button is a
+//   default button, so Enter never ends a dialog by itself.
+// - Escape sends WM_COMMAND IDCANCEL; F1 sends WM_COMMAND ID_HELP (the application's map takes it
+//   when the dialog's does not).
+// - The caption's close button and the system menu's Close send WM_SYSCOMMAND SC_CLOSE; its default
+//   processing sends WM_CLOSE, whose default processing sends WM_COMMAND IDCANCEL. A map entry for
+//   command 2 therefore catches all three; without one, OnCancel ends the dialog.
+// - The system menu (GetSystemMenu) opens on Alt+Space and on a right-click on the background.
 #pragma once
 
 #include "Wnd.h"
