@@ -29,7 +29,8 @@ bench: deps
 
 screenshot: deps build/default/build.ninja
 	cmake --build --preset default -j $(JOBS) --target tarabo_screenshot
-	xvfb-run -a build/default/tools/tarabo_screenshot docs/console.png
+	mkdir -p docs
+	build/default/tarabo_screenshot docs/console.png
 
 package:
 	@scripts/install-deps.sh --with-package-tools

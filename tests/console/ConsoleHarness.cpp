@@ -1,0 +1,37 @@
+#include "ConsoleHarness.h"
+
+void ConsoleTest::SetUp()
+{
+    AfxEnableControlContainer();
+    device = std::make_shared<opos::ScriptedScale>();
+    device->maximumWeight = 2500;
+    device->weightUnit = 2;
+    m_override = std::make_unique<opos::ServiceOverride>(device);
+}
+
+void ConsoleTest::TearDown()
+{
+    AfxSetTimerSpeedup(1);
+    AfxDismissReports();
+    m_override.reset();
+}
+
+INT_PTR ConsoleTest::RunConsole(const std::function<void(CWeighConsoleDlg&)>& body)
+{
+    CWeighConsoleDlg dlg;
+    return AfxRunModal(dlg, [&] { body(dlg); });
+}
+
+std::string ConsoleTest::Text(CWnd& dlg, int id)
+{
+    CString text;
+    dlg.GetDlgItemText(id, text);
+    return text.str();
+}
+
+const Calls& ConsoleTest::OneRead()
+{
+    static const Calls calls = {"ClearInput()", "ReadWeight(0,1000)", "GetMaximumWeight", "GetMaximumWeight",
+                                "GetWeightUnit"};
+    return calls;
+}

@@ -1,0 +1,39 @@
+// Runs the real console, headless, with a scripted scale behind the control, and reads its items.
+#pragma once
+
+#include "app/WeighApp.h"
+#include "console/WeighConsoleDlg.h"
+#include "framework/AfxTesting.h"
+#include "opos/Opos.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+using Calls = std::vector<std::string>;
+
+class ConsoleTest : public ::testing::Test
+{
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Runs the console modally; body runs once its window is up. Returns DoModal's result.
+    INT_PTR RunConsole(const std::function<void(CWeighConsoleDlg&)>& body);
+    // Puts the standard control state model, with the simulated K350, behind the control.
+    void UseStandardScale() { m_override.reset(); }
+
+    static std::string Text(CWnd& dlg, int id);
+    // The device calls since the last ClearCalls.
+    Calls DeviceCalls() const { return device->Calls(); }
+    static const Calls& OneRead(); // ClearInput, ReadWeight and the capacity refresh
+
+    std::shared_ptr<opos::ScriptedScale> device;
+
+private:
+    std::unique_ptr<opos::ServiceOverride> m_override;
+};
