@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPaintEvent>
+#include <QPainter>
 #include <QTimerEvent>
 
 #include <type_traits>
@@ -40,8 +41,10 @@ public:
 
     void defaultPaint() override
     {
-        if (m_paintEvent)
+        if (m_paintEvent) {
             QtWidget::paintEvent(m_paintEvent);
+            m_paintedByQt = true;
+        }
     }
     void releaseImpl() override { m_impl = nullptr; }
 
@@ -77,11 +80,18 @@ protected:
             return;
         }
         m_paintEvent = e;
+        m_paintedByQt = false;
         m_impl->setInPaint(true);
         m_impl->send(WM_PAINT);
         if (m_impl)
             m_impl->setInPaint(false);
         m_paintEvent = nullptr;
+        // The border is the window's, not the client's: it is drawn whoever painted the inside.
+        if constexpr (std::is_base_of_v<QFrame, QtWidget>)
+            if (!m_paintedByQt && this->frameWidth() > 0) {
+                QPainter painter(this);
+                this->drawFrame(&painter);
+            }
     }
     void timerEvent(QTimerEvent* e) override
     {
@@ -133,4 +143,5 @@ private:
 
     AfxWindowImpl* m_impl;
     QPaintEvent* m_paintEvent = nullptr;
+    bool m_paintedByQt = false;
 };

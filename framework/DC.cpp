@@ -5,6 +5,7 @@
 #include "AfxWindowImpl.h"
 
 #include <QApplication>
+#include <QFrame>
 #include <QPainter>
 #include <QPalette>
 
@@ -37,8 +38,14 @@ BOOL CDC::DrawIcon(int x, int y, HICON hIcon)
 CPaintDC::CPaintDC(CWnd* pWnd) : m_pWnd(pWnd)
 {
     AfxWindowImpl* impl = pWnd ? pWnd->GetImpl() : nullptr;
-    if (impl && impl->inPaint() && impl->widget())
+    if (impl && impl->inPaint() && impl->widget()) {
         m_pPainter = std::make_unique<QPainter>(impl->widget());
+        // Client coordinates start inside a framed item's border.
+        if (const auto* frame = qobject_cast<const QFrame*>(impl->widget())) {
+            m_pPainter->setClipRect(frame->contentsRect());
+            m_pPainter->translate(frame->contentsRect().topLeft());
+        }
+    }
 }
 
 CPaintDC::~CPaintDC()

@@ -8,6 +8,7 @@
 #include "Font.h"
 #include "WinApp.h"
 
+#include <QFrame>
 #include <QWidget>
 
 #include <climits>
@@ -190,8 +191,11 @@ void CWnd::InvalidateRect(LPCRECT lpRect, BOOL)
 
 void CWnd::GetClientRect(LPRECT lpRect) const
 {
+    // A framed item's border is not part of its client area.
     const QWidget* w = GetSafeWidget();
-    *lpRect = w ? AfxFromQRect(w->rect()) : CRect();
+    const auto* frame = qobject_cast<const QFrame*>(w);
+    const QRect client = frame ? QRect(QPoint(0, 0), frame->contentsRect().size()) : w ? w->rect() : QRect();
+    *lpRect = AfxFromQRect(client);
 }
 
 void CWnd::GetWindowRect(LPRECT lpRect) const

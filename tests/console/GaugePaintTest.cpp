@@ -15,6 +15,7 @@ struct Painted
     int redRows = 0;
     int faceRows = 0;
     int height = 0; // of the client area
+    bool borderDrawn = false;
 };
 
 // Paints the gauge and counts, down its middle column, the rows that are pure red and those in the
@@ -29,6 +30,8 @@ Painted Paint(CWeightGauge& gauge)
                       GetBValue(GetSysColor(COLOR_BTNFACE)));
     Painted p;
     p.height = client.Height();
+    // The item's border is the window's own and frames whatever the gauge paints.
+    p.borderDrawn = image.height() > client.Height() && image.pixelColor(image.width() / 2, 0) == QColor(Qt::black);
     const int x = image.width() / 2;
     for (int y = 0; y < image.height(); ++y) {
         const QColor c = image.pixelColor(x, y);
@@ -83,6 +86,7 @@ TEST_P(GaugePaint, paintsTheRedColumnFromTheBottom)
         }
         EXPECT_EQ(p.redRows, expectedRed);
         EXPECT_EQ(p.faceRows, p.height - expectedRed);
+        EXPECT_TRUE(p.borderDrawn);
     });
 }
 
