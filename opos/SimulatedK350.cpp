@@ -77,7 +77,8 @@ LONG SimulatedK350::ReportWeight(LONG& data, std::optional<std::u16string>& stri
     if (!reading.stable || reading.weight <= 0 || reading.weight > kCapacity) {
         m_lastReported.reset();
         data = kStatusInvalidWeight;
-        string = u"Invalid Weight";
+        // The console adds "Invalid Weight" itself; the text says why.
+        string = !reading.stable ? u" (in motion)" : reading.weight > kCapacity ? u" (over capacity)" : u" (empty)";
         return OPOS_SUCCESS;
     }
     data = m_lastReported == reading.weight ? kStatusUnchanged : kStatusNewWeight;

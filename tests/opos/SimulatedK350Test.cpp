@@ -131,12 +131,12 @@ TEST_F(SimulatedK350Scale, DirectIOReportsWeightStatusAndRejectsUnknownCommands)
         const char* text;
     };
     const Step steps[] = {
-        {2000, 4, OPOS_SUCCESS, 0, "Invalid Weight"},  // empty
+        {2000, 4, OPOS_SUCCESS, 0, " (empty)"},
         {9000, 4, OPOS_SUCCESS, 1, " 1.250 Kg"},
         {11000, 4, OPOS_SUCCESS, 21, " 1.250 Kg"},      // unchanged since the last query
         {16000, 4, OPOS_SUCCESS, 1, " 3.480 Kg"},
-        {14000 + 30000, 4, OPOS_SUCCESS, 0, "Invalid Weight"}, // in motion
-        {23000 + 30000, 4, OPOS_SUCCESS, 0, "Invalid Weight"}, // over capacity
+        {14000 + 30000, 4, OPOS_SUCCESS, 0, " (in motion)"},
+        {23000 + 30000, 4, OPOS_SUCCESS, 0, " (over capacity)"},
         {9000 + 60000, 4, OPOS_SUCCESS, 1, " 1.250 Kg"}, // new again after an invalid reading
         {9000 + 60000, 99, OPOS_E_ILLEGAL, -7, ""},
     };
