@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 
 namespace {
 
@@ -271,6 +272,47 @@ TEST_F(AppTest, itemsReachScreenReadersByTheirTexts)
         QAccessibleInterface* edit = QAccessible::queryAccessibleInterface(dlg.GetDlgItem(IDC_DIO_COMMAND)->GetSafeWidget());
         EXPECT_EQ(edit->text(QAccessible::Value).toStdString(), "42");
     });
+}
+
+}
+
+namespace {
+
+TEST(Resources, versionBlockAndAboutBoxAgree)
+{
+    const VERSIONINFO* v = AfxGetVersionInfo();
+    ASSERT_NE(v, nullptr);
+    EXPECT_EQ(std::vector<WORD>(v->fileVersion, v->fileVersion + 4), (std::vector<WORD>{1, 0, 0, 1}));
+    EXPECT_EQ(std::vector<WORD>(v->productVersion, v->productVersion + 4), (std::vector<WORD>{1, 0, 0, 1}));
+    EXPECT_STREQ(v->fileVersionText, "1, 0, 0, 1");
+    EXPECT_STREQ(v->productVersionText, "1, 0, 0, 1");
+    EXPECT_STREQ(v->language, "040904B0");
+    EXPECT_STREQ(v->productName, "Tarabo Application");
+    EXPECT_STREQ(v->fileDescription, "Tarabo MFC Application");
+    EXPECT_STREQ(v->internalName, "Tarabo");
+    EXPECT_STREQ(v->originalFilename, "Tarabo.EXE");
+    EXPECT_STREQ(v->companyName, "");
+    EXPECT_STREQ(v->legalTrademarks, "");
+
+    // The About box's second line is the version block's notice.
+    const DLGTEMPLATE* about = AfxFindDialogTemplate(IDD_ABOUTBOX);
+    ASSERT_NE(about, nullptr);
+    ASSERT_EQ(about->items.size(), 4u);
+    EXPECT_STREQ(about->items[1].text, "Tarabo Version 1.0");
+    EXPECT_STREQ(about->items[2].text, v->legalCopyright);
+    EXPECT_GT(std::strlen(v->legalCopyright), 0u);
+
+    CString about101;
+    EXPECT_TRUE(about101.LoadString(IDS_ABOUTBOX));
+    EXPECT_EQ(about101.str(), "&About Tarabo...");
+
+    const ICONRESOURCE* icon = AfxFindIcon(IDR_MAINFRAME);
+    ASSERT_NE(icon, nullptr);
+    ASSERT_EQ(icon->images.size(), 2u);
+    EXPECT_EQ(icon->images[0].size, 32);
+    EXPECT_EQ(icon->images[1].size, 16);
+    EXPECT_STREQ(icon->images[0].xpm[0], "32 32 16 1");
+    EXPECT_STREQ(icon->images[1].xpm[0], "16 16 16 1");
 }
 
 }
