@@ -11,22 +11,14 @@ public:
         InvokeHelper(1, DISPATCH_METHOD, VT_I4, &length, VTS_BSTR VTS_PBSTR, in, out);
         return length;
     }
-    LONG GetValue() const
+    template <VARTYPE vt>
+    LONG Get(DISPID id) const
     {
         LONG v = 0;
-        GetProperty(2, VT_I4, &v);
+        GetProperty(id, vt, &v);
         return v;
     }
-    void SetValue(LONG v) { SetProperty(2, VT_I4, v); }
-    BOOL GetEnabled() const
-    {
-        LONG b = 0;
-        GetProperty(3, VT_BOOL, &b);
-        return b;
-    }
-    void SetEnabled(BOOL b) { SetProperty(3, VT_BOOL, LONG(b)); }
-    void Fail() { InvokeHelper(4, DISPATCH_METHOD, VT_EMPTY, nullptr, VTS_NONE); }
-    void Unknown() { InvokeHelper(5, DISPATCH_METHOD, VT_EMPTY, nullptr, VTS_NONE); }
+    void Call(DISPID id) { InvokeHelper(id, DISPATCH_METHOD, VT_EMPTY, nullptr, VTS_NONE); }
     CString Name()
     {
         CString s;
@@ -40,7 +32,7 @@ class ScaleDlg : public CDialog
 public:
     ScaleDlg() : CDialog(IDD_TEST) {}
     ScaleWrapper m_scale;
-    void OnSend() { m_scale.Fail(); }
+    void OnSend() { m_scale.Call(4); }
     DECLARE_MESSAGE_MAP()
 
 protected:
@@ -63,12 +55,10 @@ TEST_F(AutomationCalls, StringsGoInAndComeBackByReferenceWithoutLeaking)
         EXPECT_EQ(dlg.m_scale.Echo("abc", &out), 4);
         EXPECT_EQ(AfxTextFromBstr(out), "abc!");
         SysFreeString(out);
-
         out = nullptr;
         EXPECT_EQ(dlg.m_scale.Echo(nullptr, &out), 1) << "a null string is an empty one";
         EXPECT_EQ(AfxTextFromBstr(out), "!");
         SysFreeString(out);
-
         EXPECT_EQ(dlg.m_scale.Name(), AfxTextFromWide(u"caf\u00e9", 4));
     });
     EXPECT_EQ(AfxLiveBstrCount(), start);
@@ -78,54 +68,38 @@ TEST_F(AutomationCalls, PropertiesRoundTripAndTrueGoesOutAsVariantTrue)
 {
     ScaleDlg dlg;
     AfxRunModal(dlg, [&] {
-        dlg.m_scale.SetValue(-1234);
-        EXPECT_EQ(dlg.m_scale.GetValue(), -1234);
-        dlg.m_scale.SetEnabled(TRUE);
+        dlg.m_scale.SetProperty(2, VT_I4, LONG(-1234));
+        EXPECT_EQ(dlg.m_scale.Get<VT_I4>(2), -1234);
         ASSERT_NE(FakeControl::last, nullptr);
-        EXPECT_EQ(FakeControl::last->lastPutType, VT_BOOL);
-        EXPECT_EQ(FakeControl::last->enabled, VARIANT_TRUE);
-        EXPECT_EQ(dlg.m_scale.GetEnabled(), TRUE);
-        dlg.m_scale.SetEnabled(FALSE);
-        EXPECT_EQ(FakeControl::last->enabled, VARIANT_FALSE);
-        EXPECT_EQ(dlg.m_scale.GetEnabled(), FALSE);
+        for (BOOL b : {TRUE, FALSE}) {
+            dlg.m_scale.SetProperty(3, VT_BOOL, LONG(b));
+            EXPECT_EQ(FakeControl::last->lastPutType, VT_BOOL);
+            EXPECT_EQ(FakeControl::last->enabled, b ? VARIANT_TRUE : VARIANT_FALSE);
+            EXPECT_EQ(dlg.m_scale.Get<VT_BOOL>(3), b);
+        }
     });
 }
 
 TEST_F(AutomationCalls, ControlExceptionsAndCallFailuresBecomeTheirExceptionClasses)
 {
     ScaleDlg dlg;
-    AfxRunModal(dlg, [&] {
+    const auto failureOf = [&](DISPID id) {
         try {
-            dlg.m_scale.Fail();
-            ADD_FAILURE() << "no exception";
+            dlg.m_scale.Call(id);
         } catch (const COleDispatchException& e) {
-            EXPECT_EQ(e.m_strDescription, "The scale is offline.");
-            EXPECT_EQ(e.m_strSource, "FakeControl");
-            EXPECT_EQ(e.m_scError, E_FAIL);
-        }
-        try {
-            dlg.m_scale.Unknown();
-            ADD_FAILURE() << "no exception";
+            return e.m_strSource.str() + ": " + e.m_strDescription.str() + " " + std::to_string(e.m_scError);
         } catch (const COleException& e) {
-            EXPECT_EQ(e.m_sc, DISP_E_MEMBERNOTFOUND);
+            return "COleException " + std::to_string(e.m_sc);
         }
-    });
-    // Detached after DoModal: there is no control to call.
-    try {
-        dlg.m_scale.GetValue();
-        ADD_FAILURE() << "no exception";
-    } catch (const COleException& e) {
-        EXPECT_EQ(e.m_sc, E_UNEXPECTED);
-    }
-}
-
-TEST_F(AutomationCalls, AFailedCallInAHandlerIsReportedWithTheControlsDescription)
-{
-    ScaleDlg dlg;
+        return std::string("no exception");
+    };
     AfxRunModal(dlg, [&] {
+        EXPECT_EQ(failureOf(4), "FakeControl: The scale is offline. " + std::to_string(E_FAIL));
+        EXPECT_EQ(failureOf(5), "COleException " + std::to_string(DISP_E_MEMBERNOTFOUND));
         AfxClickItem(dlg, IDC_SEND);
-        EXPECT_EQ(AfxOpenReportCount(), 1);
+        EXPECT_EQ(AfxOpenReportCount(), 1) << "a failed call in a handler is reported";
         AfxDismissReports();
     });
     EXPECT_EQ(AfxLastReportText(), "FakeControl: The scale is offline.");
+    EXPECT_EQ(failureOf(2), "COleException " + std::to_string(E_UNEXPECTED)) << "detached: no control to call";
 }

@@ -10,26 +10,24 @@ namespace {
 constexpr UINT IDM_ABOUT = 0x0010;
 
 // Maps command 2 to a handler of its own, as the console does with Direct IO.
-class InputDlg : public CDialog
+struct InputDlg : CDialog
 {
-public:
-    explicit InputDlg(UINT id = IDD_TEST) : CDialog(id) {}
-    int sends = 0, stops = 0, directs = 0;
+    InputDlg() : CDialog(IDD_TEST) {}
+    int sends = 0, stops = 0, directs = 0, helps = 0;
     std::vector<UINT> sysCommands;
     INT_PTR aboutResult = 0;
 
     void OnSend() { ++sends; }
     void OnStop() { ++stops; }
     void OnDirect() { ++directs; }
+    void OnHelpCommand() { ++helps; }
     void OnSysCommand(UINT nID, LPARAM)
     {
         sysCommands.push_back(nID);
-        if (nID == IDM_ABOUT) {
-            CDialog about(IDD_ABOUT_TEST);
-            aboutResult = about.DoModal();
-        } else {
-            Default();
-        }
+        if (nID != IDM_ABOUT)
+            return void(Default());
+        CDialog about(IDD_ABOUT_TEST);
+        aboutResult = about.DoModal();
     }
     DECLARE_MESSAGE_MAP()
 };
@@ -39,24 +37,11 @@ BEGIN_MESSAGE_MAP(InputDlg, CDialog)
     ON_BN_CLICKED(IDC_SEND, OnSend)
     ON_BN_CLICKED(IDC_STOP, OnStop)
     ON_BN_CLICKED(IDC_CANCEL, OnDirect)
-END_MESSAGE_MAP()
-
-class HelpDlg : public CDialog
-{
-public:
-    HelpDlg() : CDialog(IDD_PLAIN) {}
-    int helps = 0;
-    void OnHelpCommand() { ++helps; }
-    DECLARE_MESSAGE_MAP()
-};
-
-BEGIN_MESSAGE_MAP(HelpDlg, CDialog)
     ON_COMMAND(ID_HELP, OnHelpCommand)
 END_MESSAGE_MAP()
 
-class HelpApp : public CWinApp
+struct HelpApp : CWinApp
 {
-public:
     HelpApp() : CWinApp("Tarabo") {}
     DECLARE_MESSAGE_MAP()
 };
@@ -66,15 +51,15 @@ BEGIN_MESSAGE_MAP(HelpApp, CWinApp)
 END_MESSAGE_MAP()
 
 enum class CloseWay { Escape, CloseBox, SystemMenuClose };
-const CloseWay kCloseWays[] = {CloseWay::Escape, CloseWay::CloseBox, CloseWay::SystemMenuClose};
 
 void closeBy(CWnd& dlg, CloseWay way)
 {
-    switch (way) {
-    case CloseWay::Escape: AfxPressKey(dlg, AfxKey::Escape); break;
-    case CloseWay::CloseBox: AfxCloseBox(dlg); break;
-    case CloseWay::SystemMenuClose: EXPECT_TRUE(AfxChooseSystemMenuItem(dlg, SC_CLOSE)); break;
-    }
+    if (way == CloseWay::Escape)
+        AfxPressKey(dlg, AfxKey::Escape);
+    else if (way == CloseWay::CloseBox)
+        AfxCloseBox(dlg);
+    else
+        EXPECT_TRUE(AfxChooseSystemMenuItem(dlg, SC_CLOSE));
 }
 
 QMenu* visiblePopup()
@@ -84,92 +69,59 @@ QMenu* visiblePopup()
             return menu;
     return nullptr;
 }
-
-QStringList actionTexts(QMenu* menu)
-{
-    QStringList texts;
-    for (QAction* a : menu->actions())
-        texts << (a->isSeparator() ? QString("-") : a->text());
-    return texts;
-}
 }
 
 using DialogInput = FrameworkTest;
 
-TEST_F(DialogInput, EscapeCloseBoxAndSystemMenuCloseRunTheMappedCommand2AndKeepTheDialogOpen)
+TEST_F(DialogInput, EscapeCloseBoxAndSystemMenuCloseRunCommand2WhichEndsTheDialogOnlyWhenUnmapped)
 {
-    for (CloseWay way : kCloseWays) {
+    for (CloseWay way : {CloseWay::Escape, CloseWay::CloseBox, CloseWay::SystemMenuClose}) {
         SCOPED_TRACE(int(way));
-        InputDlg dlg;
-        EXPECT_EQ(AfxRunModal(dlg, [&] {
-                      closeBy(dlg, way);
+        InputDlg mapped;
+        EXPECT_EQ(AfxRunModal(mapped, [&] {
+                      closeBy(mapped, way);
                       AfxPumpMessages(0);
-                      EXPECT_EQ(dlg.directs, 1);
-                      EXPECT_EQ(AfxCurrentModalDialog(), &dlg);
-                      EXPECT_TRUE(dlg.IsWindowVisible());
+                      EXPECT_EQ(mapped.directs, 1);
+                      EXPECT_TRUE(mapped.IsWindowVisible());
                   }),
                   -2);
-        if (way != CloseWay::Escape) {
-            EXPECT_EQ(dlg.sysCommands, std::vector<UINT>{SC_CLOSE});
-        }
+        EXPECT_EQ(mapped.sysCommands, way == CloseWay::Escape ? std::vector<UINT>{} : std::vector<UINT>{SC_CLOSE});
+        CDialog plain(IDD_PLAIN);
+        EXPECT_EQ(AfxRunModal(plain, [&] { closeBy(plain, way); }), IDCANCEL);
     }
 }
 
-TEST_F(DialogInput, EscapeCloseBoxAndSystemMenuCloseCancelADialogWithoutAnEntryFor2)
+TEST_F(DialogInput, EnterClicksTheFocusedPushButtonOrTheNextOneAfterTheEditBoxAndNeverEndsTheDialog)
 {
-    for (CloseWay way : kCloseWays) {
-        SCOPED_TRACE(int(way));
-        CDialog dlg(IDD_PLAIN);
-        EXPECT_EQ(AfxRunModal(dlg, [&] { closeBy(dlg, way); }), IDCANCEL);
+    const struct { int focus; bool keypad; int sends, stops; } rows[] = {
+        {IDC_EDIT, false, 1, 0}, {IDC_EDIT, true, 1, 0}, {IDC_STOP, false, 0, 1}, {IDC_LOOP, false, 0, 0}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::Message() << row.focus << (row.keypad ? " keypad" : ""));
+        InputDlg dlg;
+        EXPECT_EQ(AfxRunModal(dlg, [&] {
+                      AfxSetItemFocus(dlg, row.focus);
+                      QKeyEvent keypad(QEvent::KeyPress, Qt::Key_Enter, Qt::KeypadModifier, "\r");
+                      row.keypad ? void(QApplication::sendEvent(dlg.GetDlgItem(row.focus)->GetSafeWidget(), &keypad))
+                                 : AfxPressKey(dlg, AfxKey::Enter);
+                      EXPECT_FALSE(dlg.GetDlgItem(IDC_LOOP)->GetSafeWidget()->property("checked").toBool());
+                  }),
+                  -2);
+        EXPECT_EQ(dlg.sends, row.sends);
+        EXPECT_EQ(dlg.stops, row.stops);
+        EXPECT_EQ(dlg.directs, 0);
     }
-}
-
-TEST_F(DialogInput, EnterInTheEditBoxClicksTheNextPushButtonInTabOrder)
-{
-    InputDlg dlg;
-    AfxRunModal(dlg, [&] {
-        AfxSetItemFocus(dlg, IDC_EDIT);
-        AfxPressKey(dlg, AfxKey::Enter);
-        EXPECT_EQ(dlg.sends, 1);
-        // The keypad's Enter key does the same.
-        QKeyEvent keypad(QEvent::KeyPress, Qt::Key_Enter, Qt::KeypadModifier, "\r");
-        QApplication::sendEvent(dlg.GetDlgItem(IDC_EDIT)->GetSafeWidget(), &keypad);
-        EXPECT_EQ(dlg.sends, 2);
-        EXPECT_EQ(dlg.stops + dlg.directs, 0);
-        EXPECT_EQ(AfxCurrentModalDialog(), &dlg) << "Enter never ends the dialog";
-    });
-}
-
-TEST_F(DialogInput, EnterOnAPushButtonClicksItAndElsewhereDoesNothing)
-{
-    InputDlg dlg;
-    AfxRunModal(dlg, [&] {
-        AfxSetItemFocus(dlg, IDC_STOP);
-        AfxPressKey(dlg, AfxKey::Enter);
-        EXPECT_EQ(dlg.stops, 1);
-        AfxSetItemFocus(dlg, IDC_LOOP);
-        AfxPressKey(dlg, AfxKey::Enter);
-        EXPECT_EQ(dlg.sends + dlg.directs, 0);
-        EXPECT_EQ(dlg.stops, 1);
-        EXPECT_EQ(dlg.GetDlgItem(IDC_LOOP)->GetSafeWidget()->property("checked").toBool(), false);
-        EXPECT_EQ(AfxCurrentModalDialog(), &dlg);
-    });
-}
-
-TEST_F(DialogInput, EnterOnTheOkButtonOfAPlainDialogEndsIt)
-{
-    CDialog dlg(IDD_PLAIN);
-    EXPECT_EQ(AfxRunModal(dlg, [&] {
-                  AfxSetItemFocus(dlg, IDOK);
-                  AfxPressKey(dlg, AfxKey::Enter);
+    CDialog plain(IDD_PLAIN);
+    EXPECT_EQ(AfxRunModal(plain, [&] {
+                  AfxSetItemFocus(plain, IDOK);
+                  AfxPressKey(plain, AfxKey::Enter);
               }),
-              IDOK);
+              IDOK) << "Enter on OK ends a plain dialog";
 }
 
 TEST_F(DialogInput, F1GoesToTheDialogMapFirstThenToTheApplicationsHelp)
 {
     HelpApp app;
-    HelpDlg withEntry;
+    InputDlg withEntry;
     AfxRunModal(withEntry, [&] { AfxPressKey(withEntry, AfxKey::F1); });
     EXPECT_EQ(withEntry.helps, 1);
     EXPECT_EQ(AfxOpenReportCount(), 0);
@@ -177,40 +129,38 @@ TEST_F(DialogInput, F1GoesToTheDialogMapFirstThenToTheApplicationsHelp)
     CDialog plain(IDD_PLAIN);
     int openWhileShown = 0;
     AfxRunModal(plain, [&] {
-        AfxPost(20, [&] {
-            openWhileShown = AfxOpenReportCount();
-            AfxDismissReports();
-        });
+        AfxPost(20, [&] { openWhileShown = AfxOpenReportCount(), AfxDismissReports(); });
         AfxPressKey(plain, AfxKey::F1); // the help box is modal: this returns once it is closed
     });
     EXPECT_EQ(openWhileShown, 1);
     EXPECT_EQ(AfxLastReportText(), "No help is available for Tarabo.");
 }
 
-TEST_F(DialogInput, SystemMenuStartsWithCloseAndTakesAppendedItems)
+TEST_F(DialogInput, SystemMenuStartsWithCloseTakesAppendedItemsAndOpensByKeyOrRightClick)
 {
     InputDlg dlg;
     AfxRunModal(dlg, [&] {
         CMenu* menu = dlg.GetSystemMenu(FALSE);
         ASSERT_NE(menu, nullptr);
-        ASSERT_EQ(menu->GetMenuItemCount(), 1u);
-        EXPECT_EQ(menu->GetItems()[0].nID, SC_CLOSE);
         menu->AppendMenu(MF_SEPARATOR);
         menu->AppendMenu(MF_STRING, IDM_ABOUT, "&About Tarabo...");
-        EXPECT_EQ(menu->GetMenuItemCount(), 3u);
+        ASSERT_EQ(menu->GetMenuItemCount(), 3u);
+        EXPECT_EQ(menu->GetItems()[0].nID, SC_CLOSE);
 
         AfxPressKey(dlg, AfxKey::AltSpace);
         QMenu* popup = visiblePopup();
         ASSERT_NE(popup, nullptr) << "Alt+Space opens the system menu";
-        EXPECT_EQ(actionTexts(popup), (QStringList{"&Close", "-", "&About Tarabo..."}));
+        QStringList texts;
+        for (QAction* a : popup->actions())
+            texts << (a->isSeparator() ? QString("-") : a->text());
+        EXPECT_EQ(texts, (QStringList{"&Close", "-", "&About Tarabo..."}));
         popup->hide();
 
-        QContextMenuEvent rightClick(QContextMenuEvent::Mouse, QPoint(2, 2), dlg.GetSafeWidget()->mapToGlobal(QPoint(2, 2)));
-        QApplication::sendEvent(dlg.GetSafeWidget(), &rightClick);
-        popup = visiblePopup();
-        ASSERT_NE(popup, nullptr) << "a right-click on the background opens it too";
+        QWidget* w = dlg.GetSafeWidget();
+        QContextMenuEvent rightClick(QContextMenuEvent::Mouse, QPoint(2, 2), w->mapToGlobal(QPoint(2, 2)));
+        QApplication::sendEvent(w, &rightClick);
+        ASSERT_NE(popup = visiblePopup(), nullptr) << "a right-click on the background opens it too";
         popup->hide();
-
         EXPECT_FALSE(AfxChooseSystemMenuItem(dlg, 0x0020));
         EXPECT_EQ(visiblePopup(), nullptr);
     });
@@ -224,8 +174,7 @@ TEST_F(DialogInput, ChoosingAnAppendedItemSendsItsIdAndCanRunANestedDialog)
         dlg.GetSystemMenu(FALSE)->AppendMenu(MF_STRING, IDM_ABOUT, "&About Tarabo...");
         CDialog* nested = nullptr;
         AfxPost(20, [&] {
-            nested = AfxCurrentModalDialog();
-            if (nested && nested != &dlg)
+            if ((nested = AfxCurrentModalDialog()) && nested != &dlg)
                 AfxClickItem(*nested, IDOK);
         });
         EXPECT_TRUE(AfxChooseSystemMenuItem(dlg, IDM_ABOUT));
@@ -234,13 +183,10 @@ TEST_F(DialogInput, ChoosingAnAppendedItemSendsItsIdAndCanRunANestedDialog)
         EXPECT_EQ(AfxCurrentModalDialog(), &dlg);
     });
     EXPECT_EQ(dlg.sysCommands, std::vector<UINT>{IDM_ABOUT});
-}
 
-TEST_F(DialogInput, OnlyWindowsWithASystemMenuHaveOne)
-{
     CDialog bare(IDD_NO_SYSMENU);
     AfxRunModal(bare, [&] {
-        EXPECT_EQ(bare.GetSystemMenu(FALSE), nullptr);
+        EXPECT_EQ(bare.GetSystemMenu(FALSE), nullptr) << "only a WS_SYSMENU window has one";
         EXPECT_FALSE(bare.GetSafeWidget()->windowFlags() & Qt::WindowCloseButtonHint);
         EXPECT_FALSE(AfxChooseSystemMenuItem(bare, SC_CLOSE));
     });

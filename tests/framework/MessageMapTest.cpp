@@ -5,17 +5,15 @@
 #include <vector>
 
 namespace {
-std::vector<std::string> g_log;
+using Log = std::vector<std::string>;
+Log g_log;
 
-class BaseWnd : public CWnd
+struct BaseWnd : CWnd
 {
-public:
     void OnBaseCommand() { g_log.push_back("base 10"); }
     void OnBaseOnly() { g_log.push_back("base 11"); }
     void OnTimer(UINT_PTR id) { g_log.push_back("timer " + std::to_string(id)); }
     void OnClicked20() { g_log.push_back("clicked 20"); }
-
-protected:
     LRESULT DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam) override
     {
         g_log.push_back("default " + std::to_string(message) + "/" + std::to_string(LOWORD(wParam)));
@@ -56,9 +54,8 @@ BEGIN_MESSAGE_MAP(DerivedWnd, BaseWnd)
     ON_COMMAND(50, OnNested)
 END_MESSAGE_MAP()
 
-class MapsApp : public CWinApp
+struct MapsApp : CWinApp
 {
-public:
     MapsApp() : CWinApp("Maps") {}
     void OnSeventySeven() { g_log.push_back("app 77"); }
     DECLARE_MESSAGE_MAP()
@@ -68,75 +65,51 @@ BEGIN_MESSAGE_MAP(MapsApp, CWinApp)
     ON_COMMAND(77, OnSeventySeven)
 END_MESSAGE_MAP()
 
-std::vector<std::string> send(CWnd& w, UINT message, WPARAM wParam)
+Log send(CWnd& w, UINT message, WPARAM wParam)
 {
     g_log.clear();
     w.SendMessage(message, wParam, 0);
     return g_log;
 }
-
-using Log = std::vector<std::string>;
 }
 
-TEST(MessageMap, FirstMatchingEntryOfTheMostDerivedClassWins)
+TEST(MessageMap, MessageReachesTheFirstMatchingEntryOfTheMostDerivedMapElseDefault)
 {
-    DerivedWnd w;
-    EXPECT_EQ(send(w, WM_COMMAND, 10), Log{"derived first 10"});
-}
-
-TEST(MessageMap, BaseClassMapTakesWhatTheDerivedMapLacks)
-{
-    DerivedWnd w;
-    EXPECT_EQ(send(w, WM_COMMAND, 11), Log{"base 11"});
-    EXPECT_EQ(send(w, WM_TIMER, 42), Log{"timer 42"});
-}
-
-TEST(MessageMap, CommandEntriesMatchIdRangeAndNotificationCode)
-{
-    DerivedWnd w;
-    const struct
-    {
-        WPARAM wParam;
-        Log expected;
-    } rows[] = {
-        {MAKEWPARAM(20, BN_CLICKED), {"clicked 20"}},
-        {MAKEWPARAM(20, 1), {"default 273/20"}}, // another notification code
-        {MAKEWPARAM(29, 0), {"default 273/29"}},
-        {MAKEWPARAM(30, 0), {"range 30"}},
-        {MAKEWPARAM(39, 0), {"range 39"}},
-        {MAKEWPARAM(40, 0), {"default 273/40"}},
+    const struct { UINT message; WPARAM wParam; Log expected; } rows[] = {
+        {WM_COMMAND, 10, {"derived first 10"}},       // first match wins, in the derived map
+        {WM_COMMAND, 11, {"base 11"}},                // the base map takes what the derived one lacks
+        {WM_TIMER, 42, {"timer 42"}},
+        {WM_COMMAND, MAKEWPARAM(20, BN_CLICKED), {"clicked 20"}},
+        {WM_COMMAND, MAKEWPARAM(20, 1), {"default 273/20"}}, // another notification code
+        {WM_COMMAND, 29, {"default 273/29"}},
+        {WM_COMMAND, 30, {"range 30"}},
+        {WM_COMMAND, 39, {"range 39"}},
+        {WM_COMMAND, 40, {"default 273/40"}},
+        {WM_COMMAND, 50, {"nested 50", "timer 7", "default 273/50"}}, // Default() after a nested send
+        {WM_COMMAND, 77, {"default 273/77"}},
     };
+    DerivedWnd w;
     for (const auto& row : rows) {
-        SCOPED_TRACE(row.wParam);
-        EXPECT_EQ(send(w, WM_COMMAND, row.wParam), row.expected);
+        SCOPED_TRACE(testing::Message() << row.message << "/" << row.wParam);
+        EXPECT_EQ(send(w, row.message, row.wParam), row.expected);
     }
 }
 
-TEST(MessageMap, DefaultActsOnTheMessageBeingHandledAfterNestedSends)
+TEST(MessageMap, UnhandledCommandsReachTheApplicationMapAfterTheWindows)
 {
     DerivedWnd w;
-    EXPECT_EQ(send(w, WM_COMMAND, 50), (Log{"nested 50", "timer 7", "default 273/50"}));
-}
-
-TEST(MessageMap, UnhandledCommandsReachTheApplicationMap)
-{
-    DerivedWnd w;
-    EXPECT_EQ(send(w, WM_COMMAND, 77), Log{"default 273/77"});
     MapsApp app;
-    EXPECT_EQ(AfxGetApp(), &app);
     EXPECT_EQ(send(w, WM_COMMAND, 77), (Log{"default 273/77", "app 77"}));
-    EXPECT_EQ(send(w, WM_COMMAND, 11), Log{"base 11"}); // a window's own entry still comes first
+    EXPECT_EQ(send(w, WM_COMMAND, 11), Log{"base 11"});
 }
 
 TEST(RuntimeClass, DynamicClassesAreFoundByNameAndCreated)
 {
-    const CRuntimeClass* cls = CRuntimeClass::FromName("DerivedWnd");
-    ASSERT_EQ(cls, RUNTIME_CLASS(DerivedWnd));
-    std::unique_ptr<CObject> obj(cls->CreateObject());
+    ASSERT_EQ(CRuntimeClass::FromName("DerivedWnd"), RUNTIME_CLASS(DerivedWnd));
+    std::unique_ptr<CObject> obj(RUNTIME_CLASS(DerivedWnd)->CreateObject());
     ASSERT_NE(obj, nullptr);
     EXPECT_EQ(obj->GetRuntimeClass(), RUNTIME_CLASS(DerivedWnd));
-    EXPECT_TRUE(obj->IsKindOf(RUNTIME_CLASS(CObject)));
-    EXPECT_FALSE(CWnd().IsKindOf(RUNTIME_CLASS(DerivedWnd)));
+    EXPECT_TRUE(obj->IsKindOf(RUNTIME_CLASS(CObject)) && !CWnd().IsKindOf(RUNTIME_CLASS(DerivedWnd)));
     EXPECT_EQ(CRuntimeClass::FromName("NoSuchClass"), nullptr);
     EXPECT_EQ(CObject::classCObject.CreateObject(), nullptr);
 }
