@@ -68,9 +68,14 @@ LONG ScriptedScale::ClearInput() { return Take("ClearInput", "ClearInput()").res
 
 LONG ScriptedScale::DirectIO(LONG command, LONG& data, std::optional<std::u16string>& string)
 {
-    const std::string text = string ? "\"" + Utf8FromUtf16(*string) + "\"" : "null";
-    Answer answer =
-        Take("DirectIO", "DirectIO(" + std::to_string(command) + "," + std::to_string(data) + "," + text + ")");
+    std::string call = "DirectIO(";
+    call.append(std::to_string(command)).append(",").append(std::to_string(data)).append(",");
+    if (string)
+        call.append("\"").append(Utf8FromUtf16(*string)).append("\"");
+    else
+        call.append("null");
+    call.append(")");
+    Answer answer = Take("DirectIO", std::move(call));
     if (string) {
         std::lock_guard lock(m_mutex);
         ++m_freedStrings;
