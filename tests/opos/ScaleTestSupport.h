@@ -8,27 +8,56 @@
 #include <memory>
 #include <string>
 
+#include <unistd.h>
+
 // The control as the console reaches it: created by class id, called through typed helpers.
 class ScaleDriver
 {
 public:
-    ScaleDriver();
     CHostedControl* control() const { return m_control.get(); }
 
-    LONG Open(const std::string& name);
-    LONG Close();
-    LONG Claim(LONG timeoutMs);
-    LONG Release();
-    LONG ClearInput();
-    LONG DirectIO(LONG command, LONG& data, BSTR& string);
-    LONG ReadWeight(LONG& weight, LONG timeoutMs);
-    void SetDeviceEnabled(bool enabled);
-    CString Description();
-    LONG MaximumWeight();
-    LONG WeightUnit();
+    LONG Open(const std::string& name) { return Method(opos::dispid::Open, VTS_BSTR, name.c_str()); }
+    LONG Close() { return Method(opos::dispid::Close, VTS_NONE); }
+    LONG Claim(LONG timeoutMs) { return Method(opos::dispid::Claim, VTS_I4, timeoutMs); }
+    LONG Release() { return Method(opos::dispid::Release, VTS_NONE); }
+    LONG ClearInput() { return Method(opos::dispid::ClearInput, VTS_NONE); }
+    LONG DirectIO(LONG command, LONG& data, BSTR& string)
+    {
+        return Method(opos::dispid::DirectIO, VTS_I4 VTS_PI4 VTS_PBSTR, command, &data, &string);
+    }
+    LONG ReadWeight(LONG& weight, LONG timeoutMs)
+    {
+        return Method(opos::dispid::ReadWeight, VTS_PI4 VTS_I4, &weight, timeoutMs);
+    }
+    void SetDeviceEnabled(bool enabled)
+    {
+        AfxSetProperty(m_control.get(), opos::dispid::DeviceEnabled, VT_BOOL, LONG(enabled ? TRUE : FALSE));
+    }
+    CString Description()
+    {
+        CString text;
+        AfxGetProperty(m_control.get(), opos::dispid::Description, VT_BSTR, &text);
+        return text;
+    }
+    LONG MaximumWeight() { return Long(opos::dispid::MaximumWeight); }
+    LONG WeightUnit() { return Long(opos::dispid::WeightUnit); }
 
 private:
-    std::unique_ptr<CHostedControl> m_control;
+    template <class... Args>
+    LONG Method(DISPID id, afx_detail::CheckedParams<std::type_identity_t<Args>...> params, Args... args)
+    {
+        LONG result = -1;
+        AfxInvokeHelper<LONG, Args...>(m_control.get(), id, DISPATCH_METHOD, VT_I4, &result, params, args...);
+        return result;
+    }
+    LONG Long(DISPID id)
+    {
+        LONG value = -1;
+        AfxGetProperty(m_control.get(), id, VT_I4, &value);
+        return value;
+    }
+
+    std::unique_ptr<CHostedControl> m_control = AfxCreateControlInstance(opos::kScaleControlClsid);
 };
 
 // A device whose readings follow a function of the clock time.
@@ -51,5 +80,5 @@ private:
 
 // A logical name private to this test process, so parallel test processes never contend for
 // the same claim.
-std::string UniqueName(const std::string& base);
-std::u16string Wide(const std::string& ascii);
+inline std::string UniqueName(const std::string& base) { return base + "-test-" + std::to_string(::getpid()); }
+inline std::u16string Wide(const std::string& ascii) { return std::u16string(ascii.begin(), ascii.end()); }
