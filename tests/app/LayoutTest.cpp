@@ -1,17 +1,12 @@
 // The console's window as the template lays it out: items, kinds, texts, pixel rectangles from
 // dialog units, alignment, tab order, caption, and the weight font as realised.
-#include "app/WeighApp.h"
-#include "console/WeighConsoleDlg.h"
-#include "framework/AfxTesting.h"
-#include "opos/Opos.h"
+#include "../console/ConsoleHarness.h"
 
 #include <QAbstractButton>
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QWidget>
-
-#include <gtest/gtest.h>
 
 #include <cmath>
 
@@ -61,27 +56,7 @@ const char* QtClassOf(Kind kind)
 
 int MulDiv(int a, int b, int c) { return int(std::lround(double(a) * b / c)); }
 
-class LayoutTest : public ::testing::Test
-{
-protected:
-    void SetUp() override
-    {
-        device = std::make_shared<opos::ScriptedScale>();
-        device->maximumWeight = 2500;
-        device->weightUnit = 2;
-        m_override = std::make_unique<opos::ServiceOverride>(device);
-        AfxEnableControlContainer();
-    }
-    void RunConsole(const std::function<void(CWeighConsoleDlg&)>& body)
-    {
-        CWeighConsoleDlg dlg;
-        AfxRunModal(dlg, [&] { body(dlg); });
-    }
-    std::shared_ptr<opos::ScriptedScale> device;
-
-private:
-    std::unique_ptr<opos::ServiceOverride> m_override;
-};
+using LayoutTest = ConsoleTest;
 
 TEST_F(LayoutTest, everyItemHasItsKindTextAndRectangleFromDialogUnits)
 {

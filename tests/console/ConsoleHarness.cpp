@@ -35,3 +35,9 @@ const Calls& ConsoleTest::OneRead()
                                 "GetWeightUnit"};
     return calls;
 }
+
+long ConsoleTest::Count(const std::string& call) const
+{
+    const Calls& calls = device->Calls();
+    return long(std::count(calls.begin(), calls.end(), call));
+}

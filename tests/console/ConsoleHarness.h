@@ -30,6 +30,8 @@ protected:
     static std::string Text(CWnd& dlg, int id);
     // The device calls since the last ClearCalls.
     Calls DeviceCalls() const { return device->Calls(); }
+    // How often the device received this exact call since the last ClearCalls.
+    long Count(const std::string& call) const;
     static const Calls& OneRead(); // ClearInput, ReadWeight and the capacity refresh
 
     std::shared_ptr<opos::ScriptedScale> device;

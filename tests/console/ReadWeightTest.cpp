@@ -192,8 +192,7 @@ TEST_F(ConsoleTest, readsThatOutlastThePeriodDoNotQueueABurst)
         AfxPumpMessages(1000);
         const auto elapsedMs =
             std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
-        const Calls calls = DeviceCalls();
-        const long reads = std::count(calls.begin(), calls.end(), "ReadWeight(0,1000)");
+        const long reads = Count("ReadWeight(0,1000)");
         // Back to back at best: a queued burst would show as more reads than fit in the time.
         EXPECT_GE(reads, 3);
         EXPECT_LE(reads, elapsedMs / 120 + 1);
@@ -207,8 +206,7 @@ TEST_F(ConsoleTest, loopKeepsReadingBehindTheAboutBox)
     RunConsole([&](CWeighConsoleDlg& dlg) {
         AfxClickItem(dlg, IDC_LOOP);
         AfxPost(400, [&] {
-            const Calls calls = DeviceCalls();
-            readsWhileOpen = std::count(calls.begin(), calls.end(), "ReadWeight(0,1000)");
+            readsWhileOpen = Count("ReadWeight(0,1000)");
             CDialog* about = AfxCurrentModalDialog();
             ASSERT_NE(about, &dlg);
             about->EndDialog(IDOK);
@@ -227,11 +225,10 @@ TEST_F(ConsoleTest, failingTicksRaiseOneReportWhileItIsOpen)
         AfxClickItem(dlg, IDC_LOOP);
         device->ClearCalls();
         AfxPumpMessages(500);
-        const Calls calls = DeviceCalls();
-        EXPECT_GE(std::count(calls.begin(), calls.end(), "ReadWeight(0,1000)"), 3);
+        EXPECT_GE(Count("ReadWeight(0,1000)"), 3);
         EXPECT_EQ(AfxOpenReportCount(), 1);
         // The failure abandoned each tick before its refresh.
-        EXPECT_EQ(std::count(calls.begin(), calls.end(), "GetWeightUnit"), 0);
+        EXPECT_EQ(Count("GetWeightUnit"), 0);
         AfxDismissReports();
     });
 }

@@ -80,8 +80,7 @@ TEST_F(ConsoleTest, startUpArmsTheOneSecondTimerForLoop)
         AfxClickItem(dlg, IDC_LOOP);
         device->ClearCalls();
         AfxPumpMessages(2300); // the real period: two ticks
-        const Calls calls = DeviceCalls();
-        const auto reads = std::count(calls.begin(), calls.end(), "ReadWeight(0,1000)");
+        const auto reads = Count("ReadWeight(0,1000)");
         EXPECT_EQ(reads, 2);
     });
 }
