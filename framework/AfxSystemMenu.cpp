@@ -9,6 +9,7 @@
 
 namespace {
 QPointer<QMenu> g_openMenu;
+const QString kMenuName = QStringLiteral("afxSystemMenu");
 
 void addItem(QMenu* menu, AfxWindowImpl& window, const CMenu::Item& item)
 {
@@ -30,10 +31,17 @@ QMenu* AfxPopupSystemMenu(AfxWindowImpl& window, const QPoint& globalPos)
         g_openMenu->hide();
     if (!window.systemMenu() || !window.widget())
         return nullptr;
-    auto* menu = new QMenu(window.widget());
+    // One menu per window, living as long as the window. An item's handler may run a modal loop
+    // (the About box) and return into the menu's own key or mouse handling, so the menu must not
+    // be deleted while it is hidden, only with its window.
+    auto* menu = window.widget()->findChild<QMenu*>(kMenuName, Qt::FindDirectChildrenOnly);
+    if (!menu) {
+        menu = new QMenu(window.widget());
+        menu->setObjectName(kMenuName);
+    }
+    menu->clear();
     for (const CMenu::Item& item : window.systemMenu()->GetItems())
         addItem(menu, window, item);
-    QObject::connect(menu, &QMenu::aboutToHide, menu, &QObject::deleteLater);
     g_openMenu = menu;
     menu->popup(globalPos);
     return menu;

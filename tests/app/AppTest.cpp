@@ -4,6 +4,10 @@
 #include "res/TaraboIcon.h"
 
 #include <QAccessible>
+#include <QApplication>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QPointer>
 #include <QImage>
 #include <QPainter>
 #include <QWidget>
@@ -141,6 +145,28 @@ TEST_F(AppTest, aboutItemOpensTheAboutBoxWhileLoopReadsBehindIt)
     });
     EXPECT_EQ(aboutText, "About Tarabo");
     EXPECT_GE(readsBehind, 3);
+}
+
+// Choosing About with the keyboard runs the About box from inside the menu's own key handling,
+// which carries on with the menu once the box closes: the menu must still be there.
+TEST_F(AppTest, systemMenuOutlivesTheAboutBoxItOpened)
+{
+    bool menuAliveDuringAbout = false;
+    QPointer<QMenu> menu;
+    RunConsole([&](CWeighConsoleDlg& dlg) {
+        AfxPressKey(dlg, AfxKey::AltSpace);
+        menu = dlg.GetSafeWidget()->findChild<QMenu*>();
+        ASSERT_TRUE(menu && menu->isVisible());
+        AfxPost(200, [&] {
+            menuAliveDuringAbout = !menu.isNull();
+            ASSERT_NE(AfxCurrentModalDialog(), &dlg);
+            AfxCurrentModalDialog()->EndDialog(IDOK);
+        });
+        QKeyEvent key(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"));
+        QApplication::sendEvent(menu, &key);
+        EXPECT_FALSE(menu.isNull());
+    });
+    EXPECT_TRUE(menuAliveDuringAbout);
 }
 
 TEST_F(AppTest, emptyAboutStringLeavesTheSystemMenuAlone)
