@@ -34,7 +34,7 @@ const DLGITEMTEMPLATE kConsoleItems[] = {
     {IDC_RESULT_NAME, "STATIC", "-", 209, 159, 80, 16, kChild | SS_CENTER | WS_GROUP},
 };
 
-#define TARABO_NOTICE "Copyright (C) 2026 the Tarabo developers"
+#define TARABO_NOTICE "Copyright (C) 2026 Tarabo" // fits the About box's notice line
 
 const DLGITEMTEMPLATE kAboutItems[] = {
     {IDC_STATIC, "STATIC", "128", 11, 17, 20, 20, kChild | SS_ICON},
