@@ -111,9 +111,10 @@ BOOL AfxChooseSystemMenuItem(CWnd& dlg, UINT nID)
     const QList<QAction*> actions = menu->actions();
     for (QAction* action : actions) {
         if (!action->isSeparator() && action->data().toULongLong() == nID) {
+            // Through the menu's own key handling, which a handler's modal loop returns into.
             menu->setActiveAction(action);
-            menu->hide();
-            action->trigger();
+            QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+            QApplication::sendEvent(menu, &enter);
             return TRUE;
         }
     }
