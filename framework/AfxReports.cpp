@@ -58,7 +58,10 @@ void AfxReportFailure(const CString& text)
         std::fprintf(stderr, "%s\n", static_cast<LPCTSTR>(text));
         return;
     }
-    auto* box = new QMessageBox(QMessageBox::Warning, boxTitle(), AfxToQString(text), QMessageBox::Ok);
+    // Over the dialog in use, so it shows where the technician is looking.
+    CDialog* owner = AfxDialogImpl::current();
+    auto* box = new QMessageBox(QMessageBox::Warning, boxTitle(), AfxToQString(text), QMessageBox::Ok,
+                                owner ? owner->GetSafeWidget() : nullptr);
     box->setWindowModality(Qt::ApplicationModal);
     QObject::connect(box, &QDialog::finished, box, &QObject::deleteLater);
     openBoxes().push_back({box, true});
