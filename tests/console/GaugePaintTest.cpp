@@ -119,19 +119,4 @@ TEST_F(ConsoleTest, successfulReadRepaintsTheGaugeWithTheNewMaximum)
     });
 }
 
-TEST_F(ConsoleTest, failedReadDoesNotRepaintTheGauge)
-{
-    device->maximumWeight = 1000;
-    device->Queue("ReadWeight", {.result = 0, .weight = 800});
-    RunConsole([&](CWeighConsoleDlg& dlg) {
-        AfxClickItem(dlg, IDC_READ_WEIGHT);
-        AfxPumpMessages(50);
-        dlg.m_gauge.m_dValue = 5.0; // would be clamped by any repaint
-        device->Queue("ReadWeight", {.result = 112});
-        AfxClickItem(dlg, IDC_READ_WEIGHT);
-        AfxPumpMessages(50);
-        EXPECT_DOUBLE_EQ(dlg.m_gauge.m_dValue, 5.0);
-    });
-}
-
 }

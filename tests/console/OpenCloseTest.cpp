@@ -80,20 +80,6 @@ TEST_F(ConsoleTest, openWithAFailingFirstReadShowsTheReadsCodeAndTheNote)
     });
 }
 
-TEST_F(ConsoleTest, openShowsTheNoteLeftByTheLastRead)
-{
-    device->Queue("ReadWeight", {.result = 112});
-    device->Queue("ReadWeight", {.result = 0, .weight = 5});
-    device->Queue("Claim", {.result = 102});
-    RunConsole([&](CWeighConsoleDlg& dlg) {
-        AfxClickItem(dlg, IDC_READ_WEIGHT); // fails: note set
-        AfxClickItem(dlg, IDC_OPEN_DEVICE);  // claim fails: the note shows
-        EXPECT_EQ(Text(dlg, IDC_CAPACITY), std::string("Max Weight 2 Kg") + kNote);
-        AfxClickItem(dlg, IDC_READ_WEIGHT); // succeeds: note cleared
-        EXPECT_EQ(Text(dlg, IDC_CAPACITY), "Max Weight 2 Kg");
-    });
-}
-
 TEST_F(ConsoleTest, closeWithAFailedReleaseChangesOnlyTheResultBox)
 {
     device->Queue("ReadWeight", {.result = 0, .weight = 2000});

@@ -151,20 +151,13 @@ TEST_F(ConsoleTest, readOnADeviceThatIsNotOpenShowsTheControlsCode)
     });
 }
 
-TEST_F(ConsoleTest, ticksWithLoopUncheckedCallNothing)
+TEST_F(ConsoleTest, ticksReadOnceEachOnlyWhileLoopIsChecked)
 {
     RunConsole([&](CWeighConsoleDlg& dlg) {
         device->ClearCalls();
-        for (int i = 0; i < 3; ++i)
-            dlg.SendMessage(WM_TIMER, 1, 0);
-        EXPECT_TRUE(DeviceCalls().empty());
-        EXPECT_FALSE(dlg.m_bLoop);
-    });
-}
+        dlg.SendMessage(WM_TIMER, 1, 0);
+        EXPECT_TRUE(DeviceCalls().empty()); // unchecked: a tick only reads the box
 
-TEST_F(ConsoleTest, eachTickWithLoopCheckedReadsOnce)
-{
-    RunConsole([&](CWeighConsoleDlg& dlg) {
         AfxClickItem(dlg, IDC_LOOP);
         device->ClearCalls();
         dlg.SendMessage(WM_TIMER, 1, 0);
