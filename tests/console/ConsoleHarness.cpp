@@ -29,10 +29,23 @@ std::string ConsoleTest::Text(CWnd& dlg, int id)
     return text.str();
 }
 
+void ConsoleTest::ExpectItems(CWnd& dlg, const Items& items)
+{
+    for (const auto& [id, text] : items)
+        EXPECT_EQ(Text(dlg, id), text) << "item " << id;
+}
+
+Calls Concat(std::initializer_list<Calls> parts)
+{
+    Calls all;
+    for (const Calls& p : parts)
+        all.insert(all.end(), p.begin(), p.end());
+    return all;
+}
+
 const Calls& ConsoleTest::OneRead()
 {
-    static const Calls calls = {"ClearInput()", "ReadWeight(0,1000)", "GetMaximumWeight", "GetMaximumWeight",
-                                "GetWeightUnit"};
+    static const Calls calls = Concat({{"ClearInput()", "ReadWeight(0,1000)"}, kCapacityRefresh});
     return calls;
 }
 

@@ -15,6 +15,12 @@
 #include <vector>
 
 using Calls = std::vector<std::string>;
+using Items = std::vector<std::pair<int, std::string>>; // item id, expected text
+
+// The note a failed read leaves for the capacity line.
+inline const std::string kNote = " (Detault value:right value with a successfull read)";
+inline const Calls kCapacityRefresh = {"GetMaximumWeight", "GetMaximumWeight", "GetWeightUnit"};
+Calls Concat(std::initializer_list<Calls> parts);
 
 class ConsoleTest : public ::testing::Test
 {
@@ -28,6 +34,8 @@ protected:
     void UseStandardScale() { m_override.reset(); }
 
     static std::string Text(CWnd& dlg, int id);
+    // Checks the texts of several items; a mismatch names its item.
+    static void ExpectItems(CWnd& dlg, const Items& items);
     // The device calls since the last ClearCalls.
     Calls DeviceCalls() const { return device->Calls(); }
     // How often the device received this exact call since the last ClearCalls.

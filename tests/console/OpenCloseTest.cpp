@@ -5,18 +5,6 @@
 
 namespace {
 
-const char kNote[] = " (Detault value:right value with a successfull read)";
-
-Calls Concat(std::initializer_list<Calls> parts)
-{
-    Calls all;
-    for (const Calls& p : parts)
-        all.insert(all.end(), p.begin(), p.end());
-    return all;
-}
-
-const Calls kCapacityRefresh = {"GetMaximumWeight", "GetMaximumWeight", "GetWeightUnit"};
-
 TEST_F(ConsoleTest, failedOpenShowsDescriptionWithCodeAndClaimsNothing)
 {
     device->description = u"Scale at lane 3";
@@ -26,11 +14,8 @@ TEST_F(ConsoleTest, failedOpenShowsDescriptionWithCodeAndClaimsNothing)
         device->ClearCalls();
         AfxClickItem(dlg, IDC_OPEN_DEVICE);
         EXPECT_EQ(DeviceCalls(), (Calls{"Open(K350)", "GetDescription"}));
-        EXPECT_EQ(Text(dlg, IDC_STATUS), "Scale at lane 3(0000006d)");
-        EXPECT_EQ(Text(dlg, IDC_CAPACITY), "?");
-        EXPECT_EQ(Text(dlg, IDC_RESULT_NAME), "OPOS_E_NOEXIST");
-        EXPECT_EQ(Text(dlg, IDC_RESULT_HEX), "0000006d");
-        EXPECT_EQ(Text(dlg, IDC_WEIGHT), "...");
+        ExpectItems(dlg, {{IDC_STATUS, "Scale at lane 3(0000006d)"}, {IDC_CAPACITY, "?"}, {IDC_WEIGHT, "..."},
+                          {IDC_RESULT_NAME, "OPOS_E_NOEXIST"}, {IDC_RESULT_HEX, "0000006d"}});
         EXPECT_DOUBLE_EQ(dlg.m_gauge.m_dMax, 4.0);
     });
 }
@@ -44,12 +29,10 @@ TEST_F(ConsoleTest, openWhoseClaimFailsStillEnablesAndDoesNotRead)
         AfxClickItem(dlg, IDC_OPEN_DEVICE);
         EXPECT_EQ(DeviceCalls(), Concat({{"Open(K350)", "Claim(1000)", "SetDeviceEnabled(true)", "GetDescription"},
                                          kCapacityRefresh}));
-        EXPECT_EQ(Text(dlg, IDC_WEIGHT), "Claim Failed : 00000066");
-        EXPECT_EQ(Text(dlg, IDC_RESULT_NAME), "OPOS_SUCCESS");
-        EXPECT_EQ(Text(dlg, IDC_RESULT_HEX), "00000000");
-        EXPECT_EQ(Text(dlg, IDC_STATUS), "Scripted K350");
-        // No read has happened yet, so the note is still empty.
-        EXPECT_EQ(Text(dlg, IDC_CAPACITY), "Max Weight 2 Kg");
+        // No read has happened yet, so the note is still empty; the result box keeps Open's code.
+        ExpectItems(dlg, {{IDC_WEIGHT, "Claim Failed : 00000066"}, {IDC_STATUS, "Scripted K350"},
+                          {IDC_CAPACITY, "Max Weight 2 Kg"}, {IDC_RESULT_NAME, "OPOS_SUCCESS"},
+                          {IDC_RESULT_HEX, "00000000"}});
         EXPECT_DOUBLE_EQ(dlg.m_gauge.m_dMax, 2.5);
     });
 }
@@ -57,26 +40,19 @@ TEST_F(ConsoleTest, openWhoseClaimFailsStillEnablesAndDoesNotRead)
 TEST_F(ConsoleTest, openAndClaimRunTheFirstReadWhoseResultIsShown)
 {
     device->Queue("ReadWeight", {.result = 0, .weight = 1234});
+    device->Queue("ReadWeight", {.result = 112});
     RunConsole([&](CWeighConsoleDlg& dlg) {
         device->ClearCalls();
         AfxClickItem(dlg, IDC_OPEN_DEVICE);
         EXPECT_EQ(DeviceCalls(), Concat({{"Open(K350)", "Claim(1000)", "SetDeviceEnabled(true)"}, OneRead(),
                                          {"GetDescription"}, kCapacityRefresh}));
-        EXPECT_EQ(Text(dlg, IDC_WEIGHT), "1.234");
-        EXPECT_EQ(Text(dlg, IDC_STATUS), "Scripted scale");
-        EXPECT_EQ(Text(dlg, IDC_CAPACITY), "Max Weight 2 Kg");
+        ExpectItems(dlg, {{IDC_WEIGHT, "1.234"}, {IDC_STATUS, "Scripted scale"}, {IDC_CAPACITY, "Max Weight 2 Kg"}});
         EXPECT_TRUE(dlg.m_bWeightRead);
-    });
-}
 
-TEST_F(ConsoleTest, openWithAFailingFirstReadShowsTheReadsCodeAndTheNote)
-{
-    device->Queue("ReadWeight", {.result = 112});
-    RunConsole([&](CWeighConsoleDlg& dlg) {
+        // A failing first read shows its own code, and the note.
         AfxClickItem(dlg, IDC_OPEN_DEVICE);
-        EXPECT_EQ(Text(dlg, IDC_RESULT_NAME), "OPOS_E_TIMEOUT");
-        EXPECT_EQ(Text(dlg, IDC_RESULT_HEX), "00000070");
-        EXPECT_EQ(Text(dlg, IDC_CAPACITY), std::string("Max Weight 2 Kg") + kNote);
+        ExpectItems(dlg, {{IDC_RESULT_NAME, "OPOS_E_TIMEOUT"}, {IDC_RESULT_HEX, "00000070"},
+                          {IDC_CAPACITY, "Max Weight 2 Kg" + kNote}});
     });
 }
 
@@ -92,16 +68,13 @@ TEST_F(ConsoleTest, closeWithAFailedReleaseChangesOnlyTheResultBox)
         device->ClearCalls();
         AfxClickItem(dlg, IDC_CLOSE_DEVICE);
         EXPECT_EQ(DeviceCalls(), (Calls{"ClearInput()", "Release()"}));
-        EXPECT_EQ(Text(dlg, IDC_RESULT_NAME), "OPOS_E_ILLEGAL");
-        EXPECT_EQ(Text(dlg, IDC_RESULT_HEX), "0000006a");
-        EXPECT_EQ(Text(dlg, IDC_STATUS), status);
-        EXPECT_EQ(Text(dlg, IDC_CAPACITY), capacity);
-        EXPECT_EQ(Text(dlg, IDC_WEIGHT), "2.000");
+        ExpectItems(dlg, {{IDC_RESULT_NAME, "OPOS_E_ILLEGAL"}, {IDC_RESULT_HEX, "0000006a"}, {IDC_STATUS, status},
+                          {IDC_CAPACITY, capacity}, {IDC_WEIGHT, "2.000"}});
         EXPECT_DOUBLE_EQ(dlg.m_gauge.m_dMax, 9.0);
 
         // The flag was cleared all the same, so the next failed read shows the note.
         AfxClickItem(dlg, IDC_READ_WEIGHT);
-        EXPECT_EQ(Text(dlg, IDC_CAPACITY), std::string("Max Weight 2 Kg") + kNote);
+        EXPECT_EQ(Text(dlg, IDC_CAPACITY), "Max Weight 2 Kg" + kNote);
     });
 }
 
@@ -114,11 +87,9 @@ TEST_F(ConsoleTest, closeAfterAGoodReleaseClearsTheScreenWhateverCloseReturns)
         device->ClearCalls();
         AfxClickItem(dlg, IDC_CLOSE_DEVICE);
         EXPECT_EQ(DeviceCalls(), Concat({{"ClearInput()", "Release()", "Close()"}, kCapacityRefresh}));
-        EXPECT_EQ(Text(dlg, IDC_RESULT_NAME), "OPOS_E_FAILURE");
-        EXPECT_EQ(Text(dlg, IDC_RESULT_HEX), "0000006f");
-        EXPECT_EQ(Text(dlg, IDC_STATUS), "");
-        EXPECT_EQ(Text(dlg, IDC_WEIGHT), "...");
-        EXPECT_EQ(Text(dlg, IDC_CAPACITY), "Max Weight 2 Kg"); // no note, though one is remembered
+        // No note on the line, though one is remembered.
+        ExpectItems(dlg, {{IDC_RESULT_NAME, "OPOS_E_FAILURE"}, {IDC_RESULT_HEX, "0000006f"}, {IDC_STATUS, ""},
+                          {IDC_WEIGHT, "..."}, {IDC_CAPACITY, "Max Weight 2 Kg"}});
         EXPECT_EQ(dlg.m_strMaxNote.str(), kNote);
         EXPECT_DOUBLE_EQ(dlg.m_gauge.m_dMax, 2.5);
     });
@@ -127,19 +98,18 @@ TEST_F(ConsoleTest, closeAfterAGoodReleaseClearsTheScreenWhateverCloseReturns)
 TEST_F(ConsoleTest, automationFailureInTheMiddleOfOpenAbandonsTheRest)
 {
     device->Queue("ReadWeight", {.raise = true});
+    device->Queue("ReadWeight", {.result = 0, .weight = 42});
     RunConsole([&](CWeighConsoleDlg& dlg) {
         device->ClearCalls();
         AfxClickItem(dlg, IDC_OPEN_DEVICE);
         EXPECT_EQ(DeviceCalls(), (Calls{"Open(K350)", "Claim(1000)", "SetDeviceEnabled(true)", "ClearInput()",
                                         "ReadWeight(0,1000)"}));
-        EXPECT_EQ(Text(dlg, IDC_STATUS), "");
-        EXPECT_EQ(Text(dlg, IDC_RESULT_NAME), "OPOS_SUCCESS"); // Open's; the read never showed its own
+        // The status line is not rewritten and the result box keeps Open's code.
+        ExpectItems(dlg, {{IDC_STATUS, ""}, {IDC_RESULT_NAME, "OPOS_SUCCESS"}});
         EXPECT_EQ(AfxOpenReportCount(), 1);
         AfxDismissReports();
 
-        // The console keeps working.
-        device->Queue("ReadWeight", {.result = 0, .weight = 42});
-        AfxClickItem(dlg, IDC_READ_WEIGHT);
+        AfxClickItem(dlg, IDC_READ_WEIGHT); // the console keeps working
         EXPECT_EQ(Text(dlg, IDC_WEIGHT), "0.042");
         EXPECT_EQ(AfxOpenReportCount(), 0);
     });
@@ -165,18 +135,12 @@ TEST_F(ConsoleTest, simulatedScaleRunsOpenReadsLoopAndClose)
             names.insert(Text(dlg, IDC_RESULT_NAME));
             weights.insert(Text(dlg, IDC_WEIGHT));
         }
-        EXPECT_TRUE(names.count("OPOS_SUCCESS"));
-        EXPECT_TRUE(names.count("OPOS_E_TIMEOUT"));
-        EXPECT_TRUE(names.count("OPOS_E_EXTENDED"));
+        EXPECT_EQ(names, (std::set<std::string>{"OPOS_SUCCESS", "OPOS_E_TIMEOUT", "OPOS_E_EXTENDED"}));
         EXPECT_GE(weights.size(), 2u);
 
         AfxClickItem(dlg, IDC_CLOSE_DEVICE);
-        EXPECT_EQ(Text(dlg, IDC_RESULT_NAME), "OPOS_SUCCESS");
-        EXPECT_EQ(Text(dlg, IDC_WEIGHT), "...");
-        EXPECT_EQ(Text(dlg, IDC_CAPACITY), "Max Weight 0 ?");
-
-        // Closed again: a read gets the control's own answer.
-        AfxClickItem(dlg, IDC_READ_WEIGHT);
+        ExpectItems(dlg, {{IDC_RESULT_NAME, "OPOS_SUCCESS"}, {IDC_WEIGHT, "..."}, {IDC_CAPACITY, "Max Weight 0 ?"}});
+        AfxClickItem(dlg, IDC_READ_WEIGHT); // closed again: the control's own answer
         EXPECT_EQ(Text(dlg, IDC_RESULT_NAME), "OPOS_E_CLOSED");
     });
 }

@@ -8,8 +8,6 @@
 
 namespace {
 
-const char kNote[] = " (Detault value:right value with a successfull read)";
-
 struct ResultCase
 {
     LONG code;
@@ -39,41 +37,26 @@ TEST_F(ConsoleTest, resultBoxShowsEachCodeByNameAndInHex)
         for (const ResultCase& c : kResultCases) {
             device->Queue("ReadWeight", {.result = c.code});
             AfxClickItem(dlg, IDC_READ_WEIGHT);
-            EXPECT_EQ(Text(dlg, IDC_RESULT_NAME), c.name) << c.code;
-            EXPECT_EQ(Text(dlg, IDC_RESULT_HEX), c.hex) << c.code;
+            ExpectItems(dlg, {{IDC_RESULT_NAME, c.name}, {IDC_RESULT_HEX, c.hex}});
         }
     });
 }
 
-TEST_F(ConsoleTest, oneReadMakesExactlyTheseDeviceCalls)
+TEST_F(ConsoleTest, successfulReadMakesTheseCallsShowsTheWeightAndFeedsTheGauge)
 {
+    device->Queue("ReadWeight", {.result = 0, .weight = 1500});
+    device->Queue("ReadWeight", {.result = 0, .weight = -250});
     RunConsole([&](CWeighConsoleDlg& dlg) {
         device->ClearCalls();
         AfxClickItem(dlg, IDC_READ_WEIGHT);
         EXPECT_EQ(DeviceCalls(), OneRead());
-    });
-}
-
-TEST_F(ConsoleTest, successfulReadShowsTheWeightAndFeedsTheGauge)
-{
-    device->Queue("ReadWeight", {.result = 0, .weight = 1500});
-    RunConsole([&](CWeighConsoleDlg& dlg) {
-        AfxClickItem(dlg, IDC_READ_WEIGHT);
-        EXPECT_EQ(Text(dlg, IDC_WEIGHT), "1.500");
+        ExpectItems(dlg, {{IDC_WEIGHT, "1.500"}, {IDC_CAPACITY, "Max Weight 2 Kg"}, {IDC_RESULT_NAME, "OPOS_SUCCESS"}});
         EXPECT_DOUBLE_EQ(dlg.m_gauge.m_dValue, 1.5);
+        EXPECT_DOUBLE_EQ(dlg.m_gauge.m_dMax, 2.5);
         EXPECT_TRUE(dlg.m_bWeightRead);
         EXPECT_EQ(dlg.m_strMaxNote.str(), "");
-        EXPECT_EQ(Text(dlg, IDC_CAPACITY), "Max Weight 2 Kg");
-        EXPECT_DOUBLE_EQ(dlg.m_gauge.m_dMax, 2.5);
-        EXPECT_EQ(Text(dlg, IDC_RESULT_NAME), "OPOS_SUCCESS");
-    });
-}
 
-TEST_F(ConsoleTest, negativeWeightShowsWithItsSign)
-{
-    device->Queue("ReadWeight", {.result = 0, .weight = -250});
-    RunConsole([&](CWeighConsoleDlg& dlg) {
-        AfxClickItem(dlg, IDC_READ_WEIGHT);
+        AfxClickItem(dlg, IDC_READ_WEIGHT); // a negative weight keeps its sign
         EXPECT_EQ(Text(dlg, IDC_WEIGHT), "-0.250");
         EXPECT_DOUBLE_EQ(dlg.m_gauge.m_dValue, -0.25);
     });
@@ -112,11 +95,10 @@ TEST_F(ConsoleTest, failedReadBeforeAnySuccessShowsTheNoteAndKeepsTheDisplay)
     device->Queue("ReadWeight", {.result = 112});
     RunConsole([&](CWeighConsoleDlg& dlg) {
         AfxClickItem(dlg, IDC_READ_WEIGHT);
-        EXPECT_EQ(Text(dlg, IDC_CAPACITY), std::string("Max Weight 2 Kg") + kNote);
-        EXPECT_EQ(Text(dlg, IDC_WEIGHT), "...");
+        ExpectItems(dlg, {{IDC_CAPACITY, "Max Weight 2 Kg" + kNote}, {IDC_WEIGHT, "..."},
+                          {IDC_RESULT_NAME, "OPOS_E_TIMEOUT"}});
         EXPECT_EQ(dlg.m_strMaxNote.str(), kNote);
         EXPECT_FALSE(dlg.m_bWeightRead);
-        EXPECT_EQ(Text(dlg, IDC_RESULT_NAME), "OPOS_E_TIMEOUT");
     });
 }
 
@@ -127,8 +109,7 @@ TEST_F(ConsoleTest, failedReadAfterASuccessKeepsTheNoteOffTheLineButRemembersIt)
     RunConsole([&](CWeighConsoleDlg& dlg) {
         AfxClickItem(dlg, IDC_READ_WEIGHT);
         AfxClickItem(dlg, IDC_READ_WEIGHT);
-        EXPECT_EQ(Text(dlg, IDC_CAPACITY), "Max Weight 2 Kg");
-        EXPECT_EQ(Text(dlg, IDC_WEIGHT), "0.700");
+        ExpectItems(dlg, {{IDC_CAPACITY, "Max Weight 2 Kg"}, {IDC_WEIGHT, "0.700"}});
         EXPECT_DOUBLE_EQ(dlg.m_gauge.m_dValue, 0.7);
         EXPECT_EQ(dlg.m_strMaxNote.str(), kNote);
         EXPECT_TRUE(dlg.m_bWeightRead);
@@ -136,7 +117,7 @@ TEST_F(ConsoleTest, failedReadAfterASuccessKeepsTheNoteOffTheLineButRemembersIt)
         // An Open whose claim then fails shows the remembered note.
         device->Queue("Claim", {.result = 102});
         AfxClickItem(dlg, IDC_OPEN_DEVICE);
-        EXPECT_EQ(Text(dlg, IDC_CAPACITY), std::string("Max Weight 2 Kg") + kNote);
+        EXPECT_EQ(Text(dlg, IDC_CAPACITY), "Max Weight 2 Kg" + kNote);
     });
 }
 
@@ -145,9 +126,8 @@ TEST_F(ConsoleTest, readOnADeviceThatIsNotOpenShowsTheControlsCode)
     UseStandardScale();
     RunConsole([&](CWeighConsoleDlg& dlg) {
         AfxClickItem(dlg, IDC_READ_WEIGHT);
-        EXPECT_EQ(Text(dlg, IDC_RESULT_NAME), "OPOS_E_CLOSED");
-        EXPECT_EQ(Text(dlg, IDC_RESULT_HEX), "00000065");
-        EXPECT_EQ(Text(dlg, IDC_CAPACITY), std::string("Max Weight 0 ?") + kNote);
+        ExpectItems(dlg, {{IDC_RESULT_NAME, "OPOS_E_CLOSED"}, {IDC_RESULT_HEX, "00000065"},
+                          {IDC_CAPACITY, "Max Weight 0 ?" + kNote}});
     });
 }
 
