@@ -55,9 +55,6 @@ TEST_F(Timers, TicksCarryTheIdSettingAgainReplacesThePeriodAndKillStopsThem)
         EXPECT_TRUE(dlg.KillTimer(5));
         EXPECT_FALSE(dlg.KillTimer(5)) << "there was only one timer 5";
         EXPECT_EQ(ticksDuring(dlg, 60), 0);
-        AfxSetTimerSpeedup(1000);
-        dlg.SetTimer(1, 10000, nullptr); // 10 ms under the speedup
-        EXPECT_GE(ticksDuring(dlg, 100), 2);
         dlg.SetTimer(2, 5, nullptr);
     });
     EXPECT_EQ(ticksDuring(dlg, 30), 0) << "timers die with the window";
@@ -84,19 +81,15 @@ TEST_F(Timers, AHandlerThatOutlastsSeveralPeriodsGetsAtMostOneImmediateTick)
 TEST_F(Timers, TicksKeepComingWhileANestedDialogOrMessageBoxIsOpen)
 {
     TimerDlg dlg;
-    std::size_t start = 0;
     int duringDialog = -1, duringBox = -1;
     AfxRunModal(dlg, [&] {
         dlg.SetTimer(1, 10, nullptr);
-        start = dlg.ticks.size();
-        AfxPost(80, [&] {
+        AfxPost(80, [&, start = dlg.ticks.size()] {
             duringDialog = int(dlg.ticks.size() - start);
             AfxClickItem(*AfxCurrentModalDialog(), IDOK);
         });
-        CDialog about(IDD_ABOUT_TEST);
-        EXPECT_EQ(about.DoModal(), IDOK);
-        start = dlg.ticks.size();
-        AfxPost(80, [&] { duringBox = int(dlg.ticks.size() - start), AfxDismissReports(); });
+        EXPECT_EQ(CDialog(IDD_ABOUT_TEST).DoModal(), IDOK);
+        AfxPost(80, [&, start = dlg.ticks.size()] { duringBox = int(dlg.ticks.size() - start), AfxDismissReports(); });
         AfxMessageBox("Nested");
     });
     EXPECT_GE(duringDialog, 2);
@@ -107,11 +100,10 @@ TEST_F(Failures, AHandlerThatFailsOnEveryTickRaisesOneReportAndTicksGoOn)
 {
     TimerDlg dlg;
     dlg.onTick = [](int) { throw COleDispatchException("The scale is offline.", "Scale", 0, E_FAIL); };
-    int open = 0;
     AfxRunModal(dlg, [&] {
         dlg.SetTimer(1, 5, nullptr);
         AfxPumpMessages(120);
-        open = AfxOpenReportCount();
+        EXPECT_EQ(AfxOpenReportCount(), 1);
         EXPECT_EQ(AfxCurrentModalDialog(), &dlg) << "a failure does not end the dialog";
         AfxDismissReports();
         const std::size_t before = dlg.ids.size();
@@ -121,7 +113,6 @@ TEST_F(Failures, AHandlerThatFailsOnEveryTickRaisesOneReportAndTicksGoOn)
         dlg.KillTimer(1);
         AfxDismissReports();
     });
-    EXPECT_EQ(open, 1);
     EXPECT_GE(dlg.ids.size(), 5u);
     EXPECT_TRUE(dlg.ticks.empty()) << "each tick in progress was abandoned";
     EXPECT_EQ(AfxLastReportText(), "Scale: The scale is offline.");
@@ -146,10 +137,6 @@ TEST_F(Failures, EveryKindOfExceptionIsCaughtAtTheHandlerBoundaryAndHoldsBackMes
             AfxDismissReports();
         });
     }
-}
-
-TEST_F(Failures, AFailingOnInitDialogIsReportedAndTheDialogStillRuns)
-{
     struct FailingInit : CDialog
     {
         FailingInit() : CDialog(IDD_PLAIN) {}
@@ -158,9 +145,11 @@ TEST_F(Failures, AFailingOnInitDialogIsReportedAndTheDialogStillRuns)
             CDialog::OnInitDialog();
             throw COleDispatchException("No scale.", "", 0, E_FAIL);
         }
-    } dlg;
-    int open = 0;
-    EXPECT_EQ(AfxRunModal(dlg, [&] { open = AfxOpenReportCount(), AfxDismissReports(); }), -2);
-    EXPECT_EQ(open, 1);
+    } failing;
+    EXPECT_EQ(AfxRunModal(failing, [] {
+                  EXPECT_EQ(AfxOpenReportCount(), 1);
+                  AfxDismissReports();
+              }), -2)
+        << "a failing OnInitDialog is reported and the dialog still runs";
     EXPECT_EQ(AfxLastReportText(), "No scale.");
 }
