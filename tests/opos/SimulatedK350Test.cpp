@@ -18,28 +18,20 @@ protected:
     std::string name = UniqueName("K350");
     DeviceInstallation device{Wide(name), [this] { return std::make_unique<SimulatedK350>(clock.NowMs()); }};
     ScaleDriver scale;
-
-    void Enable()
-    {
-        ASSERT_EQ(scale.Open(name), OPOS_SUCCESS);
-        ASSERT_EQ(scale.Claim(0), OPOS_SUCCESS);
-        scale.SetDeviceEnabled(true);
-    }
 };
 
 }
 
 TEST_F(SimulatedK350Scale, CycleGoesFromEmptyThroughTwoWeightsAndOverloadToEmpty)
 {
-    Enable();
+    ASSERT_TRUE(scale.Enable(name));
     EXPECT_NE(scale.Description().str().find("simulated"), std::string::npos);
     EXPECT_EQ(scale.MaximumWeight(), 15000);
     EXPECT_EQ(scale.WeightUnit(), SCAL_WU_KILOGRAM);
     const struct { std::int64_t cycleMs; LONG result, weight; } points[] = {
-        {0, OPOS_E_TIMEOUT, 0},      {4000, OPOS_E_TIMEOUT, 0},     {6000, OPOS_E_TIMEOUT, 0},
-        {9000, OPOS_SUCCESS, 1250},  {12000, OPOS_SUCCESS, 1250},   {14000, OPOS_E_TIMEOUT, 0},
-        {16000, OPOS_SUCCESS, 3480}, {19000, OPOS_SUCCESS, 3480},   {23000, OPOS_E_EXTENDED, 0},
-        {26000, OPOS_E_TIMEOUT, 0},  {28000, OPOS_E_TIMEOUT, 0},    {30000 + 9000, OPOS_SUCCESS, 1250},
+        {0, OPOS_E_TIMEOUT, 0},      {6000, OPOS_E_TIMEOUT, 0},     {9000, OPOS_SUCCESS, 1250},
+        {14000, OPOS_E_TIMEOUT, 0},  {16000, OPOS_SUCCESS, 3480},   {23000, OPOS_E_EXTENDED, 0},
+        {28000, OPOS_E_TIMEOUT, 0},  {30000 + 9000, OPOS_SUCCESS, 1250},
     };
     for (const auto& p : points) {
         SCOPED_TRACE("at " + std::to_string(p.cycleMs) + " ms");
@@ -58,12 +50,11 @@ TEST_F(SimulatedK350Scale, ItemBeingPlacedGivesChangingUnstableWeightsThenSettle
     std::set<LONG> seen;
     for (std::int64_t t = 5000; t < 8000; t += 250) {
         const ScaleReading r = k350.ReadingAt(t);
-        EXPECT_FALSE(r.stable) << t;
-        EXPECT_GT(r.weight, 0) << t;
+        EXPECT_TRUE(!r.stable && r.weight > 0) << t;
         seen.insert(r.weight);
     }
     EXPECT_GT(seen.size(), 5u);
-    Enable();
+    ASSERT_TRUE(scale.Enable(name));
     LONG weight = 0;
     clock.SetMs(kOpenedAt + 7000);
     EXPECT_EQ(scale.ReadWeight(weight, 2000), OPOS_SUCCESS) << "a read in motion waits for the settle";
