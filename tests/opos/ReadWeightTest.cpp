@@ -1,35 +1,17 @@
 // Synchronous ReadWeight against a device with chosen readings, on a clock the test moves.
 #include "ScaleTestSupport.h"
 
-#include <gtest/gtest.h>
-
 using namespace opos;
 
-namespace {
+using ReadWeight = FakeScaleTest;
+constexpr LONG kCapacity = FakeScaleDevice::kCapacity;
 
-constexpr LONG kCapacity = 15000;
-
-class ReadWeight : public ::testing::Test
-{
-protected:
-    ManualClock clock{0};
-    ClockOverride clockGuard{clock};
-    std::string name = UniqueName("READ");
-    FakeScaleDevice::Readings readings;
-    DeviceInstallation device{Wide(name), [this] { return std::make_unique<FakeScaleDevice>(readings, kCapacity); }};
-    std::shared_ptr<StandardScaleService> service = std::make_shared<StandardScaleService>();
-    ServiceOverride serviceGuard{service};
-    ScaleDriver scale;
-};
-
-FakeScaleDevice::Readings settlesAt(std::int64_t settleMs, LONG weight)
+static FakeScaleDevice::Readings settlesAt(std::int64_t settleMs, LONG weight)
 {
     return [=](std::int64_t t) { return t < settleMs ? ScaleReading{weight + LONG(t % 7), false} : ScaleReading{weight, true}; };
 }
 
-}
-
-TEST_F(ReadWeight, WaitsForAStableNonZeroWeightUpToItsTimeout)
+TEST_F(ReadWeight, WaitsForAStableNonZeroWeightUpToItsTimeoutAndOverCapacityIsOverweightUntilTheLoadComesOff)
 {
     const struct {
         const char* what;
@@ -58,11 +40,8 @@ TEST_F(ReadWeight, WaitsForAStableNonZeroWeightUpToItsTimeout)
         EXPECT_EQ(service->ResultCode(), c.expectedResult);
         ASSERT_EQ(scale.Close(), OPOS_SUCCESS);
     }
-}
-
-TEST_F(ReadWeight, OverCapacityIsAnExtendedOverweightResultUntilTheLoadComesOff)
-{
     readings = [](std::int64_t t) { return ScaleReading{t < 5000 ? kCapacity + 1 : 300, true}; };
+    clock.SetMs(0);
     ASSERT_TRUE(scale.Enable(name));
     LONG weight = -5;
     EXPECT_EQ(scale.ReadWeight(weight, 1000), OPOS_E_EXTENDED);

@@ -1,8 +1,10 @@
 // Shared by the scale control tests: typed calls through the automation interface, a device
-// whose readings the test chooses, and logical names no other test process uses.
+// whose readings the test chooses, logical names no other test process uses, and fixtures.
 #pragma once
 
 #include "Opos.h"
+
+#include <gtest/gtest.h>
 
 #include <functional>
 #include <memory>
@@ -10,47 +12,37 @@
 
 #include <unistd.h>
 
+namespace dispid = opos::dispid;
+
 // The control as the console reaches it: created by class id, called through typed helpers.
 class ScaleDriver
 {
 public:
     CHostedControl* control() const { return m_control.get(); }
 
-    LONG Open(const std::string& name) { return Method(opos::dispid::Open, VTS_BSTR, name.c_str()); }
-    LONG Close() { return Method(opos::dispid::Close, VTS_NONE); }
-    LONG Claim(LONG timeoutMs) { return Method(opos::dispid::Claim, VTS_I4, timeoutMs); }
-    LONG Release() { return Method(opos::dispid::Release, VTS_NONE); }
-    LONG ClearInput() { return Method(opos::dispid::ClearInput, VTS_NONE); }
-    LONG DirectIO(LONG command, LONG& data, BSTR& string)
-    {
-        return Method(opos::dispid::DirectIO, VTS_I4 VTS_PI4 VTS_PBSTR, command, &data, &string);
-    }
-    LONG ReadWeight(LONG& weight, LONG timeoutMs)
-    {
-        return Method(opos::dispid::ReadWeight, VTS_PI4 VTS_I4, &weight, timeoutMs);
-    }
-    void SetDeviceEnabled(bool enabled)
-    {
-        AfxSetProperty(m_control.get(), opos::dispid::DeviceEnabled, VT_BOOL, LONG(enabled ? TRUE : FALSE));
-    }
+    LONG Open(const std::string& name) { return Method(dispid::Open, VTS_BSTR, name.c_str()); }
+    LONG Close() { return Method(dispid::Close, VTS_NONE); }
+    LONG Claim(LONG timeoutMs) { return Method(dispid::Claim, VTS_I4, timeoutMs); }
+    LONG Release() { return Method(dispid::Release, VTS_NONE); }
+    LONG ClearInput() { return Method(dispid::ClearInput, VTS_NONE); }
+    LONG DirectIO(LONG cmd, LONG& data, BSTR& s) { return Method(dispid::DirectIO, VTS_I4 VTS_PI4 VTS_PBSTR, cmd, &data, &s); }
+    LONG ReadWeight(LONG& weight, LONG timeoutMs) { return Method(dispid::ReadWeight, VTS_PI4 VTS_I4, &weight, timeoutMs); }
+    void SetDeviceEnabled(bool on) { AfxSetProperty(m_control.get(), dispid::DeviceEnabled, VT_BOOL, LONG(on)); }
     CString Description()
     {
         CString text;
-        AfxGetProperty(m_control.get(), opos::dispid::Description, VT_BSTR, &text);
+        AfxGetProperty(m_control.get(), dispid::Description, VT_BSTR, &text);
         return text;
     }
-    LONG MaximumWeight() { return Long(opos::dispid::MaximumWeight); }
+    LONG MaximumWeight() { return Long(dispid::MaximumWeight); }
+    LONG WeightUnit() { return Long(dispid::WeightUnit); }
     // Opens the named scale, then claims it, then enables it, stopping after `steps` of these;
     // false when a step fails.
     bool Enable(const std::string& name, int steps = 3)
     {
-        if ((steps >= 1 && Open(name) != OPOS_SUCCESS) || (steps >= 2 && Claim(0) != OPOS_SUCCESS))
-            return false;
-        if (steps >= 3)
-            SetDeviceEnabled(true);
-        return true;
+        return (steps < 1 || Open(name) == OPOS_SUCCESS) && (steps < 2 || Claim(0) == OPOS_SUCCESS) &&
+               (steps < 3 || (SetDeviceEnabled(true), true));
     }
-    LONG WeightUnit() { return Long(opos::dispid::WeightUnit); }
 
 private:
     template <class... Args>
@@ -70,25 +62,51 @@ private:
     std::unique_ptr<CHostedControl> m_control = AfxCreateControlInstance(opos::kScaleControlClsid);
 };
 
-// A device whose readings follow a function of the clock time.
+// A logical name private to this test process, so parallel test processes never contend for
+// the same claim.
+inline std::string UniqueName(const std::string& base) { return base + "-test-" + std::to_string(::getpid()); }
+inline std::u16string Wide(const std::string& ascii) { return std::u16string(ascii.begin(), ascii.end()); }
+
+// A 15 kg device whose readings follow a function of the clock time.
 class FakeScaleDevice : public opos::IScaleDevice
 {
 public:
     using Readings = std::function<opos::ScaleReading(std::int64_t nowMs)>;
-    FakeScaleDevice(Readings readings, LONG capacity) : m_readings(std::move(readings)), m_capacity(capacity) {}
+    static constexpr LONG kCapacity = 15000;
+    explicit FakeScaleDevice(Readings readings) : m_readings(std::move(readings)) {}
 
     std::u16string Description() const override { return u"Fake test scale"; }
-    LONG Capacity() const override { return m_capacity; }
+    LONG Capacity() const override { return kCapacity; }
     LONG Unit() const override { return SCAL_WU_GRAM; }
     opos::ScaleReading ReadingAt(std::int64_t nowMs) override { return m_readings(nowMs); }
     LONG DirectIO(LONG, LONG&, std::optional<std::u16string>&, std::int64_t) override { return OPOS_SUCCESS; }
 
 private:
     Readings m_readings;
-    LONG m_capacity;
 };
 
-// A logical name private to this test process, so parallel test processes never contend for
-// the same claim.
-inline std::string UniqueName(const std::string& base) { return base + "-test-" + std::to_string(::getpid()); }
-inline std::u16string Wide(const std::string& ascii) { return std::u16string(ascii.begin(), ascii.end()); }
+// The standard service over a fake device, on a clock the test moves.
+class FakeScaleTest : public ::testing::Test
+{
+protected:
+    opos::ManualClock clock{0};
+    opos::ClockOverride clockGuard{clock};
+    std::string name = UniqueName("FAKE");
+    FakeScaleDevice::Readings readings = [](std::int64_t) { return opos::ScaleReading{1250, true}; };
+    opos::DeviceInstallation device{Wide(name), [this] { return std::make_unique<FakeScaleDevice>(readings); }};
+    std::shared_ptr<opos::StandardScaleService> service = std::make_shared<opos::StandardScaleService>();
+    opos::ServiceOverride serviceGuard{service};
+    ScaleDriver scale;
+};
+
+// The scripted service behind the control, on a clock the test moves.
+class ScriptedScaleTest : public ::testing::Test
+{
+protected:
+    opos::ManualClock clock{0};
+    opos::ClockOverride clockGuard{clock};
+    std::shared_ptr<opos::ScriptedScale> script = std::make_shared<opos::ScriptedScale>();
+    opos::ServiceOverride guard{script};
+    ScaleDriver scale;
+    long liveAtStart = AfxLiveBstrCount();
+};
