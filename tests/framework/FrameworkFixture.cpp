@@ -34,13 +34,12 @@ const DLGITEMTEMPLATE kAboutItems[] = {
     {IDOK, "BUTTON", "OK", 60, 10, 40, 14, kTab | BS_DEFPUSHBUTTON},
 };
 
-constexpr DWORD kBare = DS_MODALFRAME | DS_SETFONT | WS_POPUP | WS_CAPTION, kDialogStyle = kBare | WS_SYSMENU;
+constexpr DWORD kDialogStyle = DS_MODALFRAME | DS_SETFONT | WS_POPUP | WS_CAPTION | WS_SYSMENU;
 const DLGTEMPLATE kDialogs[] = {
     {IDD_TEST, kDialogStyle, WS_EX_APPWINDOW, 0, 0, 200, 120, "Test console", "MS Sans Serif", 8, kTestItems},
     {IDD_PLAIN, kDialogStyle, 0, 0, 0, 140, 80, "Plain", "MS Sans Serif", 8, kPlainItems},
     {IDD_UNKNOWN_CTL, kDialogStyle, 0, 0, 0, 100, 40, "Unknown", "MS Sans Serif", 8, kUnknownItems},
     {IDD_ABOUT_TEST, kDialogStyle, 0, 0, 0, 110, 40, "About", "MS Sans Serif", 8, kAboutItems},
-    {IDD_NO_SYSMENU, kBare, 0, 0, 0, 110, 40, "Bare", "MS Sans Serif", 8, kAboutItems},
 };
 
 // A square image of one colour in XPM form.
@@ -49,9 +48,9 @@ struct SolidXpm
     std::vector<std::string> rows;
     std::vector<const char*> lines;
     SolidXpm(int size, const char* colour)
+        : rows{std::to_string(size) + " " + std::to_string(size) + " 1 1", std::string("x c ") + colour}
     {
-        rows = {std::to_string(size) + " " + std::to_string(size) + " 1 1", std::string("x c ") + colour};
-        rows.insert(rows.end(), std::size_t(size), std::string(std::size_t(size), 'x'));
+        rows.resize(std::size_t(size) + 2, std::string(std::size_t(size), 'x'));
         for (const std::string& row : rows)
             lines.push_back(row.c_str());
     }
@@ -81,14 +80,8 @@ HRESULT FakeControl::Invoke(DISPID dispid, WORD wFlags, std::span<VARIANT> args,
 {
     if (dispid == 1)
         return echo(args, pResult);
-    if (dispid == 2 && wFlags == DISPATCH_PROPERTYPUT)
-        return lastPutType = args[0].vt, value = args[0].lVal, S_OK;
-    if (dispid == 3 && wFlags == DISPATCH_PROPERTYPUT)
-        return lastPutType = args[0].vt, enabled = args[0].boolVal, S_OK;
     if (dispid == 2)
-        return pResult->vt = VT_I4, pResult->lVal = value, S_OK;
-    if (dispid == 3)
-        return pResult->vt = VT_BOOL, pResult->boolVal = enabled, S_OK;
+        return (wFlags == DISPATCH_PROPERTYPUT ? property = args[0] : *pResult = property), S_OK;
     if (dispid == 4) {
         *pExcepInfo = {.source = "FakeControl", .description = "The scale is offline.", .scode = E_FAIL};
         return DISP_E_EXCEPTION;
@@ -102,16 +95,13 @@ HRESULT FakeControl::Invoke(DISPID dispid, WORD wFlags, std::span<VARIANT> args,
 
 void FrameworkTest::SetUp()
 {
-    m_previous = AfxGetResourceTable();
     AfxSetResourceTable(&kResources);
     AfxRegisterControlClass(kFakeClsid, [] { return std::make_unique<FakeControl>(); });
     AfxEnableControlContainer();
-    AfxSetTimerSpeedup(1);
 }
 
 void FrameworkTest::TearDown()
 {
     AfxUnregisterControlClass(kFakeClsid);
-    AfxSetResourceTable(m_previous);
-    AfxSetTimerSpeedup(1);
+    AfxSetResourceTable(nullptr);
 }

@@ -9,9 +9,9 @@
 #include <vector>
 
 // Dialog templates: every item kind and a hosted control; no control; an unregistered control;
-// an icon and OK; the same without WS_SYSMENU; no such template.
-inline constexpr UINT IDD_TEST = 900, IDD_PLAIN = 901, IDD_UNKNOWN_CTL = 902, IDD_ABOUT_TEST = 903,
-                      IDD_NO_SYSMENU = 904, IDD_MISSING = 999, IDI_TEST = 128;
+// an icon and OK; no such template.
+inline constexpr UINT IDD_TEST = 900, IDD_PLAIN = 901, IDD_UNKNOWN_CTL = 902, IDD_ABOUT_TEST = 903, IDD_MISSING = 999,
+                      IDI_TEST = 128;
 
 // Items of IDD_TEST, in tab order.
 enum : int {
@@ -20,8 +20,8 @@ enum : int {
 };
 
 // A control that records what it is called with. Dispids: 1 Echo(BSTR in, BSTR* out) puts "<in>!"
-// into *out and returns the length; 2 Value (LONG, get/put); 3 Enabled (BOOL, get/put); 4 raises
-// its own exception; 6 returns a string result; any other is an unknown member.
+// into *out and returns the length; 2 a property of any type, kept as it was put; 4 raises its own
+// exception; 6 returns a string result; any other is an unknown member.
 class FakeControl : public CHostedControl
 {
 public:
@@ -35,9 +35,7 @@ public:
     FakeControl() { last = this; ++liveCount; }
     ~FakeControl() override { if (last == this) last = nullptr; --liveCount; }
 
-    LONG value = 0;
-    VARIANT_BOOL enabled = VARIANT_FALSE;
-    VARTYPE lastPutType = VT_EMPTY;
+    VARIANT property{};
 };
 
 class FrameworkTest : public testing::Test
@@ -45,7 +43,4 @@ class FrameworkTest : public testing::Test
 protected:
     void SetUp() override;
     void TearDown() override;
-
-private:
-    const AFX_RESOURCES* m_previous = nullptr;
 };
