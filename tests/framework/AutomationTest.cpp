@@ -2,24 +2,12 @@
 #include "FrameworkFixture.h"
 
 namespace {
-class ScaleWrapper : public CWnd
-{
-public:
-    LONG Echo(LPCTSTR in, BSTR* out)
-    {
-        LONG length = 0;
-        InvokeHelper(1, DISPATCH_METHOD, VT_I4, &length, VTS_BSTR VTS_PBSTR, in, out);
-        return length;
-    }
-    void Call(DISPID id) { InvokeHelper(id, DISPATCH_METHOD, VT_EMPTY, nullptr, VTS_NONE); }
-};
-
 class ScaleDlg : public CDialog
 {
 public:
     ScaleDlg() : CDialog(IDD_TEST) {}
-    ScaleWrapper m_scale;
-    void OnSend() { m_scale.Call(4); }
+    CWnd m_scale;
+    void OnSend() { m_scale.InvokeHelper(4, DISPATCH_METHOD, VT_EMPTY, nullptr, VTS_NONE); }
     DECLARE_MESSAGE_MAP()
 
 protected:
@@ -29,22 +17,36 @@ protected:
 BEGIN_MESSAGE_MAP(ScaleDlg, CDialog)
     ON_BN_CLICKED(IDC_SEND, OnSend)
 END_MESSAGE_MAP()
+
+// What calling the member raised: the exception class and what it carries.
+std::string failureOf(CWnd& wrapper, DISPID id)
+{
+    try {
+        wrapper.InvokeHelper(id, DISPATCH_METHOD, VT_EMPTY, nullptr, VTS_NONE);
+    } catch (const COleDispatchException& e) {
+        return e.m_strSource.str() + ": " + e.m_strDescription.str() + " " + std::to_string(e.m_scError);
+    } catch (const COleException& e) {
+        return "COleException " + std::to_string(e.m_sc);
+    }
+    return "no exception";
+}
 }
 
 using AutomationCalls = FrameworkTest;
 
-TEST_F(AutomationCalls, StringsGoInAndComeBackByReferenceWithoutLeakingAndTrueGoesOutAsVariantTrue)
+TEST_F(AutomationCalls, StringsByReferenceDoNotLeakTrueGoesOutAsVariantTrueAndFailuresBecomeTheirExceptionClasses)
 {
     const long start = AfxLiveBstrCount();
     ScaleDlg dlg;
     AfxRunModal(dlg, [&] {
+        LONG length = 0;
         BSTR out = SysAllocString(u"old"); // replaced, and freed, by the control
-        EXPECT_EQ(dlg.m_scale.Echo("abc", &out), 4);
-        EXPECT_EQ(AfxTextFromBstr(out), "abc!");
+        dlg.m_scale.InvokeHelper(1, DISPATCH_METHOD, VT_I4, &length, VTS_BSTR VTS_PBSTR, "abc", &out);
+        EXPECT_TRUE(length == 4 && AfxTextFromBstr(out) == "abc!");
         SysFreeString(out);
         out = nullptr;
-        EXPECT_EQ(dlg.m_scale.Echo(nullptr, &out), 1) << "a null string is an empty one";
-        EXPECT_EQ(AfxTextFromBstr(out), "!");
+        dlg.m_scale.InvokeHelper(1, DISPATCH_METHOD, VT_I4, &length, VTS_BSTR VTS_PBSTR, LPCTSTR(nullptr), &out);
+        EXPECT_TRUE(length == 1 && AfxTextFromBstr(out) == "!") << "a null string is an empty one";
         SysFreeString(out);
         CString name;
         dlg.m_scale.InvokeHelper(6, DISPATCH_METHOD, VT_BSTR, &name, VTS_NONE);
@@ -63,31 +65,14 @@ TEST_F(AutomationCalls, StringsGoInAndComeBackByReferenceWithoutLeakingAndTrueGo
         LONG value = 0;
         dlg.m_scale.GetProperty(2, VT_I4, &value);
         EXPECT_EQ(value, -1234);
-    });
-    EXPECT_EQ(AfxLiveBstrCount(), start);
-}
 
-TEST_F(AutomationCalls, ControlExceptionsAndCallFailuresBecomeTheirExceptionClasses)
-{
-    ScaleDlg dlg;
-    const auto failureOf = [&](DISPID id) {
-        try {
-            dlg.m_scale.Call(id);
-        } catch (const COleDispatchException& e) {
-            return e.m_strSource.str() + ": " + e.m_strDescription.str() + " " + std::to_string(e.m_scError);
-        } catch (const COleException& e) {
-            return "COleException " + std::to_string(e.m_sc);
-        }
-        return std::string("no exception");
-    };
-    AfxRunModal(dlg, [&] {
-        EXPECT_EQ(failureOf(4), "FakeControl: The scale is offline. " + std::to_string(E_FAIL));
-        EXPECT_EQ(failureOf(5), "COleException " + std::to_string(DISP_E_MEMBERNOTFOUND));
+        EXPECT_EQ(failureOf(dlg.m_scale, 4), "FakeControl: The scale is offline. " + std::to_string(E_FAIL));
+        EXPECT_EQ(failureOf(dlg.m_scale, 5), "COleException " + std::to_string(DISP_E_MEMBERNOTFOUND));
         AfxClickItem(dlg, IDC_SEND);
         EXPECT_EQ(AfxOpenReportCount(), 1) << "a failed call in a handler is reported";
         AfxDismissReports();
     });
+    EXPECT_EQ(AfxLiveBstrCount(), start);
     EXPECT_EQ(AfxLastReportText(), "FakeControl: The scale is offline.");
-    EXPECT_EQ(failureOf(2), "COleException " + std::to_string(E_UNEXPECTED))
-        << "detached: no control to call";
+    EXPECT_EQ(failureOf(dlg.m_scale, 2), "COleException " + std::to_string(E_UNEXPECTED)) << "detached: no control";
 }

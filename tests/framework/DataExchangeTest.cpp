@@ -39,20 +39,7 @@ TEST_F(DataExchange, CheckBoxMovesOnlyWithUpdateDataAndOkSavesItButCancelDoesNot
     }
 }
 
-TEST_F(DataExchange, ItemTextRoundTripsThroughLabelsButtonsEditBoxesAndGroupBoxes)
-{
-    CDialog dlg(IDD_TEST);
-    AfxRunModal(dlg, [&] {
-        for (int id : {IDC_STATUS, IDC_SEND, IDC_EDIT, IDC_GROUP}) {
-            dlg.SetDlgItemText(id, "12.5 && kg");
-            CString text;
-            EXPECT_EQ(dlg.GetDlgItemText(id, text), 10) << id;
-            EXPECT_EQ(text, "12.5 && kg") << id;
-        }
-    });
-}
-
-TEST_F(DataExchange, GetDlgItemIntAcceptsOnlyAWholeNumberInRange)
+TEST_F(DataExchange, ItemTextRoundTripsThroughEachKindAndGetDlgItemIntAcceptsOnlyAWholeNumberInRange)
 {
     const struct { const char* text; BOOL bSigned; UINT value; BOOL translated; } rows[] = {
         {"", TRUE, 0, FALSE},          {"12abc", TRUE, 0, FALSE},       {"12 ", TRUE, 0, FALSE},
@@ -62,8 +49,14 @@ TEST_F(DataExchange, GetDlgItemIntAcceptsOnlyAWholeNumberInRange)
         {"4294967295", FALSE, 4294967295u, TRUE}, {"4294967296", FALSE, 0, FALSE},
         {"99999999999", FALSE, 0, FALSE},
     };
-    CDialog dlg(IDD_PLAIN);
+    CDialog dlg(IDD_TEST);
     AfxRunModal(dlg, [&] {
+        for (int id : {IDC_STATUS, IDC_SEND, IDC_EDIT, IDC_GROUP}) { // a label, a button, an edit box, a group box
+            dlg.SetDlgItemText(id, "12.5 && kg");
+            CString text;
+            EXPECT_EQ(dlg.GetDlgItemText(id, text), 10) << id;
+            EXPECT_EQ(text, "12.5 && kg") << id;
+        }
         for (const auto& row : rows) {
             SCOPED_TRACE(testing::Message() << '"' << row.text << "\" signed " << row.bSigned);
             dlg.SetDlgItemText(IDC_EDIT, row.text);

@@ -54,19 +54,20 @@ TEST_F(DialogLayout, ItemsArePlacedInDialogUnitsOfTheTemplateFont)
         const struct { int id, x, y, cx, cy; } rows[] = {{IDC_EDIT, 10, 10, 60, 12}, {IDC_SCALE, 150, 50, 20, 20}};
         for (const auto& r : rows) {
             SCOPED_TRACE(r.id);
-            const QRect expected(mulDiv(r.x, bx, 4), mulDiv(r.y, by, 8), mulDiv(r.cx, bx, 4), mulDiv(r.cy, by, 8));
             ASSERT_NE(item(dlg, r.id), nullptr);
-            EXPECT_EQ(item(dlg, r.id)->geometry(), expected);
             CRect rc;
             dlg.GetDlgItem(r.id)->GetWindowRect(&rc);
-            EXPECT_EQ(QRect(rc.left, rc.top, rc.Width(), rc.Height()), expected);
+            EXPECT_EQ(QRect(rc.left, rc.top, rc.Width(), rc.Height()), item(dlg, r.id)->geometry());
+            EXPECT_EQ(item(dlg, r.id)->geometry(),
+                      QRect(mulDiv(r.x, bx, 4), mulDiv(r.y, by, 8), mulDiv(r.cx, bx, 4), mulDiv(r.cy, by, 8)));
         }
     });
 }
 
-TEST_F(DialogLayout, ItemsHaveTheTemplatesKindsIdsAndTabOrder)
+TEST_F(DialogLayout, ItemsHaveTheTemplatesKindsIdsAndTabOrderAndTheWindowItsCaptionAndButtons)
 {
-    TestDlg dlg;
+    TestDlg dlg, plain(IDD_PLAIN);
+    FakeControl::lastLoaded.clear();
     AfxRunModal(dlg, [&] {
         auto* send = qobject_cast<QPushButton*>(item(dlg, IDC_SEND));
         ASSERT_NE(send, nullptr);
@@ -90,26 +91,18 @@ TEST_F(DialogLayout, ItemsHaveTheTemplatesKindsIdsAndTabOrder)
         EXPECT_EQ(order, (std::vector<QWidget*>{item(dlg, IDC_EDIT), item(dlg, IDC_SEND), item(dlg, IDC_LOOP),
                                                 item(dlg, IDC_STOP), item(dlg, IDC_CANCEL), item(dlg, IDC_EDIT)}));
         EXPECT_EQ(dlg.GetSafeWidget()->focusWidget(), item(dlg, IDC_EDIT)) << "the first tab stop has the focus";
-    });
-}
 
-TEST_F(DialogLayout, WindowFollowsTheTemplateHostsTheControlWhileOpenAndDetachesEverythingAfterwards)
-{
-    TestDlg app(IDD_TEST), plain(IDD_PLAIN);
-    FakeControl::lastLoaded.clear();
-    AfxRunModal(app, [&] {
-        const QWidget* w = app.GetSafeWidget();
+        const QWidget* w = dlg.GetSafeWidget();
         EXPECT_EQ(w->windowTitle(), QString("Test console"));
         EXPECT_EQ(w->windowType(), Qt::Window) << "WS_EX_APPWINDOW: a taskbar entry of its own";
         EXPECT_TRUE(w->windowFlags() & Qt::WindowCloseButtonHint);
         EXPECT_FALSE(w->windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
-        EXPECT_EQ(FakeControl::liveCount, 1);
-        EXPECT_EQ(FakeControl::lastLoaded.size(), 20u);
-        EXPECT_EQ(app.GetDlgItem(IDC_SCALE)->GetControlDispatch(), FakeControl::last);
-        EXPECT_EQ(app.GetDlgItem(IDC_SEND)->GetControlDispatch(), nullptr);
+        EXPECT_TRUE(FakeControl::liveCount == 1 && FakeControl::lastLoaded.size() == 20u);
+        EXPECT_EQ(dlg.GetDlgItem(IDC_SCALE)->GetControlDispatch(), FakeControl::last);
+        EXPECT_EQ(dlg.GetDlgItem(IDC_SEND)->GetControlDispatch(), nullptr);
     });
     EXPECT_EQ(FakeControl::liveCount, 0);
-    EXPECT_TRUE(app.GetSafeWidget() == nullptr && app.m_gauge.GetSafeWidget() == nullptr);
+    EXPECT_TRUE(dlg.GetSafeWidget() == nullptr && dlg.m_gauge.GetSafeWidget() == nullptr);
     for (int run = 0; run < 2; ++run)
         AfxRunModal(plain, [&] {
             EXPECT_EQ(plain.GetSafeWidget()->windowType(), Qt::Dialog);

@@ -14,8 +14,15 @@ struct TimerDlg : CDialog
     std::vector<Clock::time_point> ticks; // when each tick's handler returned
     std::vector<UINT_PTR> ids;
     std::function<void(int)> onTick; // given the tick's number
-    std::function<void()> onClicked;
+    std::function<void()> onClicked, onInit;
 
+    BOOL OnInitDialog() override
+    {
+        CDialog::OnInitDialog();
+        if (onInit)
+            onInit();
+        return TRUE;
+    }
     void OnTimer(UINT_PTR nIDEvent)
     {
         ids.push_back(nIDEvent);
@@ -32,34 +39,10 @@ BEGIN_MESSAGE_MAP(TimerDlg, CDialog)
     ON_BN_CLICKED(IDC_LOOP, OnLoopClicked)
 END_MESSAGE_MAP()
 
-// How many ticks arrive while pumping for that long.
-int ticksDuring(TimerDlg& dlg, int ms)
-{
-    const std::size_t before = dlg.ticks.size();
-    AfxPumpMessages(ms);
-    return int(dlg.ticks.size() - before);
-}
 }
 
 using Timers = FrameworkTest;
 using Failures = FrameworkTest;
-
-TEST_F(Timers, TicksCarryTheIdSettingAgainReplacesThePeriodAndKillStopsThem)
-{
-    TimerDlg dlg;
-    AfxRunModal(dlg, [&] {
-        dlg.SetTimer(5, 60000, nullptr);
-        EXPECT_EQ(dlg.SetTimer(5, 10, nullptr), 5u);
-        EXPECT_GE(ticksDuring(dlg, 100), 2) << "the short period is in force";
-        EXPECT_EQ(dlg.ids.front(), 5u);
-        EXPECT_TRUE(dlg.KillTimer(5));
-        EXPECT_FALSE(dlg.KillTimer(5)) << "there was only one timer 5";
-        EXPECT_EQ(ticksDuring(dlg, 60), 0);
-        dlg.SetTimer(2, 5, nullptr);
-    });
-    EXPECT_EQ(ticksDuring(dlg, 30), 0) << "timers die with the window";
-    EXPECT_EQ(dlg.SetTimer(1, 5, nullptr), 0u) << "no window, no timer";
-}
 
 TEST_F(Timers, AHandlerThatOutlastsSeveralPeriodsGetsAtMostOneImmediateTick)
 {
@@ -78,12 +61,14 @@ TEST_F(Timers, AHandlerThatOutlastsSeveralPeriodsGetsAtMostOneImmediateTick)
     EXPECT_GE(dlg.ticks[2] - dlg.ticks[0], period / 2) << "a burst of ticks followed the slow handler";
 }
 
-TEST_F(Timers, TicksKeepComingWhileANestedDialogOrMessageBoxIsOpen)
+TEST_F(Timers, TicksCarryTheIdReplaceThePeriodGoOnInNestedLoopsAndStopWithKillOrTheWindow)
 {
     TimerDlg dlg;
     int duringDialog = -1, duringBox = -1;
+    std::size_t ticks = 0;
     AfxRunModal(dlg, [&] {
-        dlg.SetTimer(1, 10, nullptr);
+        dlg.SetTimer(5, 60000, nullptr);
+        EXPECT_EQ(dlg.SetTimer(5, 10, nullptr), 5u) << "the short period replaces the long one";
         AfxPost(80, [&, start = dlg.ticks.size()] {
             duringDialog = int(dlg.ticks.size() - start);
             AfxClickItem(*AfxCurrentModalDialog(), IDOK);
@@ -91,9 +76,20 @@ TEST_F(Timers, TicksKeepComingWhileANestedDialogOrMessageBoxIsOpen)
         EXPECT_EQ(CDialog(IDD_ABOUT_TEST).DoModal(), IDOK);
         AfxPost(80, [&, start = dlg.ticks.size()] { duringBox = int(dlg.ticks.size() - start), AfxDismissReports(); });
         AfxMessageBox("Nested");
+        EXPECT_EQ(dlg.ids.front(), 5u);
+        EXPECT_TRUE(dlg.KillTimer(5));
+        EXPECT_FALSE(dlg.KillTimer(5)) << "there was only one timer 5";
+        ticks = dlg.ticks.size();
+        AfxPumpMessages(60);
+        EXPECT_EQ(dlg.ticks.size(), ticks);
+        dlg.SetTimer(2, 5, nullptr);
+        ticks = dlg.ticks.size();
     });
     EXPECT_GE(duringDialog, 2);
     EXPECT_GE(duringBox, 2);
+    AfxPumpMessages(30);
+    EXPECT_EQ(dlg.ticks.size(), ticks) << "timers die with the window";
+    EXPECT_EQ(dlg.SetTimer(1, 5, nullptr), 0u) << "no window, no timer";
 }
 
 TEST_F(Failures, AHandlerThatFailsOnEveryTickRaisesOneReportAndTicksGoOn)
@@ -120,36 +116,24 @@ TEST_F(Failures, AHandlerThatFailsOnEveryTickRaisesOneReportAndTicksGoOn)
 
 TEST_F(Failures, EveryKindOfExceptionIsCaughtAtTheHandlerBoundaryAndHoldsBackMessageBoxes)
 {
-    const struct { std::function<void()> raise; const char* report; } rows[] = {
-        {[] { throw COleException(DISP_E_MEMBERNOTFOUND); }, "The control has no such member. (error 80020003)"},
-        {[] { throw std::runtime_error("out of range"); }, "out of range"},
-        {[] { throw 42; }, "An unexpected error occurred."},
+    const struct { std::function<void()> raise; const char* report; bool inInit; } rows[] = {
+        {[] { throw COleException(DISP_E_MEMBERNOTFOUND); }, "The control has no such member. (error 80020003)", false},
+        {[] { throw std::runtime_error("out of range"); }, "out of range", false},
+        {[] { throw 42; }, "An unexpected error occurred.", false},
+        {[] { throw COleDispatchException("No scale.", "", 0, E_FAIL); }, "No scale.", true}, // the dialog still runs
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.report);
         TimerDlg dlg;
-        dlg.onClicked = row.raise;
-        AfxRunModal(dlg, [&] {
-            AfxClickItem(dlg, IDC_LOOP);
-            EXPECT_EQ(AfxMessageBox("Second"), IDOK) << "not shown while a report is open";
-            EXPECT_EQ(AfxOpenReportCount(), 1);
-            EXPECT_EQ(AfxLastReportText(), row.report);
-            AfxDismissReports();
-        });
+        (row.inInit ? dlg.onInit : dlg.onClicked) = row.raise;
+        EXPECT_EQ(AfxRunModal(dlg, [&] {
+                      if (!row.inInit)
+                          AfxClickItem(dlg, IDC_LOOP);
+                      EXPECT_EQ(AfxMessageBox("Second"), IDOK) << "not shown while a report is open";
+                      EXPECT_EQ(AfxOpenReportCount(), 1);
+                      EXPECT_EQ(AfxLastReportText(), row.report);
+                      AfxDismissReports();
+                  }),
+                  -2);
     }
-    struct FailingInit : CDialog
-    {
-        FailingInit() : CDialog(IDD_PLAIN) {}
-        BOOL OnInitDialog() override
-        {
-            CDialog::OnInitDialog();
-            throw COleDispatchException("No scale.", "", 0, E_FAIL);
-        }
-    } failing;
-    EXPECT_EQ(AfxRunModal(failing, [] {
-                  EXPECT_EQ(AfxOpenReportCount(), 1);
-                  AfxDismissReports();
-              }), -2)
-        << "a failing OnInitDialog is reported and the dialog still runs";
-    EXPECT_EQ(AfxLastReportText(), "No scale.");
 }
