@@ -2,16 +2,13 @@
 #include "FrameworkFixture.h"
 
 namespace {
-class ScaleDlg : public CDialog
+struct ScaleDlg : CDialog
 {
-public:
     ScaleDlg() : CDialog(IDD_TEST) {}
     CWnd m_scale;
     void OnSend() { m_scale.InvokeHelper(4, DISPATCH_METHOD, VT_EMPTY, nullptr, VTS_NONE); }
-    DECLARE_MESSAGE_MAP()
-
-protected:
     void DoDataExchange(CDataExchange* pDX) override { DDX_Control(pDX, IDC_SCALE, m_scale); }
+    DECLARE_MESSAGE_MAP()
 };
 
 BEGIN_MESSAGE_MAP(ScaleDlg, CDialog)
@@ -32,9 +29,7 @@ std::string failureOf(CWnd& wrapper, DISPID id)
 }
 }
 
-using AutomationCalls = FrameworkTest;
-
-TEST_F(AutomationCalls, StringsByReferenceDoNotLeakTrueGoesOutAsVariantTrueAndFailuresBecomeTheirExceptionClasses)
+TEST(AutomationCalls, StringsByReferenceDoNotLeakTrueGoesOutAsVariantTrueAndFailuresBecomeTheirExceptionClasses)
 {
     const long start = AfxLiveBstrCount();
     ScaleDlg dlg;

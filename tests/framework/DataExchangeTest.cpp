@@ -4,22 +4,17 @@
 #include <QCheckBox>
 
 namespace {
-class ExchangeDlg : public CDialog
+struct ExchangeDlg : CDialog
 {
-public:
     ExchangeDlg() : CDialog(IDD_PLAIN) {}
     int m_bLoop = 1;
-
-protected:
     void DoDataExchange(CDataExchange* pDX) override { DDX_Check(pDX, IDC_LOOP, m_bLoop); }
 };
 
 bool isChecked(CWnd& dlg) { return qobject_cast<QCheckBox*>(dlg.GetDlgItem(IDC_LOOP)->GetSafeWidget())->isChecked(); }
 }
 
-using DataExchange = FrameworkTest;
-
-TEST_F(DataExchange, CheckBoxMovesOnlyWithUpdateDataAndOkSavesItButCancelDoesNot)
+TEST(DataExchange, CheckBoxMovesOnlyWithUpdateDataAndOkSavesItButCancelDoesNot)
 {
     ExchangeDlg dlg;
     AfxRunModal(dlg, [&] {
@@ -39,7 +34,7 @@ TEST_F(DataExchange, CheckBoxMovesOnlyWithUpdateDataAndOkSavesItButCancelDoesNot
     }
 }
 
-TEST_F(DataExchange, ItemTextRoundTripsThroughEachKindAndGetDlgItemIntAcceptsOnlyAWholeNumberInRange)
+TEST(DataExchange, ItemTextRoundTripsThroughEachKindAndGetDlgItemIntAcceptsOnlyAWholeNumberInRange)
 {
     const struct { const char* text; BOOL bSigned; UINT value; BOOL translated; } rows[] = {
         {"", TRUE, 0, FALSE},          {"12abc", TRUE, 0, FALSE},       {"12 ", TRUE, 0, FALSE},

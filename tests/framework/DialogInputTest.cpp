@@ -52,9 +52,7 @@ END_MESSAGE_MAP()
 QMenu* openPopup() { return qobject_cast<QMenu*>(QApplication::activePopupWidget()); }
 }
 
-using DialogInput = FrameworkTest;
-
-TEST_F(DialogInput, EscapeCloseBoxAndSystemMenuCloseRunCommand2WhichEndsTheDialogOnlyWhenUnmapped)
+TEST(DialogInput, EscapeCloseBoxAndSystemMenuCloseRunCommand2WhichEndsTheDialogOnlyWhenUnmapped)
 {
     const std::function<void(CWnd&)> ways[] = {[](CWnd& dlg) { AfxPressKey(dlg, AfxKey::Escape); }, AfxCloseBox,
                                                [](CWnd& dlg) { EXPECT_TRUE(AfxChooseSystemMenuItem(dlg, SC_CLOSE)); }};
@@ -74,7 +72,7 @@ TEST_F(DialogInput, EscapeCloseBoxAndSystemMenuCloseRunCommand2WhichEndsTheDialo
     }
 }
 
-TEST_F(DialogInput, EnterClicksTheFocusedOrNextPushButtonAndF1GoesToTheDialogMapThenToTheApplication)
+TEST(DialogInput, EnterClicksTheFocusedOrNextPushButtonAndF1GoesToTheDialogMapThenToTheApplication)
 {
     HelpApp app;
     const struct { int focus; bool keypad; int sends, stops; } rows[] = {
@@ -105,7 +103,7 @@ TEST_F(DialogInput, EnterClicksTheFocusedOrNextPushButtonAndF1GoesToTheDialogMap
               IDOK) << "Enter on OK ends a plain dialog";
 }
 
-TEST_F(DialogInput, SystemMenuOpensByAltSpaceOrRightClickAndAnAppendedItemCanRunANestedDialog)
+TEST(DialogInput, SystemMenuOpensByAltSpaceOrRightClickAndAnAppendedItemCanRunANestedDialog)
 {
     InputDlg dlg;
     AfxRunModal(dlg, [&] {

@@ -60,19 +60,27 @@ const ICONIMAGE kIconImages[] = {{32, kRed32.lines}, {16, kBlue16.lines}};
 const ICONRESOURCE kIcons[] = {{IDI_TEST, kIconImages}};
 const AFX_RESOURCES kResources = {kDialogs, {}, kIcons, nullptr};
 
+// Installs the resources and the fake control's class before the first test.
+struct FrameworkEnvironment : testing::Environment
+{
+    void SetUp() override
+    {
+        AfxSetResourceTable(&kResources);
+        AfxRegisterControlClass(kFakeClsid, [] { return std::make_unique<FakeControl>(); });
+        AfxEnableControlContainer();
+    }
+};
+testing::Environment* const g_environment = testing::AddGlobalTestEnvironment(new FrameworkEnvironment);
+
 HRESULT echo(std::span<VARIANT> args, VARIANT* pResult)
 {
-    if (args.size() != 2)
-        return DISP_E_BADPARAMCOUNT;
-    if (args[0].vt != VT_BSTR || args[1].vt != (VT_BSTR | VT_BYREF))
+    if (args.size() != 2 || args[0].vt != VT_BSTR || args[1].vt != (VT_BSTR | VT_BYREF))
         return DISP_E_TYPEMISMATCH;
     std::u16string text(args[0].bstrVal ? args[0].bstrVal : u"", SysStringLen(args[0].bstrVal));
     text += u"!";
     SysFreeString(*args[1].pbstrVal); // the caller's old string is ours to replace
     *args[1].pbstrVal = SysAllocStringLen(text.data(), UINT(text.size()));
-    pResult->vt = VT_I4;
-    pResult->lVal = LONG(text.size());
-    return S_OK;
+    return pResult->vt = VT_I4, pResult->lVal = LONG(text.size()), S_OK;
 }
 }
 
@@ -88,20 +96,5 @@ HRESULT FakeControl::Invoke(DISPID dispid, WORD wFlags, std::span<VARIANT> args,
     }
     if (dispid != 6)
         return DISP_E_MEMBERNOTFOUND;
-    pResult->vt = VT_BSTR;
-    pResult->bstrVal = SysAllocString(u"caf\u00e9");
-    return S_OK;
-}
-
-void FrameworkTest::SetUp()
-{
-    AfxSetResourceTable(&kResources);
-    AfxRegisterControlClass(kFakeClsid, [] { return std::make_unique<FakeControl>(); });
-    AfxEnableControlContainer();
-}
-
-void FrameworkTest::TearDown()
-{
-    AfxUnregisterControlClass(kFakeClsid);
-    AfxSetResourceTable(nullptr);
+    return pResult->vt = VT_BSTR, pResult->bstrVal = SysAllocString(u"caf\u00e9"), S_OK;
 }

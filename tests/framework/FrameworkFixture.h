@@ -1,4 +1,5 @@
-// Resources, a fake hosted control and a fixture shared by the framework tests.
+// Resources and a fake hosted control shared by the framework tests, installed for the whole test
+// program before the first test.
 #pragma once
 
 #include "AfxTesting.h"
@@ -36,11 +37,4 @@ public:
     ~FakeControl() override { if (last == this) last = nullptr; --liveCount; }
 
     VARIANT property{};
-};
-
-class FrameworkTest : public testing::Test
-{
-protected:
-    void SetUp() override;
-    void TearDown() override;
 };

@@ -12,7 +12,6 @@ struct BaseWnd : CWnd
 {
     void OnBaseCommand() { g_log.push_back("base 10"); }
     void OnBaseOnly() { g_log.push_back("base 11"); }
-    void OnTimer(UINT_PTR id) { g_log.push_back("timer " + std::to_string(id)); }
     void OnClicked20() { g_log.push_back("clicked 20"); }
     LRESULT DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam) override
     {
@@ -25,7 +24,6 @@ struct BaseWnd : CWnd
 BEGIN_MESSAGE_MAP(BaseWnd, CWnd)
     ON_COMMAND(10, OnBaseCommand)
     ON_COMMAND(11, OnBaseOnly)
-    ON_WM_TIMER()
     ON_BN_CLICKED(20, OnClicked20)
 END_MESSAGE_MAP()
 
@@ -37,8 +35,8 @@ struct DerivedWnd : BaseWnd
     void OnNested()
     {
         g_log.push_back("nested 50");
-        SendMessage(WM_TIMER, 7);
-        Default(); // must still act on command 50, not on the timer sent in between
+        SendMessage(WM_COMMAND, 11);
+        Default(); // must still act on command 50, not on the command sent in between
     }
     DECLARE_MESSAGE_MAP()
 };
@@ -73,7 +71,7 @@ TEST(MessageMap, MessageReachesTheFirstMatchingEntryOfTheMostDerivedMapThenTheBa
         {WM_COMMAND, 30, {"range 30"}},
         {WM_COMMAND, 39, {"range 39"}},
         {WM_COMMAND, 40, {"default 273/40"}},
-        {WM_COMMAND, 50, {"nested 50", "timer 7", "default 273/50"}}, // Default() after a nested send
+        {WM_COMMAND, 50, {"nested 50", "base 11", "default 273/50"}}, // Default() after a nested send
         {WM_COMMAND, 77, {"default 273/77", "app 77"}}, // unhandled commands reach the application's map
     };
     DerivedWnd w;

@@ -41,10 +41,7 @@ END_MESSAGE_MAP()
 
 }
 
-using Timers = FrameworkTest;
-using Failures = FrameworkTest;
-
-TEST_F(Timers, AHandlerThatOutlastsSeveralPeriodsGetsAtMostOneImmediateTick)
+TEST(Timers, AHandlerThatOutlastsSeveralPeriodsGetsAtMostOneImmediateTick)
 {
     constexpr auto period = std::chrono::milliseconds(40);
     TimerDlg dlg;
@@ -61,7 +58,7 @@ TEST_F(Timers, AHandlerThatOutlastsSeveralPeriodsGetsAtMostOneImmediateTick)
     EXPECT_GE(dlg.ticks[2] - dlg.ticks[0], period / 2) << "a burst of ticks followed the slow handler";
 }
 
-TEST_F(Timers, TicksCarryTheIdReplaceThePeriodGoOnInNestedLoopsAndStopWithKillOrTheWindow)
+TEST(Timers, TicksCarryTheIdReplaceThePeriodGoOnInNestedLoopsAndStopWithKillOrTheWindow)
 {
     TimerDlg dlg;
     int duringDialog = -1, duringBox = -1;
@@ -92,7 +89,7 @@ TEST_F(Timers, TicksCarryTheIdReplaceThePeriodGoOnInNestedLoopsAndStopWithKillOr
     EXPECT_EQ(dlg.SetTimer(1, 5, nullptr), 0u) << "no window, no timer";
 }
 
-TEST_F(Failures, AHandlerThatFailsOnEveryTickRaisesOneReportAndTicksGoOn)
+TEST(Failures, AHandlerThatFailsOnEveryTickRaisesOneReportAndTicksGoOn)
 {
     TimerDlg dlg;
     dlg.onTick = [](int) { throw COleDispatchException("The scale is offline.", "Scale", 0, E_FAIL); };
@@ -114,7 +111,7 @@ TEST_F(Failures, AHandlerThatFailsOnEveryTickRaisesOneReportAndTicksGoOn)
     EXPECT_EQ(AfxLastReportText(), "Scale: The scale is offline.");
 }
 
-TEST_F(Failures, EveryKindOfExceptionIsCaughtAtTheHandlerBoundaryAndHoldsBackMessageBoxes)
+TEST(Failures, EveryKindOfExceptionIsCaughtAtTheHandlerBoundaryAndHoldsBackMessageBoxes)
 {
     const struct { std::function<void()> raise; const char* report; bool inInit; } rows[] = {
         {[] { throw COleException(DISP_E_MEMBERNOTFOUND); }, "The control has no such member. (error 80020003)", false},

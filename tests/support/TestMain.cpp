@@ -29,8 +29,7 @@ class LeftoverWindowCheck : public testing::EmptyTestEventListener
             return;
         ADD_FAILURE() << left << " top-level window(s) left open by the test";
         AfxDismissReports();
-        const QWidgetList windows = QApplication::topLevelWidgets();
-        for (QWidget* w : windows)
+        for (QWidget* w : QApplication::topLevelWidgets())
             w->hide();
         AfxPumpMessages(0);
     }
