@@ -11,7 +11,7 @@ struct ExchangeDlg : CDialog
     void DoDataExchange(CDataExchange* pDX) override { DDX_Check(pDX, IDC_LOOP, m_bLoop); }
 };
 
-bool isChecked(CWnd& dlg) { return qobject_cast<QCheckBox*>(dlg.GetDlgItem(IDC_LOOP)->GetSafeWidget())->isChecked(); }
+bool isChecked(CWnd& dlg) { return qobject_cast<QCheckBox*>(item(dlg, IDC_LOOP))->isChecked(); }
 }
 
 TEST(DataExchange, CheckBoxMovesOnlyWithUpdateDataAndOkSavesItButCancelDoesNot)

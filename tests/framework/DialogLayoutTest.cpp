@@ -28,12 +28,6 @@ struct TestDlg : CDialog
     void DoDataExchange(CDataExchange* pDX) override { DDX_Control(pDX, IDC_GAUGE, m_gauge); }
 };
 
-QWidget* item(CWnd& dlg, int id)
-{
-    CWnd* w = dlg.GetDlgItem(id);
-    return w ? w->GetSafeWidget() : nullptr;
-}
-
 int mulDiv(int a, int b, int c) { return (a * b + c / 2) / c; } // rounds as Windows does
 }
 

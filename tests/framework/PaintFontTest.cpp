@@ -98,15 +98,13 @@ TEST(Fonts, HeightIsTheCellHeightWhenPositiveAndTheCharacterHeightWhenNegativeAn
     const QFont& f = *small.GetQFont();
     EXPECT_TRUE(QFontInfo(f).pixelSize() == 20 && f.italic() && f.underline() && f.strikeOut());
     EXPECT_EQ(f.family(), QApplication::font().family()) << "MS Sans Serif stands for the default sans";
-    EXPECT_TRUE(small.DeleteObject());
-    EXPECT_FALSE(small.IsCreated());
+    EXPECT_TRUE(small.DeleteObject() && !small.IsCreated());
 
     forty.CreateFont(40, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, ANSI_CHARSET, 0, 0, 0, VARIABLE_PITCH | FF_SWISS, "Arial");
     CDialog dlg(IDD_TEST);
     AfxRunModal(dlg, [&] {
-        CWnd* weight = dlg.GetDlgItem(IDC_WEIGHT);
-        weight->SetFont(&forty);
-        EXPECT_EQ(weight->GetFont(), &forty);
-        EXPECT_EQ(QFontMetrics(weight->GetSafeWidget()->font()).height(), 39) << "the tallest cell not above 40";
+        dlg.GetDlgItem(IDC_WEIGHT)->SetFont(&forty);
+        EXPECT_EQ(dlg.GetDlgItem(IDC_WEIGHT)->GetFont(), &forty);
+        EXPECT_EQ(QFontMetrics(item(dlg, IDC_WEIGHT)->font()).height(), 39) << "the tallest cell not above 40";
     });
 }
