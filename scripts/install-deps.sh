@@ -1,29 +1,49 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages Tarabo needs to build, test and run; only what is missing.
-# Runs apt-get through sudo when not root.
+# Installs the Debian 12 packages Tarabo needs, only what is missing. Needs nothing but bash and
+# the base system: it runs apt-get as root, or through sudo when that is installed.
+#   scripts/install-deps.sh [--windows] [--fuzz] [--package-tools]
 set -euo pipefail
 
+# Building, testing and running the console on Linux.
 packages=(
-  build-essential cmake ninja-build pkg-config
+  make build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libqt6test6
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   fonts-liberation fonts-dejavu-core
-  xvfb xauth valgrind
+  xvfb xauth valgrind locales
 )
-[ "${1:-}" = "--with-package-tools" ] && packages+=(dpkg-dev file imagemagick)
+need_i386=false
+for group in "$@"; do
+  case "$group" in
+    # The native 32-bit Windows build and its tests under Wine.
+    --windows) packages+=(g++-mingw-w64-i686-posix wine wine32:i386 xvfb xauth); need_i386=true ;;
+    # Fuzz targets (libFuzzer with the address and undefined-behaviour sanitizers).
+    --fuzz) packages+=(clang libclang-rt-14-dev) ;;
+    # The Debian package and its checks.
+    --package-tools) packages+=(dpkg-dev file imagemagick) ;;
+    *) echo "install-deps: unknown group $group" >&2; exit 2 ;;
+  esac
+done
+
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then
+  command -v sudo >/dev/null || { echo "install-deps: run as root, or install sudo" >&2; exit 1; }
+  sudo="sudo"
+fi
+
+if $need_i386 && ! dpkg --print-foreign-architectures | grep -qx i386; then
+  $sudo dpkg --add-architecture i386
+  rm -f /tmp/tarabo-apt-updated
+fi
 
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
 
-sudo=""
-if [ "$(id -u)" -ne 0 ]; then
-  command -v sudo >/dev/null || { echo "install-deps: need root or sudo to install: ${missing[*]}" >&2; exit 1; }
-  sudo="sudo"
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "install-deps: installing ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  $sudo apt-get update -qq
+  $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
-echo "install-deps: installing ${missing[*]}"
-export DEBIAN_FRONTEND=noninteractive
-$sudo apt-get update -qq
-$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
