@@ -33,7 +33,6 @@ fi
 
 if $need_i386 && ! dpkg --print-foreign-architectures | grep -qx i386; then
   $sudo dpkg --add-architecture i386
-  rm -f /tmp/tarabo-apt-updated
 fi
 
 missing=()
