@@ -1,9 +1,7 @@
 // The whole application headless: start-up through the application object, the window's routing
 // of Escape, the close box, the system menu and Enter, the About box and minimised painting.
 #include "../console/ConsoleHarness.h"
-#include "res/TaraboIcon.h"
 
-#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -113,53 +111,26 @@ TEST_F(AppTest, emptyAboutStringLeavesTheSystemMenuAlone)
     EXPECT_EQ(withAbout, without + 2);
 }
 
-TEST_F(AppTest, consoleWithoutItsControlClassIsNeverShown)
+// Where the icon's drawing starts, measured against the window's background colour.
+std::pair<int, int> IconOrigin(const AFX_IMAGE& image)
 {
-    const char* clsid = "{83029FA3-4740-11CF-88F3-02608CA3BE43}";
-    ASSERT_NE(AfxCreateControlInstance(clsid), nullptr);
-    AfxUnregisterControlClass(clsid);
-    bool ran = false;
-    CWeighConsoleDlg dlg;
-    const INT_PTR result = AfxRunModal(dlg, [&] { ran = true; });
-    AfxRegisterControlClass(clsid, [] { return std::make_unique<COposScaleControl>(opos::CreateScaleService()); });
-    EXPECT_EQ(result, -1);
-    EXPECT_FALSE(ran);
-    EXPECT_TRUE(device->Calls().empty());
-}
-
-// The top-left pixel of the icon's own drawing (its first opaque column and row).
-std::pair<int, int> IconInk()
-{
-    const auto xpm = g_taraboIconImages[0].xpm;
-    int colours = 0;
-    std::sscanf(xpm[0], "%*d %*d %d", &colours);
-    int left = 32, top = -1;
-    for (int y = 0; y < 32; ++y) {
-        const char* row = xpm[std::size_t(1 + colours + y)];
-        const int x = int(std::strspn(row, "."));
-        if (x < 32 && top < 0)
-            top = y;
-        left = std::min(left, x);
-    }
+    int left = image.width, top = image.height;
+    for (int y = 0; y < image.height; ++y)
+        for (int x = 0; x < image.width; ++x)
+            if (image.GetPixel(x, y) != image.GetPixel(0, 0))
+                left = std::min(left, x), top = std::min(top, y);
     return {left, top};
 }
 
+// Against a 32 x 32 client area, where the formula puts the icon at 0, 0.
 TEST_F(AppTest, minimisedConsoleCentresItsIconByTheIntegerFormula)
 {
-    const auto [inkX, inkY] = IconInk();
     RunConsole([&](CWeighConsoleDlg& dlg) {
         EXPECT_EQ(reinterpret_cast<HCURSOR>(dlg.SendMessage(WM_QUERYDRAGICON)), dlg.m_hIcon);
-        for (const auto& [cx, cy] : {std::pair{101, 81}, {33, 33}, {32, 32}}) {
-            const AFX_IMAGE image = AfxPaintMinimized(dlg, cx, cy);
-            ASSERT_EQ(image.width, cx);
-            const COLORREF background = image.GetPixel(0, 0);
-            int left = cx, top = cy;
-            for (int y = 0; y < cy; ++y)
-                for (int x = 0; x < cx; ++x)
-                    if (image.GetPixel(x, y) != background)
-                        left = std::min(left, x), top = std::min(top, y);
-            EXPECT_EQ(left - inkX, (cx - 32 + 1) / 2) << cx;
-            EXPECT_EQ(top - inkY, (cy - 32 + 1) / 2) << cy;
+        const auto [x0, y0] = IconOrigin(AfxPaintMinimized(dlg, 32, 32));
+        for (const auto& [cx, cy] : {std::pair{101, 81}, {33, 33}, {64, 40}}) {
+            const auto [x, y] = IconOrigin(AfxPaintMinimized(dlg, cx, cy));
+            EXPECT_EQ(std::pair(x - x0, y - y0), std::pair((cx - 32 + 1) / 2, (cy - 32 + 1) / 2)) << cx << "x" << cy;
         }
     });
 }

@@ -1,5 +1,5 @@
 // Dialogs built from templates: what the keyboard, the caption's close button and the system menu
-// do to them, the hosted control's life, and the cases where DoModal must fail showing nothing.
+// do to them, and the cases where DoModal must fail showing nothing.
 #include "FrameworkFixture.h"
 
 namespace {
@@ -10,7 +10,6 @@ struct InputDlg : CDialog
     int sends = 0, stops = 0, directs = 0, helps = 0;
     std::vector<UINT> sysCommands;
     int endInInit = 0, visibleAfterInit = -1; // EndDialog(endInInit) inside OnInitDialog unless 0
-    CStatic m_gauge;
 
     void OnSend() { ++sends; }
     void OnStop() { ++stops; }
@@ -25,7 +24,6 @@ struct InputDlg : CDialog
         visibleAfterInit = IsWindowVisible();
         return TRUE;
     }
-    void DoDataExchange(CDataExchange* pDX) override { DDX_Control(pDX, IDC_GAUGE, m_gauge); }
     DECLARE_MESSAGE_MAP()
 };
 
@@ -95,23 +93,6 @@ TEST(DialogInput, EnterClicksTheFocusedOrNextPushButtonAndF1GoesToTheDialogMapTh
                   AfxPressKey(plain, AfxKey::Enter);
               }),
               IDOK) << "Enter on OK ends a plain dialog";
-}
-
-TEST(DialogLife, HostedControlGetsItsPersistedStateAndGoesWithTheWindowAndItemsAreAttachedAgainOnTheNextRun)
-{
-    InputDlg dlg, plain(IDD_PLAIN);
-    FakeControl::lastLoaded.clear();
-    AfxRunModal(dlg, [&] {
-        EXPECT_TRUE(FakeControl::liveCount == 1 && FakeControl::lastLoaded.size() == 20u);
-        EXPECT_EQ(dlg.GetDlgItem(IDC_SCALE)->GetControlDispatch(), FakeControl::last);
-        EXPECT_EQ(dlg.GetDlgItem(IDC_SEND)->GetControlDispatch(), nullptr);
-        EXPECT_EQ(dlg.GetDlgItem(IDC_SCALE)->GetDlgCtrlID(), IDC_SCALE);
-        EXPECT_EQ(dlg.GetDlgItem(12345), nullptr);
-    });
-    EXPECT_EQ(FakeControl::liveCount, 0);
-    EXPECT_FALSE(dlg.IsWindowVisible() || dlg.m_gauge.IsWindowVisible());
-    for (int run = 0; run < 2; ++run)
-        AfxRunModal(plain, [&] { EXPECT_EQ(plain.GetDlgItem(IDC_GAUGE), &plain.m_gauge) << "run " << run; });
 }
 
 TEST(DialogLife, DoModalFailsAtOnceWithoutShowingAnythingAndEndDialogInOnInitDialogShowsNothing)

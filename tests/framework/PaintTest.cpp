@@ -67,6 +67,7 @@ TEST(Painting, PaintHandlersDrawThroughPaintDCAndTheIconIsOneSharedHandleOfThe32
         EXPECT_EQ(image.GetPixel(image.width - 20, image.height - 20), kRed) << "the 32x32 image";
         EXPECT_EQ(image.GetPixel(image.width - 2, image.height - 2), face);
     });
+    AfxRunModal(dlg, [&] { EXPECT_EQ(dlg.GetDlgItem(IDC_GAUGE), &dlg.m_gauge) << "attached again on a second run"; });
     CDialog about(IDD_ABOUT_TEST);
     AfxRunModal(about, [&] {
         const AFX_IMAGE icon = AfxGrabClientArea(*about.GetDlgItem(-1));
