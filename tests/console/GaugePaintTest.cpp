@@ -60,6 +60,7 @@ TEST_F(ConsoleTest, successfulReadRepaintsTheGaugeWithTheNewMaximum)
     device->maximumWeight = 1000;
     device->Queue("ReadWeight", {.result = 0, .weight = 1500});
     RunConsole([&](CWeighConsoleDlg& dlg) {
+        AfxPumpMessages(50); // the window's first painting
         AfxClickItem(dlg, IDC_READ_WEIGHT);
         EXPECT_DOUBLE_EQ(dlg.m_gauge.m_dValue, 1.5);
         AfxPumpMessages(50);
