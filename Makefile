@@ -41,7 +41,9 @@ package:
 	@scripts/install-deps.sh --with-package-tools
 	cmake --preset default
 	cmake --build --preset default -j $(JOBS)
+	appstreamcli validate --no-net packaging/org.tarabo.tarabo.metainfo.xml
 	cd build/default && cpack -G DEB
+	lintian --fail-on error build/default/tarabo_*.deb
 
 clean:
 	rm -rf build
