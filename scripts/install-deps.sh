@@ -46,3 +46,9 @@ if [ ${#missing[@]} -gt 0 ]; then
   $sudo apt-get update -qq
   $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
+
+# The test suite also runs under a locale whose decimal separator is a comma.
+if ! locale -a 2>/dev/null | grep -qix 'de_DE.utf8'; then
+  echo "install-deps: generating the de_DE.UTF-8 locale"
+  $sudo localedef -i de_DE -c -f UTF-8 de_DE.UTF-8
+fi
