@@ -1,7 +1,7 @@
 # The README's commands. Each installs what is missing, configures, builds, then runs.
 JOBS ?= 2
 
-.PHONY: deps run test test-sanitize bench fuzz screenshot package clean
+.PHONY: deps run test test-sanitize bench fuzz screenshot package windows test-windows clean
 
 deps:
 	@scripts/install-deps.sh
@@ -38,12 +38,22 @@ screenshot: deps build/default/build.ninja
 	build/default/tarabo_screenshot docs/console.png
 
 package:
-	@scripts/install-deps.sh --with-package-tools
+	@scripts/install-deps.sh --package-tools
 	cmake --preset default
 	cmake --build --preset default -j $(JOBS)
 	appstreamcli validate --no-net packaging/org.tarabo.tarabo.metainfo.xml
 	cd build/default && cpack -G DEB
 	lintian --fail-on error build/default/tarabo_*.deb
+
+# The native 32-bit Windows build (build/windows), and its tests under Wine on a virtual display.
+windows:
+	@scripts/install-deps.sh --windows
+	cmake --preset windows
+	cmake --build --preset windows -j $(JOBS)
+
+test-windows:
+	@scripts/install-deps.sh --windows
+	JOBS=$(JOBS) scripts/test-windows.sh
 
 clean:
 	rm -rf build
