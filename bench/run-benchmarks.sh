@@ -45,6 +45,7 @@ compare() {
 run startup "$bin/bench_startup" --runs 15 "$bin/bench_startup_console" "$bin/bench_startup_floor"
 run read "$bin/bench_read_path"
 run soak "$bin/bench_loop_soak" 100000
+run hid "$bin/bench_hid_read"
 
 mib() { awk -v k="$1" 'BEGIN { if (k == "") print "n/a"; else printf "%.1f MiB", k / 1024 }'; }
 
@@ -72,6 +73,13 @@ objects() { # FIELD: 2 after the first reads, 3 at the end
 }
 cpu=$(get soak soak_cpu_us_per_read)
 
+# ReadWeight on a fake USB HID scale: time per read over the raw report round trip, and the CPU of
+# a read that waits its whole time-out.
+ht=$(get hid hid_read_tarabo_us); hf=$(get hid hid_read_floor_us)
+IFS='|' read -r h_ratio h_ok <<<"$(compare "$ht" "$hf" 2.0)"
+hcpu=$(get hid hid_wait_cpu_percent)
+hcpu_ok=$(verdict "$(awk -v c="$hcpu" 'BEGIN { print (c != "" && c < 1 ? 1 : 0) }')")
+
 table=$(cat <<TABLE
 | figure | Tarabo | floor | ratio | goal | result |
 |---|---|---|---|---|---|
@@ -81,6 +89,8 @@ table=$(cat <<TABLE
 | Loop soak: resident memory at the end against after the first $(get soak soak_first_at_reads) reads | ${growth:-n/a} KiB ($(mib "$(get soak soak_rss_first_kib)") → $(mib "$(get soak soak_rss_end_kib)")) | – | – | ≤ 1024 KiB | $(verdict "$(get soak soak_memory_pass)") |
 | Loop soak: widgets / top-level windows / automation strings / open reports / file descriptors | $(objects 2) → $(objects 3) | – | – | no growth | $(verdict "$(get soak soak_objects_pass)") |
 | Loop soak: timer reads with their result shown (weight, result name and hex checked before the next read) | ${shown:-n/a} of ${reads:-n/a} (ReadWeight calls: ${calls:-n/a}, one of them Open's) | – | – | all | $(verdict "$(get soak soak_shown_pass)") |
+| ReadWeight on a fake USB HID scale that answers at once (ClearInput, report, ReadWeight through the control) against the raw report round trip (send, poll, read), median of 5 × 20000 | ${ht:-n/a} µs | ${hf:-n/a} µs | $h_ratio | ≤ 2.00 | $h_ok |
+| CPU of a ReadWeight waiting its whole $(get hid hid_wait_seconds) s time-out for a HID scale in motion ($(get hid hid_wait_reports) reports, one per 20 ms) | ${hcpu:-n/a} % of a core | – | – | < 1 % | $hcpu_ok |
 TABLE
 )
 echo "$table"
