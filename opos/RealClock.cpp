@@ -1,7 +1,11 @@
 #include "RealClock.h"
 
+#include <algorithm>
 #include <chrono>
+#include <climits>
 #include <thread>
+
+#include <poll.h>
 
 namespace opos {
 
@@ -15,6 +19,17 @@ void RealClock::SleepMs(std::int64_t ms)
 {
     if (ms > 0)
         std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+bool RealClock::WaitReadable(int fd, std::int64_t ms)
+{
+    if (fd < 0) {
+        SleepMs(ms);
+        return false;
+    }
+    pollfd entry{fd, POLLIN, 0};
+    const int timeout = ms < 0 ? -1 : int(std::min<std::int64_t>(ms, INT_MAX));
+    return ::poll(&entry, 1, timeout) > 0; // an interrupted wait counts as a wake-up: the caller looks again
 }
 
 }

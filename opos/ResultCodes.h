@@ -21,6 +21,7 @@ inline constexpr LONG OPOS_E_EXTENDED = 114;
 
 // Extended result of a scale (ResultCodeExtended when the result is OPOS_E_EXTENDED).
 inline constexpr LONG OPOS_ESCAL_OVERWEIGHT = 201;
+inline constexpr LONG OPOS_ESCAL_UNDERWEIGHT = 202;
 
 // Weight units as the WeightUnit property reports them.
 inline constexpr LONG SCAL_WU_GRAM = 1;
