@@ -9,6 +9,8 @@
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -19,6 +21,8 @@ constexpr std::array<std::pair<int, speed_t>, 8> kBauds{{
     {1200, B1200}, {2400, B2400}, {4800, B4800}, {9600, B9600},
     {19200, B19200}, {38400, B38400}, {57600, B57600}, {115200, B115200},
 }};
+
+constexpr unsigned kPtySlaveMajor = 136;
 
 std::string openError(int error, const std::string& path)
 {
@@ -58,7 +62,13 @@ bool configure(int fd, const LineSettings& settings)
     for (const auto& [baud, speed] : kBauds)
         if (baud == settings.baud)
             cfsetspeed(&tio, speed);
-    return tcsetattr(fd, TCSANOW, &tio) == 0;
+    if (tcsetattr(fd, TCSANOW, &tio) == 0)
+        return true;
+    // A pseudo-terminal takes the settings but keeps 8 bits without parity, which the C library
+    // reports as a failure; a real port that refuses them fails here.
+    struct stat st{};
+    return errno == EINVAL && fstat(fd, &st) == 0 && major(st.st_rdev) >= kPtySlaveMajor &&
+           major(st.st_rdev) < kPtySlaveMajor + 8;
 }
 }
 
@@ -89,7 +99,11 @@ SerialLine::Opened SerialLine::Open(const std::string& path, const LineSettings&
     return {std::move(line), {}};
 }
 
-SerialLine::~SerialLine() { ::close(m_fd); }
+SerialLine::~SerialLine()
+{
+    ioctl(m_fd, TIOCNXCL); // the exclusive mode outlives the descriptor while another one is open
+    ::close(m_fd);
+}
 
 bool SerialLine::Send(std::string_view bytes)
 {
