@@ -2,7 +2,11 @@
 // far end of a pseudo-terminal, in real time.
 #include "FakeSerialScale.h"
 #include "ScaleTestSupport.h"
+#include "ScalesConfig.h"
 #include "SerialScale.h"
+
+#include <filesystem>
+#include <fstream>
 
 using namespace opos;
 using namespace opos::serial;
@@ -163,4 +167,48 @@ TEST(SerialProbe, FindsTheProtocolThatAnswers)
     std::string error;
     EXPECT_EQ(ProbeProtocol("/dev/tarabo-no-such-tty", 300, error), std::nullopt);
     EXPECT_NE(error.find("no such device"), std::string::npos);
+}
+
+TEST(SerialConfig, SectionsOpenSerialScalesAndBadSettingsSayWhichKey)
+{
+    namespace fs = std::filesystem;
+    const fs::path file = fs::temp_directory_path() / ("tarabo-serial-" + std::to_string(::getpid()) + ".conf");
+    ConfigFilesOverride files{{file.string()}};
+    const std::string name = UniqueName("SERIALCONF");
+    FakeSerialScale fake('\r', [](const std::string&, int, std::int64_t) { return Pieces{kDialects[1].stable}; });
+    const std::string section = "[" + name + "]\ndriver = serial\ndevice = " + fake.Path() + "\n";
+    const struct {
+        std::string settings;
+        LONG result;
+        const char* description;
+    } cases[] = {
+        {"protocol = nci\ncapacity = 30000\n", OPOS_SUCCESS, "NCI SCP-01/02 scale on /dev/pts/"},
+        {"protocol = nci\nbaud = 19200\nframing = 8o2\n", OPOS_SUCCESS, "(19200 8O2)"},
+        {"", OPOS_E_NOEXIST, "no protocol given (toledo, nci, sics"},
+        {"protocol = dialog06\n", OPOS_E_NOEXIST, "line 4: key \"protocol\": unknown protocol \"dialog06\""},
+        {"protocol = nci\nbaud = 9601\n", OPOS_E_NOEXIST, "key \"baud\": baud rate 9601 is not one of"},
+        {"protocol = nci\nframing = 7X1\n", OPOS_E_NOEXIST, "key \"framing\": \"7X1\" is not a framing"},
+        {"protocol = nci\nunit = stone\n", OPOS_E_NOEXIST, "key \"unit\": \"stone\" is not a unit"},
+        {"protocol = nci\nparity = even\n", OPOS_E_NOEXIST, "key \"parity\": not a setting of driver \"serial\""},
+    };
+    ScaleDriver scale;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.settings);
+        std::ofstream(file) << section << c.settings;
+        EXPECT_EQ(scale.Open(name), c.result);
+        EXPECT_NE(scale.Description().str().find(c.description), std::string::npos) << scale.Description().str();
+        if (c.result == OPOS_SUCCESS) {
+            EXPECT_EQ(scale.WeightUnit(), SCAL_WU_KILOGRAM) << "the configured unit until the scale says";
+            EXPECT_EQ(scale.Close(), OPOS_SUCCESS);
+        }
+    }
+    std::ofstream(file) << section << "protocol = nci\ncapacity = 30000\n";
+    ASSERT_TRUE(scale.Enable(name));
+    LONG weight = 0;
+    EXPECT_EQ(scale.ReadWeight(weight, 2000), OPOS_SUCCESS);
+    EXPECT_EQ(weight, 1250);
+    EXPECT_EQ(scale.WeightUnit(), SCAL_WU_POUND);
+    EXPECT_EQ(scale.MaximumWeight(), 30000);
+    EXPECT_EQ(scale.Close(), OPOS_SUCCESS);
+    fs::remove(file);
 }
