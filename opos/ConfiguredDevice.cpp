@@ -47,7 +47,7 @@ std::string joined(const std::vector<std::string>& words)
 }
 }
 
-std::unique_ptr<IScaleDevice> OpenSectionDevice(const DeviceSection& section)
+const DeviceDriver& CheckSection(const DeviceSection& section)
 {
     if (!section.Has("driver"))
         section.Fail("driver", "no driver given (driver = simulated, hid, ...)");
@@ -66,9 +66,17 @@ std::unique_ptr<IScaleDevice> OpenSectionDevice(const DeviceSection& section)
             section.Fail(key, "not a setting of driver \"" + driverName + "\" (its settings: " +
                                   joined(kCommonKeys) + (driver->keys.empty() ? "" : ", " + joined(driver->keys)) + ")");
     }
+    section.Number("capacity", 0, 0, 0x7FFFFFFF);
+    section.Flag("zero-valid", false);
+    return *driver;
+}
+
+std::unique_ptr<IScaleDevice> OpenSectionDevice(const DeviceSection& section)
+{
+    const DeviceDriver& driver = CheckSection(section);
     const LONG capacity = section.Number("capacity", 0, 0, 0x7FFFFFFF);
     const bool zeroValid = section.Flag("zero-valid", false);
-    return std::make_unique<SectionDevice>(driver->open(section), capacity, zeroValid);
+    return std::make_unique<SectionDevice>(driver.open(section), capacity, zeroValid);
 }
 
 std::unique_ptr<IScaleDevice> OpenConfiguredDevice(const std::u16string& name)

@@ -19,6 +19,10 @@ struct DeviceDriver
 
 const std::vector<DeviceDriver>& DeviceDrivers();
 
+// The section's driver, once the section's common keys and the keys it knows are checked;
+// raises DeviceError for a bad section.
+const DeviceDriver& CheckSection(const DeviceSection& section);
+
 // The device a section describes, with `capacity` (where the device cannot tell) and
 // `zero-valid` applied; raises DeviceError for a bad section or a device that is not there.
 std::unique_ptr<IScaleDevice> OpenSectionDevice(const DeviceSection& section);

@@ -28,3 +28,6 @@ inline constexpr LONG SCAL_WU_GRAM = 1;
 inline constexpr LONG SCAL_WU_KILOGRAM = 2;
 inline constexpr LONG SCAL_WU_OUNCE = 3;
 inline constexpr LONG SCAL_WU_POUND = 4;
+
+// The name a result code is shown by, as the console shows it ("OPOS_E_??????" for others).
+const char* ResultCodeName(LONG code);
