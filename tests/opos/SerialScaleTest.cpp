@@ -3,10 +3,13 @@
 #include "FakeSerialScale.h"
 #include "ScaleTestSupport.h"
 #include "ScalesConfig.h"
+#include "ScalesTool.h"
+#include "SerialPorts.h"
 #include "SerialScale.h"
 
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 
 using namespace opos;
 using namespace opos::serial;
@@ -153,7 +156,7 @@ TEST_F(SerialScaleTest, SicsIdentityNamesTheModelAndItsCapacity)
     EXPECT_NE(scale.Description().str().find("MT-SICS scale Fake on"), std::string::npos);
 }
 
-TEST(SerialProbe, FindsTheProtocolThatAnswers)
+TEST(SerialProbe, TaraboScalesProbeFindsTheProtocolThatAnswersAndPrintsItsSection)
 {
     for (const Dialect& dialect : kDialects) {
         SCOPED_TRACE(Info(dialect.protocol).name);
@@ -161,12 +164,46 @@ TEST(SerialProbe, FindsTheProtocolThatAnswers)
             // What other protocols' requests left in the scale's buffer goes before its own.
             return request.ends_with(Info(dialect.protocol).request) ? Pieces{dialect.stable} : Pieces{};
         });
-        std::string error;
-        EXPECT_EQ(ProbeProtocol(fake.Path(), 300, error), dialect.protocol);
+        std::ostringstream out, err;
+        EXPECT_EQ(RunScalesTool({"probe", fake.Path()}, out, err), 0);
+        const std::string section = "[K350]\ndriver = serial\ndevice = " + fake.Path() + "\nprotocol = " +
+                                    std::string(Info(dialect.protocol).name) + "\nbaud = 9600\nframing = " +
+                                    FramingText(Info(dialect.protocol).framing) + "\n";
+        EXPECT_NE(out.str().find(section), std::string::npos) << out.str();
     }
-    std::string error;
-    EXPECT_EQ(ProbeProtocol("/dev/tarabo-no-such-tty", 300, error), std::nullopt);
-    EXPECT_NE(error.find("no such device"), std::string::npos);
+    FakeSerialScale silent('W', [](const std::string&, int, std::int64_t) { return Pieces{}; });
+    const struct {
+        std::string device, out, err;
+    } failures[] = {
+        {silent.Path(), "No scale answered on " + silent.Path(), ""},
+        {"/dev/tarabo-no-such-tty", "", "tarabo-scales: /dev/tarabo-no-such-tty: no such device"},
+    };
+    for (const auto& f : failures) {
+        std::ostringstream out, err;
+        EXPECT_EQ(RunScalesTool({"probe", f.device}, out, err), 1);
+        EXPECT_EQ(out.str().substr(0, f.out.size()), f.out);
+        EXPECT_EQ(err.str().substr(0, f.err.size()), f.err);
+    }
+}
+
+TEST(SerialPorts, ByIdNamesComeFirstAndPlatformPlaceholdersAreLeftOut)
+{
+    namespace fs = std::filesystem;
+    const fs::path root = fs::temp_directory_path() / ("tarabo-serial-ports-" + std::to_string(::getpid()));
+    const fs::path dev = root / "dev", sys = root / "sys";
+    for (const char* dir : {"dev/serial/by-id", "sys/ttyUSB0/device/subsystem", "sys/ttyACM0/device/subsystem",
+                            "sys/ttyS0/device", "sys/tty1", "bus/platform"})
+        fs::create_directories(root / dir);
+    std::ofstream(dev / "ttyUSB0"), std::ofstream(dev / "ttyACM0");
+    fs::create_symlink("../../ttyUSB0", dev / "serial/by-id/usb-Scale_Co_Counter_Scale-if00-port0");
+    fs::create_directory_symlink(root / "bus/platform", sys / "ttyS0/device/subsystem");
+    const std::vector<SerialPort> ports = ListSerialPorts(dev.string(), sys.string());
+    ASSERT_EQ(ports.size(), 2u);
+    EXPECT_EQ(ports[0].path, (dev / "serial/by-id/usb-Scale_Co_Counter_Scale-if00-port0").string());
+    EXPECT_EQ(ports[0].tty, fs::canonical(dev / "ttyUSB0").string());
+    EXPECT_EQ(ports[1].path, (dev / "ttyACM0").string());
+    EXPECT_EQ(StableSerialPath((dev / "ttyUSB0").string(), dev.string()), ports[0].path);
+    fs::remove_all(root);
 }
 
 TEST(SerialConfig, SectionsOpenSerialScalesAndBadSettingsSayWhichKey)
