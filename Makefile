@@ -1,7 +1,7 @@
 # The README's commands. Each installs what is missing, configures, builds, then runs.
 JOBS ?= 2
 
-.PHONY: deps run test test-sanitize bench screenshot package clean
+.PHONY: deps run test test-sanitize bench fuzz screenshot package clean
 
 deps:
 	@scripts/install-deps.sh
@@ -26,6 +26,11 @@ bench: deps
 	cmake --preset bench
 	cmake --build --preset bench -j $(JOBS)
 	bench/run-benchmarks.sh build/bench
+
+# Every fuzz target for two minutes (CI runs them for a fixed number of inputs instead).
+fuzz:
+	@scripts/install-deps.sh --fuzz
+	scripts/run-fuzz.sh --seconds 120
 
 screenshot: deps build/default/build.ninja
 	cmake --build --preset default -j $(JOBS) --target tarabo_screenshot
