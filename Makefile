@@ -38,10 +38,12 @@ screenshot: deps build/default/build.ninja
 	build/default/tarabo_screenshot docs/console.png
 
 package:
-	@scripts/install-deps.sh --with-package-tools
+	@scripts/install-deps.sh --package-tools
 	cmake --preset default
 	cmake --build --preset default -j $(JOBS)
+	appstreamcli validate --no-net packaging/org.tarabo.tarabo.metainfo.xml
 	cd build/default && cpack -G DEB
+	lintian --fail-on error build/default/tarabo_*.deb
 
 # The native 32-bit Windows build (build/windows), and its tests under Wine on a virtual display.
 windows:
