@@ -4,6 +4,8 @@
 # is missed or a benchmark fails.
 #   bench/run-benchmarks.sh build/bench
 set -euo pipefail
+# The figures are read back with awk: keep the decimal point whatever the caller's locale.
+export LC_NUMERIC=C
 
 build=${1:?usage: bench/run-benchmarks.sh <build dir>}
 bin="$build/bench"

@@ -1,6 +1,7 @@
 // Runs the tests on Qt's offscreen platform, whatever the caller's environment, and fails a test
 // that leaves a top-level window visible (closing it, so that the next test starts clean).
 #include "AfxTesting.h"
+#include "qt/AfxQtApplication.h"
 
 #include <QApplication>
 #include <QWidget>
@@ -40,7 +41,7 @@ int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     g_previousHandler = qInstallMessageHandler(quietOffscreenNotes);
-    QApplication app(argc, argv);
+    AfxQtApplication app(argc, argv);
     testing::InitGoogleTest(&argc, argv);
     // Appended after the result printer: end-of-test listeners run last-first, so a failure added
     // here is counted before the test's result is printed.
