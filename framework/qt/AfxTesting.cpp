@@ -1,6 +1,7 @@
 #include "AfxTesting.h"
 
 #include "AfxDialogImpl.h"
+#include "AfxQtApplication.h"
 #include "AfxReports.h"
 #include "AfxSystemMenu.h"
 #include "AfxTestHooks.h"
@@ -63,7 +64,7 @@ void AfxTestStartup(int& argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     g_previousHandler = qInstallMessageHandler(quietOffscreenNotes);
-    g_testApp = std::make_unique<QApplication>(argc, argv);
+    g_testApp = std::make_unique<AfxQtApplication>(argc, argv);
 }
 
 void AfxTestShutdown()

@@ -67,6 +67,7 @@ TEST_F(SimulatedK350Scale, DirectIOReportsWeightStatusAndRejectsUnknownCommands)
         EXPECT_EQ(AfxTextFromBstr(string), s.text);
         SysFreeString(string);
     }
-    EXPECT_EQ(SimulatedK350::FormatWeight(15000), u"15.000 Kg") << "the field grows for two-digit kilograms";
-    EXPECT_EQ(SimulatedK350::FormatWeight(5), u" 0.005 Kg");
+    EXPECT_EQ(WeightReport::FormatWeight(15000, SCAL_WU_KILOGRAM), u"15.000 Kg") << "the field grows for two-digit kilograms";
+    EXPECT_EQ(WeightReport::FormatWeight(5, SCAL_WU_KILOGRAM), u" 0.005 Kg");
+    EXPECT_EQ(WeightReport::FormatWeight(-250, SCAL_WU_OUNCE), u"-0.250 oz");
 }
