@@ -26,6 +26,7 @@ const GaugeRow kGaugeRows[] = {
     {"tinyMaximumWithMostNegativeWeightIsNoRed", INT_MIN * 0.001, 0.001, GaugeRow::None},
 };
 using GaugePaint = ConsoleTable<GaugeRow>;
+void PrintTo(const GaugeRow& row, std::ostream* os) { *os << row.behaviour; }
 
 // Counts, down the middle column of the client area, the rows that are pure red and those in the
 // button-face colour.
