@@ -46,6 +46,7 @@ run startup "$bin/bench_startup" --runs 15 "$bin/bench_startup_console" "$bin/be
 run read "$bin/bench_read_path"
 run soak "$bin/bench_loop_soak" 100000
 run hid "$bin/bench_hid_read"
+run serial "$bin/bench_serial_read"
 
 mib() { awk -v k="$1" 'BEGIN { if (k == "") print "n/a"; else printf "%.1f MiB", k / 1024 }'; }
 
@@ -95,6 +96,18 @@ TABLE
 )
 echo "$table"
 [[ $table == *FAIL* ]] && failed=1
+
+# A serial scale on a pseudo-terminal: the floor is the bare request/answer round trip with the
+# same fake scale; the wait is a whole 3 s time-out while the scale reports motion.
+IFS='|' read -r sr_ratio sr_ok <<<"$(compare "$(get serial serial_read_tarabo_us)" "$(get serial serial_read_floor_us)" 2.0)"
+sc=$(get serial serial_wait_cpu_percent)
+serial=$(cat <<TABLE
+| Read Weight on a serial scale (MT-SICS fake on a pty answering at once), ClearInput + ReadWeight, median of 7 batches | $(rate "$(get serial serial_read_tarabo_us)") | $(rate "$(get serial serial_read_floor_us)") | $sr_ratio | ≤ 2.00 | $sr_ok |
+| CPU of the reading thread while ReadWeight waits $(get serial serial_wait_seconds) s for a serial scale in motion ($(get serial serial_wait_requests) requests) | ${sc:-n/a} % of a core | – | – | < 1 % | $(verdict "$(awk -v c="$sc" 'BEGIN { print (c != "" && c < 1 ? 1 : 0) }')") |
+TABLE
+)
+echo "$serial"
+[[ $serial == *FAIL* ]] && failed=1
 echo
 awk -v cpu="$cpu" -v s="$(get soak soak_seconds)" 'BEGIN {
   if (cpu != "") printf "Loop soak: %.1f µs of CPU per timer read (the event loop included), so Loop at one read a second costs %.4f %% of a core; the soak took %s s.\n", cpu, cpu / 1e4, s }'
