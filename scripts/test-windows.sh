@@ -58,9 +58,8 @@ cp /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/"
 for value in Managed Decorated; do
   "$loader" reg add 'HKCU\Software\Wine\X11 Driver' /v $value /d N /f </dev/null >/dev/null 2>&1
 done
-# Wine closes the desktop a few seconds after the last program on it ends, and opening it again
-# takes seconds: a command prompt waiting on its input keeps it open until the run ends.
-exec 7> >(exec "$loader" cmd.exe >/dev/null 2>&1)
+# The desktop, opened once with our streams detached and kept open until the run ends.
+exec 7> >(exec "$loader" "$tree/tests/windows/keep_desktop.exe" >/dev/null 2>&1)
 echo "test-windows: Wine prefix ready in $(($(date +%s) - start)) s"
 
 start=$(date +%s)
