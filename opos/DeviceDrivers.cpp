@@ -3,6 +3,7 @@
 
 #include "Clock.h"
 #include "Hidraw.h"
+#include "SerialDriver.h"
 #include "SimulatedK350.h"
 
 namespace opos {
@@ -12,6 +13,7 @@ const std::vector<DeviceDriver>& DeviceDrivers()
     static const std::vector<DeviceDriver> drivers{
         {"simulated", {}, [](const DeviceSection&) { return std::make_unique<SimulatedK350>(CurrentClock().NowMs()); }},
         {"hid", {"device"}, OpenHidScale},
+        {"serial", kSerialKeys, OpenSerialScale},
     };
     return drivers;
 }

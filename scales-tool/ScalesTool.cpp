@@ -5,6 +5,8 @@
 #include "Hidraw.h"
 #include "ResultCodes.h"
 #include "ScalesConfig.h"
+#include "SerialPorts.h"
+#include "SerialScale.h"
 #include "StandardScaleService.h"
 #include "Utf8.h"
 
@@ -20,16 +22,21 @@ namespace {
 const char kUsage[] =
     "Usage: tarabo-scales list\n"
     "       tarabo-scales read NAME [--timeout MS]\n"
+    "       tarabo-scales probe DEVICE\n"
     "       tarabo-scales --help\n"
     "\n"
-    "list   the USB HID POS scales present and the logical names configured\n"
+    "list   the USB HID POS scales and serial ports present and the logical names configured\n"
     "read   open, claim and enable the scale configured as NAME, read one weight\n"
     "       (waiting up to MS milliseconds, 1000 unless given), release and close it\n"
+    "probe  ask the serial scale on DEVICE in each serial protocol and print the\n"
+    "       configuration section for the one that answers\n"
     "\n"
-    "Exit status: 0 a weight was read, 1 no weight (the result code is printed), 2 bad usage.\n"
+    "Exit status: 0 a weight was read (or a protocol answered the probe), 1 no weight (the\n"
+    "result code is printed) or no answer, 2 bad usage.\n"
     "Configuration: /etc/tarabo/scales.conf, then $XDG_CONFIG_HOME/tarabo/scales.conf.\n";
 
 constexpr LONG kClaimTimeoutMs = 1000;
+constexpr int kProbeWaitMs = 500; // per protocol
 
 const char* unitText(LONG unit)
 {
@@ -47,6 +54,35 @@ std::string resultText(LONG code)
     char hex[16];
     std::snprintf(hex, sizeof hex, "%08x", static_cast<unsigned int>(code));
     return std::string(ResultCodeName(code)) + " (" + hex + ")";
+}
+
+void listSerialPorts(std::ostream& out)
+{
+    out << "Serial ports:\n";
+    const std::vector<serial::SerialPort> ports = serial::ListSerialPorts();
+    for (const serial::SerialPort& port : ports)
+        out << "  " << port.path << (port.path == port.tty ? "" : "  -> " + port.tty) << "\n";
+    if (ports.empty())
+        out << "  none\n";
+}
+
+int probe(const std::string& device, std::ostream& out, std::ostream& err)
+{
+    std::string error;
+    const std::optional<serial::Protocol> protocol = serial::ProbeProtocol(device, kProbeWaitMs, error);
+    if (!protocol) {
+        if (!error.empty())
+            err << "tarabo-scales: " << error << "\n";
+        else
+            out << "No scale answered on " << device << " in any serial protocol (toledo, nci, sics) at its usual settings.\n";
+        return 1;
+    }
+    const serial::ProtocolInfo& info = serial::Info(*protocol);
+    out << "A " << info.title << " scale answered on " << device << " (" << info.baud << " "
+        << serial::FramingText(info.framing) << "). A section that uses it:\n\n"
+        << "[" << Utf8FromUtf16(kDefaultScaleName) << "]\ndriver = serial\ndevice = " << serial::StableSerialPath(device)
+        << "\nprotocol = " << info.name << "\nbaud = " << info.baud << "\nframing = " << serial::FramingText(info.framing) << "\n";
+    return 0;
 }
 
 int list(std::ostream& out, std::ostream& err)
@@ -85,6 +121,7 @@ int list(std::ostream& out, std::ostream& err)
     }
     if (!config.count(Utf8FromUtf16(kDefaultScaleName)))
         out << "  " << Utf8FromUtf16(kDefaultScaleName) << "  driver=simulated  (built in)\n";
+    listSerialPorts(out);
     return status;
 }
 
@@ -139,6 +176,8 @@ int RunScalesTool(const std::vector<std::string>& args, std::ostream& out, std::
     }
     if (args.size() == 1 && args[0] == "list")
         return list(out, err);
+    if (!args.empty() && args[0] == "probe")
+        return args.size() == 2 ? probe(args[1], out, err) : usage(err, "probe takes a device (a tty path)");
     if (!args.empty() && args[0] == "read") {
         if (args.size() != 2 && !(args.size() == 4 && args[2] == "--timeout"))
             return usage(err, "read takes a logical name (and --timeout MS)");

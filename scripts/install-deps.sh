@@ -22,7 +22,7 @@ for group in "$@"; do
     # Fuzz targets (libFuzzer with the address and undefined-behaviour sanitizers).
     --fuzz) packages+=(clang libclang-rt-14-dev) ;;
     # The Debian package and its checks.
-    --package-tools) packages+=(dpkg-dev file imagemagick) ;;
+    --package-tools) packages+=(dpkg-dev file imagemagick appstream lintian) ;;
     *) echo "install-deps: unknown group $group" >&2; exit 2 ;;
   esac
 done
