@@ -17,6 +17,9 @@ include(${CMAKE_CURRENT_LIST_DIR}/WinResources.cmake)
 # The scale control's service side; the control itself follows the framework.
 add_subdirectory(opos)
 
+# The installer and the zip, once the program's target exists.
+include(${CMAKE_CURRENT_LIST_DIR}/WindowsPackage.cmake)
+
 if(TARABO_BUILD_TESTS)
   enable_testing()
   add_subdirectory(tests)
