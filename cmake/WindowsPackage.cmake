@@ -10,7 +10,7 @@ else()
 endif()
 
 # An installer at `output` around the program `exe` (a path, which may be a generator expression),
-# rebuilt when `depends` (its target) changes.
+# rebuilt when the targets in `depends` change.
 function(tarabo_nsis_installer output exe depends)
   if(NOT TARABO_MAKENSIS)
     message(FATAL_ERROR "makensis not found: scripts/install-deps.sh --windows installs it")
@@ -24,10 +24,22 @@ function(tarabo_nsis_installer output exe depends)
     COMMENT "Building the installer ${output}")
 endfunction()
 
+# What ships, without the tests: what scripts/test-windows.sh builds of a tree it cannot test.
+add_custom_target(windows_shipped)
+foreach(shipped tarabo tarabo_simscale tarabo_opos_service tarabo_win_resources)
+  if(TARGET ${shipped})
+    add_dependencies(windows_shipped ${shipped})
+  endif()
+endforeach()
+
 if(TARGET tarabo)
   set(setup ${CMAKE_BINARY_DIR}/Tarabo-${PROJECT_VERSION}-setup.exe)
   set(zip ${CMAKE_BINARY_DIR}/Tarabo-${PROJECT_VERSION}.zip)
-  tarabo_nsis_installer(${setup} $<TARGET_FILE:tarabo> tarabo)
+  set(packaged tarabo)
+  if(TARGET tarabo_simscale) # the simulated scale control's DLL, when it builds
+    list(APPEND packaged tarabo_simscale)
+  endif()
+  tarabo_nsis_installer(${setup} $<TARGET_FILE:tarabo> "${packaged}")
   add_custom_command(
     OUTPUT ${zip}
     COMMAND ${CMAKE_COMMAND} -E tar cf ${zip} --format=zip Tarabo.exe
