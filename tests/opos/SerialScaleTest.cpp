@@ -113,21 +113,6 @@ TEST_F(SerialScaleTest, ReadWeightGivesEachProtocolsAnswersTheirResults)
     }
 }
 
-TEST_F(SerialScaleTest, PulledCableIsOfflineUntilReopened)
-{
-    for (const Dialect& dialect : kDialects) {
-        SCOPED_TRACE(Info(dialect.protocol).name);
-        Connect(dialect, always(&Dialect::stable));
-        ASSERT_TRUE(scale.Enable(name));
-        LONG weight = 0;
-        EXPECT_EQ(scale.ReadWeight(weight, 2000), OPOS_SUCCESS);
-        fake->HangUp();
-        EXPECT_EQ(scale.ReadWeight(weight, 2000), OPOS_E_OFFLINE);
-        EXPECT_EQ(scale.ReadWeight(weight, 2000), OPOS_E_OFFLINE) << "stays offline";
-        EXPECT_EQ(scale.Close(), OPOS_SUCCESS);
-    }
-}
-
 TEST_F(SerialScaleTest, PortsThatCannotBeOpenedSayWhy)
 {
     Connect(kDialects[0], always(&Dialect::stable));
@@ -145,15 +130,6 @@ TEST_F(SerialScaleTest, PortsThatCannotBeOpenedSayWhy)
         EXPECT_EQ(scale.Open(name), OPOS_E_NOHARDWARE);
         EXPECT_NE(scale.Description().str().find(c.why), std::string::npos) << scale.Description().str();
     }
-}
-
-TEST_F(SerialScaleTest, SicsIdentityNamesTheModelAndItsCapacity)
-{
-    Connect(kDialects[2], always(&Dialect::stable));
-    ASSERT_TRUE(scale.Enable(name, 1));
-    EXPECT_EQ(scale.MaximumWeight(), 3100000);
-    EXPECT_EQ(scale.WeightUnit(), SCAL_WU_GRAM);
-    EXPECT_NE(scale.Description().str().find("MT-SICS scale Fake on"), std::string::npos);
 }
 
 TEST(SerialProbe, TaraboScalesProbeFindsTheProtocolThatAnswersAndPrintsItsSection)
