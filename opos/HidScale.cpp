@@ -59,6 +59,17 @@ ScaleReading HidScale::ReadingAt(std::int64_t)
     return m_latest.value_or(ScaleReading{ScaleStatus::InMotion, 0});
 }
 
+// With nothing received since opening or ClearInput, the current report is asked for: a scale
+// that reports only changes would otherwise leave a still load unread.
+void HidScale::Request(std::int64_t)
+{
+    TakeIn();
+    if (m_latest || m_gone || !m_connection.input)
+        return;
+    const std::vector<std::uint8_t> report = m_connection.input(m_layout.data.reportId, m_layout.data.Size());
+    Decode(report.data(), report.size());
+}
+
 void HidScale::ClearInput()
 {
     TakeIn();
@@ -91,14 +102,21 @@ void HidScale::Accept(const std::uint8_t* report, std::size_t size)
         m_firstSeen = true;
         return;
     }
+    Decode(report, size);
+}
+
+bool HidScale::Decode(const std::uint8_t* report, std::size_t size)
+{
     ScaleReport decoded;
     std::string why;
     if (!DecodeScaleReport(m_layout.data, report, size, decoded, why))
-        return;
-    if (const std::optional<ScaleReading> reading = ReadingOf(decoded)) {
-        m_latest = reading;
-        m_unit = OposUnit(decoded.unit);
-    }
+        return false;
+    const std::optional<ScaleReading> reading = ReadingOf(decoded);
+    if (!reading)
+        return false;
+    m_latest = reading;
+    m_unit = OposUnit(decoded.unit);
+    return true;
 }
 
 }

@@ -18,6 +18,8 @@ struct HidConnection
     std::vector<std::uint8_t> descriptor;
     // A feature report by id (the id first), empty when the device will not give it.
     std::function<std::vector<std::uint8_t>(std::uint8_t reportId, std::size_t size)> feature;
+    // The scale's current input report, asked for over the control pipe; empty when it will not say.
+    std::function<std::vector<std::uint8_t>(std::uint8_t reportId, std::size_t size)> input;
 };
 
 class HidScale : public IScaleDevice
@@ -33,6 +35,7 @@ public:
     LONG Capacity() const override;
     LONG Unit() const override { return m_unit; }
     int WaitFd() const override { return m_gone ? -1 : m_connection.fd; }
+    void Request(std::int64_t nowMs) override;
     ScaleReading ReadingAt(std::int64_t nowMs) override;
     void ClearInput() override;
     LONG DirectIO(LONG command, LONG& data, std::optional<std::u16string>& string, std::int64_t nowMs) override;
@@ -40,6 +43,7 @@ public:
 private:
     void TakeIn(); // every report waiting, without blocking
     void Accept(const std::uint8_t* report, std::size_t size);
+    bool Decode(const std::uint8_t* report, std::size_t size);
 
     HidConnection m_connection;
     HidScaleLayout m_layout;

@@ -60,6 +60,16 @@ std::string openFailure(const std::string& path, int error)
     return path + ": " + std::strerror(error);
 }
 
+// A feature or input report by id through the control pipe; empty when the device refuses.
+std::vector<std::uint8_t> getReport(int fd, bool feature, std::uint8_t reportId, std::size_t length)
+{
+    std::vector<std::uint8_t> report(std::max<std::size_t>(length, 2));
+    report[0] = reportId;
+    const int got = ::ioctl(fd, feature ? HIDIOCGFEATURE(report.size()) : HIDIOCGINPUT(report.size()), report.data());
+    report.resize(got > 0 ? std::size_t(got) : 0);
+    return report;
+}
+
 const HidrawSystem& realSystem()
 {
     static const HidrawSystem system{[] { return ListHidrawNodes(); }, OpenHidrawNode};
@@ -126,13 +136,8 @@ HidConnection OpenHidrawNode(const std::string& path)
     c.vendor = std::uint16_t(info.vendor);
     c.product = std::uint16_t(info.product);
     const int fd = c.fd;
-    c.feature = [fd](std::uint8_t reportId, std::size_t length) {
-        std::vector<std::uint8_t> report(std::max<std::size_t>(length, 2));
-        report[0] = reportId;
-        const int got = ::ioctl(fd, HIDIOCGFEATURE(report.size()), report.data());
-        report.resize(got > 0 ? std::size_t(got) : 0);
-        return report;
-    };
+    c.feature = [fd](std::uint8_t reportId, std::size_t length) { return getReport(fd, true, reportId, length); };
+    c.input = [fd](std::uint8_t reportId, std::size_t length) { return getReport(fd, false, reportId, length); };
     return c;
 }
 

@@ -73,7 +73,7 @@ TEST_F(HidScaleService, EachReportOfARealScaleGivesItsResultWeightAndUnit)
     }
 }
 
-TEST_F(HidScaleService, TheFirstReportIsStaleAReadWaitsForMotionToSettleAndClearInputForgets)
+TEST_F(HidScaleService, TheFirstReportIsStaleAReadWaitsForMotionToSettleClearInputForgetsAndAStillScaleIsAsked)
 {
     ASSERT_TRUE(scale.Enable(name));
     EXPECT_EQ(scale.Description(), "Test Shipping Scale (USB HID scale 0922:8003, /dev/hidraw-test)");
@@ -98,6 +98,10 @@ TEST_F(HidScaleService, TheFirstReportIsStaleAReadWaitsForMotionToSettleAndClear
     EXPECT_EQ(data, 1);
     EXPECT_EQ(AfxTextFromBstr(text), " 7.800 oz");
     SysFreeString(text);
+    fake.SetCurrent({0x03, 0x04, 0x02, 0x00, 0x6E, 0x03});
+    EXPECT_EQ(scale.ClearInput(), OPOS_SUCCESS);
+    EXPECT_EQ(Read(0), OPOS_SUCCESS) << "with nothing new received, the scale is asked for its current report";
+    EXPECT_EQ(weight, 878000);
 }
 
 TEST_F(HidScaleService, UnplugMidReadGivesOfflineAtOnceAndReopeningRecovers)

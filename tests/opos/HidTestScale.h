@@ -88,8 +88,11 @@ public:
         c.descriptor = m_descriptor;
         const Bytes limit = m_limit;
         c.feature = [limit](std::uint8_t id, std::size_t) { return !limit.empty() && limit[0] == id ? limit : Bytes{}; };
+        c.input = [this](std::uint8_t, std::size_t) { return m_current; };
         return c;
     }
+    // What the scale answers when asked for its current report (nothing unless set).
+    void SetCurrent(Bytes report) { m_current = std::move(report); }
     bool Send(const Bytes& report) const { return ::send(m_peer, report.data(), report.size(), MSG_NOSIGNAL) == ssize_t(report.size()); }
     void Unplug()
     {
@@ -99,7 +102,7 @@ public:
     }
 
 private:
-    Bytes m_descriptor, m_limit;
+    Bytes m_descriptor, m_limit, m_current;
     int m_peer = -1;
 };
 
