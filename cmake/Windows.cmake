@@ -11,6 +11,9 @@ add_compile_definitions(_WIN32_WINNT=0x0601)
 set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_SOURCE_DIR}/scripts/wine-run.sh ${CMAKE_BINARY_DIR}/wine)
 set(CMAKE_GTEST_DISCOVER_TESTS_DISCOVERY_MODE PRE_TEST)
 
+# The scale control's service side; the control itself follows the framework.
+add_subdirectory(opos)
+
 if(TARABO_BUILD_TESTS)
   enable_testing()
   add_subdirectory(tests)

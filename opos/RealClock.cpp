@@ -5,7 +5,9 @@
 #include <climits>
 #include <thread>
 
+#ifndef _WIN32
 #include <poll.h>
+#endif
 
 namespace opos {
 
@@ -23,13 +25,16 @@ void RealClock::SleepMs(std::int64_t ms)
 
 bool RealClock::WaitReadable(int fd, std::int64_t ms)
 {
-    if (fd < 0) {
-        SleepMs(ms);
-        return false;
+#ifndef _WIN32
+    if (fd >= 0) {
+        pollfd entry{fd, POLLIN, 0};
+        const int timeout = ms < 0 ? -1 : int(std::min<std::int64_t>(ms, INT_MAX));
+        return ::poll(&entry, 1, timeout) > 0; // an interrupted wait counts as a wake-up: the caller looks again
     }
-    pollfd entry{fd, POLLIN, 0};
-    const int timeout = ms < 0 ? -1 : int(std::min<std::int64_t>(ms, INT_MAX));
-    return ::poll(&entry, 1, timeout) > 0; // an interrupted wait counts as a wake-up: the caller looks again
+#endif
+    // No descriptor (and on Windows no device has one): only the time passes.
+    SleepMs(ms);
+    return false;
 }
 
 }
