@@ -11,8 +11,14 @@ add_compile_definitions(_WIN32_WINNT=0x0601)
 set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_SOURCE_DIR}/scripts/wine-run.sh ${CMAKE_BINARY_DIR}/wine)
 set(CMAKE_GTEST_DISCOVER_TESTS_DISCOVERY_MODE PRE_TEST)
 
+# Icon 128 and the version block as resources: the object library tarabo_win_resources.
+include(${CMAKE_CURRENT_LIST_DIR}/WinResources.cmake)
+
 # The scale control's service side; the control itself follows the framework.
 add_subdirectory(opos)
+
+# The installer and the zip, once the program's target exists.
+include(${CMAKE_CURRENT_LIST_DIR}/WindowsPackage.cmake)
 
 if(TARABO_BUILD_TESTS)
   enable_testing()
