@@ -37,7 +37,6 @@ TEST_F(ScalesTool, PrintsTheWeightOrTheResultByNameAndInHexAndExitsZeroOnlyOnAWe
 {
     const struct { std::vector<std::string> args; int status; const char* out; const char* err; } cases[] = {
         {{"read", "SHIP"}, 0, "Test Shipping Scale (USB HID scale 0922:8003, /dev/hidraw-test)\n7.800 oz\n", ""},
-        {{"read", "K350"}, 1, "Open: OPOS_E_NOEXIST (0000006d)\n" , ""},
         {{"read", "NONE", "--timeout", "0"}, 1, "Open: OPOS_E_NOEXIST (0000006d)\nNo scale is configured under the name \"NONE\"\n", ""},
         {{"read"}, 2, "", "tarabo-scales: read takes a logical name"},
         {{"read", "SHIP", "--timeout", "soon"}, 2, "", "tarabo-scales: --timeout takes milliseconds"},

@@ -108,18 +108,6 @@ TEST_F(SerialScaleTest, ReadWeightGivesEachProtocolsAnswersTheirResults)
     }
 }
 
-TEST_F(SerialScaleTest, PortsThatCannotBeOpenedSayWhy)
-{
-    Connect(kDialects[0], always(&Dialect::stable));
-    SerialScale holder(SerialSettings{fake->Path(), Protocol::Toledo, {}});
-    for (const auto& [path, why] : {std::pair{std::string("/dev/tarabo-no-such-tty"), "no such device"},
-                                    {"/dev/null", "not a serial port"}, {fake->Path(), "busy"}}) {
-        DeviceInstallation other(Wide(name), [&] { return std::make_unique<SerialScale>(SerialSettings{path, Protocol::Toledo, {}}); });
-        EXPECT_EQ(scale.Open(name), OPOS_E_NOHARDWARE) << path;
-        EXPECT_NE(scale.Description().str().find(why), std::string::npos) << scale.Description().str();
-    }
-}
-
 TEST(SerialProbe, TaraboScalesProbeFindsTheProtocolThatAnswersAndPrintsItsSection)
 {
     for (const Dialect& dialect : kDialects) {
@@ -136,18 +124,9 @@ TEST(SerialProbe, TaraboScalesProbeFindsTheProtocolThatAnswersAndPrintsItsSectio
         EXPECT_NE(out.str().find(section), std::string::npos) << out.str();
     }
     FakeSerialScale silent('W', [](const std::string&, int, std::int64_t) { return Pieces{}; });
-    const struct {
-        std::string device, out, err;
-    } failures[] = {
-        {silent.Path(), "No scale answered on " + silent.Path(), ""},
-        {"/dev/tarabo-no-such-tty", "", "tarabo-scales: /dev/tarabo-no-such-tty: no such device"},
-    };
-    for (const auto& f : failures) {
-        std::ostringstream out, err;
-        EXPECT_EQ(RunScalesTool({"probe", f.device}, out, err), 1);
-        EXPECT_EQ(out.str().substr(0, f.out.size()), f.out);
-        EXPECT_EQ(err.str().substr(0, f.err.size()), f.err);
-    }
+    std::ostringstream out, err;
+    EXPECT_EQ(RunScalesTool({"probe", silent.Path()}, out, err), 1);
+    EXPECT_EQ(out.str().find("No scale answered on " + silent.Path()), 0u) << out.str();
 }
 
 TEST(SerialPorts, ByIdNamesComeFirstAndPlatformPlaceholdersAreLeftOut)
@@ -170,29 +149,33 @@ TEST(SerialPorts, ByIdNamesComeFirstAndPlatformPlaceholdersAreLeftOut)
     fs::remove_all(root);
 }
 
-TEST(SerialConfig, SectionsOpenSerialScalesAndBadSettingsSayWhichKey)
+TEST(SerialConfig, SectionsOpenSerialScalesAndBadSettingsOrPortsSayWhy)
 {
     const TestConfigFiles files;
     const std::string name = UniqueName("SERIALCONF");
-    FakeSerialScale fake('\r', [](const std::string&, int, std::int64_t) { return Pieces{kDialects[1].stable}; });
-    const std::string section = "[" + name + "]\ndriver = serial\ndevice = " + fake.Path() + "\n";
+    const auto silence = [](const std::string&, int, std::int64_t) { return Pieces{}; };
+    FakeSerialScale fake('\r', silence), held('\r', silence);
+    const SerialScale holder(SerialSettings{held.Path(), Protocol::Nci, {}});
     const struct {
-        std::string settings;
+        std::string device, settings;
         LONG result;
         const char* description;
     } cases[] = {
-        {"protocol = nci\ncapacity = 30000\n", OPOS_SUCCESS, "NCI SCP-01/02 scale on /dev/pts/"},
-        {"protocol = nci\ncapacity = 30000\nbaud = 19200\nframing = 8o2\n", OPOS_SUCCESS, "(19200 8O2)"},
-        {"", OPOS_E_NOEXIST, "no protocol given (toledo, nci, sics"},
-        {"protocol = dialog06\n", OPOS_E_NOEXIST, "line 4: key \"protocol\": unknown protocol \"dialog06\""},
-        {"protocol = nci\nbaud = 9601\n", OPOS_E_NOEXIST, "key \"baud\": baud rate 9601 is not one of"},
-        {"protocol = nci\nframing = 7X1\n", OPOS_E_NOEXIST, "key \"framing\": \"7X1\" is not a framing"},
-        {"protocol = nci\nunit = stone\n", OPOS_E_NOEXIST, "key \"unit\": \"stone\" is not a unit"},
+        {fake.Path(), "protocol = nci\ncapacity = 30000\n", OPOS_SUCCESS, "NCI SCP-01/02 scale on /dev/pts/"},
+        {fake.Path(), "protocol = nci\ncapacity = 30000\nbaud = 19200\nframing = 8o2\n", OPOS_SUCCESS, "(19200 8O2)"},
+        {fake.Path(), "", OPOS_E_NOEXIST, "no protocol given (toledo, nci, sics"},
+        {fake.Path(), "protocol = dialog06\n", OPOS_E_NOEXIST, "line 4: key \"protocol\": unknown protocol \"dialog06\""},
+        {fake.Path(), "protocol = nci\nbaud = 9601\n", OPOS_E_NOEXIST, "key \"baud\": baud rate 9601 is not one of"},
+        {fake.Path(), "protocol = nci\nframing = 7X1\n", OPOS_E_NOEXIST, "key \"framing\": \"7X1\" is not a framing"},
+        {fake.Path(), "protocol = nci\nunit = stone\n", OPOS_E_NOEXIST, "key \"unit\": \"stone\" is not a unit"},
+        {"/dev/tarabo-no-such-tty", "protocol = nci\n", OPOS_E_NOHARDWARE, "no such device"},
+        {"/dev/null", "protocol = nci\n", OPOS_E_NOHARDWARE, "not a serial port"},
+        {held.Path(), "protocol = nci\n", OPOS_E_NOHARDWARE, "busy"},
     };
     ScaleDriver scale;
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.settings);
-        files.Write(section + c.settings);
+        SCOPED_TRACE(c.device + ": " + c.settings);
+        files.Write("[" + name + "]\ndriver = serial\ndevice = " + c.device + "\n" + c.settings);
         EXPECT_EQ(scale.Open(name), c.result);
         EXPECT_NE(scale.Description().str().find(c.description), std::string::npos) << scale.Description().str();
         if (c.result == OPOS_SUCCESS) {
