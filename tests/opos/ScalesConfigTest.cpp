@@ -19,7 +19,6 @@ protected:
     std::string system = files.Path("etc.conf"), user = files.Path("user.conf");
     ScaleDriver scale;
 
-    void Write(const std::string& file, const std::string& text) { std::ofstream(file, std::ios::binary) << text; }
     std::string Description() { return scale.Description().str(); }
 };
 
@@ -33,8 +32,8 @@ TEST_F(ScalesConfigFiles, WithoutFilesK350IsTheSimulator)
 
 TEST_F(ScalesConfigFiles, TheUserFileReplacesTheSystemFilesSectionWhole)
 {
-    Write(system, "[K350]\ndriver = simulated\nzero-valid = yes\n[BACK]\ndriver = simulated ; the back counter\n");
-    Write(user, "# mine\n[K350]\ndriver = simulated\ncapacity = 6000\n");
+    files.Write("[K350]\ndriver = simulated\nzero-valid = yes\n[BACK]\ndriver = simulated ; the back counter\n", "etc.conf");
+    files.Write("# mine\n[K350]\ndriver = simulated\ncapacity = 6000\n", "user.conf");
     const ScalesConfig config = LoadScalesConfig({system, user});
     ASSERT_EQ(config.size(), 2u);
     const DeviceSection& k350 = config.at("K350");
@@ -63,7 +62,7 @@ TEST_F(ScalesConfigFiles, EveryMistakeFailsOpenWithFileLineAndKey)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
-        Write(user, c.text);
+        files.Write(c.text, "user.conf");
         EXPECT_EQ(scale.Open("K350"), c.result);
         EXPECT_EQ(Description().find(user), 0u) << Description();
         EXPECT_NE(Description().find(c.description), std::string::npos) << Description();
