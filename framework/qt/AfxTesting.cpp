@@ -3,7 +3,6 @@
 #include "AfxDialogImpl.h"
 #include "AfxReports.h"
 #include "AfxSystemMenu.h"
-#include "AfxTestHooks.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -14,25 +13,11 @@
 #include <QTimer>
 
 namespace {
-struct ModalScript
-{
-    CDialog* dialog = nullptr;
-    std::function<void()> script;
-} g_modalScript;
-
 QWidget* itemWidget(CWnd& dlg, int nID)
 {
     AfxWindowImpl* item = dlg.GetImpl() ? dlg.GetImpl()->child(nID) : nullptr;
     return item ? item->widget() : nullptr;
 }
-}
-
-std::function<void()> AfxTakeModalScript(CDialog* pDialog)
-{
-    if (g_modalScript.dialog != pDialog)
-        return {};
-    g_modalScript.dialog = nullptr;
-    return std::move(g_modalScript.script);
 }
 
 void AfxPumpMessages(int milliseconds)
@@ -44,14 +29,6 @@ void AfxPumpMessages(int milliseconds)
     QEventLoop loop;
     QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
     loop.exec();
-}
-
-INT_PTR AfxRunModal(CDialog& dlg, std::function<void()> script)
-{
-    g_modalScript = {&dlg, std::move(script)};
-    const INT_PTR result = dlg.DoModal();
-    g_modalScript = {};
-    return result;
 }
 
 void AfxPost(int delayMs, std::function<void()> fn)

@@ -40,31 +40,6 @@ QWidget* CWnd::GetSafeWidget() const { return m_pImpl ? m_pImpl->widget() : null
 
 // ---- Messages -----------------------------------------------------------------------------------
 
-LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
-{
-    // Default() works on the message being handled; nested sends restore it on the way out.
-    struct Restore
-    {
-        CWnd* pWnd;
-        CurrentMessage saved;
-        ~Restore() { pWnd->m_current = saved; }
-    } restore{this, m_current};
-    m_current = {message, wParam, lParam};
-    LRESULT result = 0;
-    if (!OnWndMsg(message, wParam, lParam, &result))
-        result = DefWindowProc(message, wParam, lParam);
-    return result;
-}
-
-LRESULT CWnd::SendMessage(UINT message, WPARAM wParam, LPARAM lParam)
-{
-    LRESULT result = 0;
-    AfxCallGuarded([&] { result = WindowProc(message, wParam, lParam); });
-    return result;
-}
-
-LRESULT CWnd::Default() { return DefWindowProc(m_current.message, m_current.wParam, m_current.lParam); }
-
 LRESULT CWnd::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
@@ -180,8 +155,6 @@ BOOL CWnd::KillTimer(UINT_PTR nIDEvent) { return m_pImpl && m_pImpl->killTimer(n
 
 // ---- Geometry and look --------------------------------------------------------------------------
 
-void CWnd::Invalidate(BOOL bErase) { InvalidateRect(nullptr, bErase); }
-
 // Qt always erases before painting, so bErase changes nothing.
 void CWnd::InvalidateRect(LPCRECT lpRect, BOOL)
 {
@@ -235,15 +208,4 @@ CMenu* CWnd::GetSystemMenu(BOOL bRevert)
         return nullptr;
     }
     return m_pImpl->systemMenu();
-}
-
-// ---- Data exchange ------------------------------------------------------------------------------
-
-void CWnd::DoDataExchange(CDataExchange*) {}
-
-BOOL CWnd::UpdateData(BOOL bSaveAndValidate)
-{
-    CDataExchange dx(this, bSaveAndValidate);
-    DoDataExchange(&dx);
-    return TRUE;
 }

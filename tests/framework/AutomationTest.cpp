@@ -37,7 +37,7 @@ TEST(AutomationCalls, StringsByReferenceDoNotLeakTrueGoesOutAsVariantTrueAndFail
     ScaleDlg dlg;
     AfxRunModal(dlg, [&] {
         LONG length = 0;
-        BSTR out = SysAllocString(u"old"); // replaced, and freed, by the control
+        BSTR out = SysAllocString(OLESTR("old")); // replaced, and freed, by the control
         dlg.m_scale.InvokeHelper(1, DISPATCH_METHOD, VT_I4, &length, VTS_BSTR VTS_PBSTR, "abc", &out);
         EXPECT_TRUE(length == 4 && AfxTextFromBstr(out) == "abc!");
         SysFreeString(std::exchange(out, nullptr));
@@ -46,7 +46,7 @@ TEST(AutomationCalls, StringsByReferenceDoNotLeakTrueGoesOutAsVariantTrueAndFail
         SysFreeString(out);
         CString name;
         dlg.m_scale.InvokeHelper(6, DISPATCH_METHOD, VT_BSTR, &name, VTS_NONE);
-        EXPECT_EQ(name, AfxTextFromWide(u"caf\u00e9", 4));
+        EXPECT_EQ(name, AfxTextFromWide(OLESTR("caf\u00e9"), 4));
 
         ASSERT_NE(FakeControl::last, nullptr);
         const VARIANT& put = FakeControl::last->property;

@@ -10,7 +10,7 @@ TEST_F(ScriptedScaleBehindControl, RecordsEveryCallInOrderAsTextEvenWhenItRaises
 {
     script->Queue("Open", Answer{.raise = true});
     LONG weight = 7, data = 3;
-    BSTR text = SysAllocString(u"hi");
+    BSTR text = SysAllocString(OLESTR("hi"));
     EXPECT_THROW(scale.Open("K350"), COleDispatchException);
     scale.Claim(1000);
     scale.SetDeviceEnabled(true);
