@@ -79,6 +79,8 @@ public:
     virtual ~CHostedControl() = default;
     virtual HRESULT Invoke(DISPID dispid, WORD wFlags, std::span<VARIANT> args, VARIANT* pResult,
                            EXCEPINFO* pExcepInfo) = 0;
+    // The dispatch id of a member named for late binding by name; -1 (DISPID_UNKNOWN) when none is.
+    virtual DISPID GetDispID(std::u16string_view name) const { (void)name; return -1; }
     // The persisted state from the template; controls that keep none ignore it.
     virtual void Load(std::span<const BYTE> persisted) { (void)persisted; }
 };
