@@ -1,7 +1,7 @@
 # The README's commands. Each installs what is missing, configures, builds, then runs.
 JOBS ?= 2
 
-.PHONY: deps run test test-sanitize bench screenshot package clean
+.PHONY: deps run test test-sanitize bench screenshot package windows test-windows clean
 
 deps:
 	@scripts/install-deps.sh
@@ -37,6 +37,16 @@ package:
 	cmake --preset default
 	cmake --build --preset default -j $(JOBS)
 	cd build/default && cpack -G DEB
+
+# The native 32-bit Windows build (build/windows), and its tests under Wine on a virtual display.
+windows:
+	@scripts/install-deps.sh --windows
+	cmake --preset windows
+	cmake --build --preset windows -j $(JOBS)
+
+test-windows:
+	@scripts/install-deps.sh --windows
+	JOBS=$(JOBS) scripts/test-windows.sh
 
 clean:
 	rm -rf build
