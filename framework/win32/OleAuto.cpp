@@ -2,6 +2,7 @@
 // text in the process code page, and calls on a control's dispatch interface.
 #include "Automation.h"
 
+#include <utility>
 #include <vector>
 
 std::u16string AfxWideFromText(LPCTSTR psz)
