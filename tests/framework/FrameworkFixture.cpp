@@ -89,8 +89,9 @@ HRESULT FakeControl::Invoke(DISPID dispid, WORD wFlags, std::span<VARIANT> args,
     if (dispid == 2)
         return (wFlags == DISPATCH_PROPERTYPUT ? property = args[0] : *pResult = property), S_OK;
     if (dispid == 4) {
-        *pExcepInfo = {.bstrSource = SysAllocString(OLESTR("FakeControl")),
-                       .bstrDescription = SysAllocString(OLESTR("The scale is offline.")), .scode = E_FAIL};
+        pExcepInfo->bstrSource = SysAllocString(OLESTR("FakeControl"));
+        pExcepInfo->bstrDescription = SysAllocString(OLESTR("The scale is offline."));
+        pExcepInfo->scode = E_FAIL;
         return DISP_E_EXCEPTION;
     }
     if (dispid != 6)
