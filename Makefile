@@ -1,7 +1,7 @@
 # The README's commands. Each installs what is missing, configures, builds, then runs.
 JOBS ?= 2
 
-.PHONY: deps run test test-sanitize bench screenshot package windows test-windows clean
+.PHONY: deps run test test-sanitize bench fuzz screenshot package windows test-windows clean
 
 deps:
 	@scripts/install-deps.sh
@@ -27,16 +27,23 @@ bench: deps
 	cmake --build --preset bench -j $(JOBS)
 	bench/run-benchmarks.sh build/bench
 
+# Every fuzz target for two minutes (CI runs them for a fixed number of inputs instead).
+fuzz:
+	@scripts/install-deps.sh --fuzz
+	scripts/run-fuzz.sh --seconds 120
+
 screenshot: deps build/default/build.ninja
 	cmake --build --preset default -j $(JOBS) --target tarabo_screenshot
 	mkdir -p docs
 	build/default/tarabo_screenshot docs/console.png
 
 package:
-	@scripts/install-deps.sh --with-package-tools
+	@scripts/install-deps.sh --package-tools
 	cmake --preset default
 	cmake --build --preset default -j $(JOBS)
+	appstreamcli validate --no-net packaging/org.tarabo.tarabo.metainfo.xml
 	cd build/default && cpack -G DEB
+	lintian --fail-on error build/default/tarabo_*.deb
 
 # The native 32-bit Windows build (build/windows), and its tests under Wine on a virtual display.
 windows:

@@ -6,6 +6,7 @@
 #include "console/WeighConsoleDlg.h"
 #include "framework/AfxTesting.h"
 #include "opos/ServiceFactory.h"
+#include "qt/AfxQtApplication.h"
 
 #include <QApplication>
 
@@ -16,7 +17,7 @@
 int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
+    AfxQtApplication app(argc, argv);
     const long reads = argc > 1 ? std::max(2L, std::atol(argv[1])) : 100000L;
 
     AfxEnableControlContainer();

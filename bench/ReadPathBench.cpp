@@ -9,6 +9,7 @@
 #include "console/WeighConsoleDlg.h"
 #include "framework/AfxTesting.h"
 #include "opos/ServiceFactory.h"
+#include "qt/AfxQtApplication.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>
@@ -115,7 +116,7 @@ void PrintRate(const char* name, double seconds)
 int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
+    AfxQtApplication app(argc, argv);
     AfxEnableControlContainer();
     benchmark::Initialize(&argc, argv);
     if (!SameWindowSize()) {

@@ -5,6 +5,7 @@
 #include "app/WeighApp.h"
 #include "framework/AfxTesting.h"
 #include "res/resource.h"
+#include "qt/AfxQtApplication.h"
 
 #include <QApplication>
 
@@ -33,7 +34,7 @@ void AnnounceWhenUp()
 // What AfxWinMain does, with the announcement posted before the application runs.
 int main(int argc, char** argv)
 {
-    QApplication app(argc, argv);
+    AfxQtApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromLocal8Bit(static_cast<LPCTSTR>(theApp.m_strAppName)));
     AfxPost(0, AnnounceWhenUp);
     return theApp.InitInstance() ? 1 : 0;

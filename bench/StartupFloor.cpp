@@ -1,6 +1,7 @@
 // Start-up child of the floor: the bare Qt dialog up to shown; then "ready" on stdout, and Exit.
 #include "FloorDialog.h"
 #include "ReadyLine.h"
+#include "qt/AfxQtApplication.h"
 
 #include <QApplication>
 #include <QPushButton>
@@ -21,7 +22,7 @@ void AnnounceWhenUp(bench::FloorDialog& dlg)
 
 int main(int argc, char** argv)
 {
-    QApplication app(argc, argv);
+    AfxQtApplication app(argc, argv);
     bench::FloorDialog dlg;
     QTimer::singleShot(0, &dlg, [&dlg] { AnnounceWhenUp(dlg); });
     return dlg.exec() == QDialog::Accepted ? 0 : 1;

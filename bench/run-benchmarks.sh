@@ -4,6 +4,8 @@
 # is missed or a benchmark fails.
 #   bench/run-benchmarks.sh build/bench
 set -euo pipefail
+# The figures are read back with awk: keep the decimal point whatever the caller's locale.
+export LC_NUMERIC=C
 
 build=${1:?usage: bench/run-benchmarks.sh <build dir>}
 bin="$build/bench"
@@ -43,6 +45,8 @@ compare() {
 run startup "$bin/bench_startup" --runs 15 "$bin/bench_startup_console" "$bin/bench_startup_floor"
 run read "$bin/bench_read_path"
 run soak "$bin/bench_loop_soak" 100000
+run hid "$bin/bench_hid_read"
+run serial "$bin/bench_serial_read"
 
 mib() { awk -v k="$1" 'BEGIN { if (k == "") print "n/a"; else printf "%.1f MiB", k / 1024 }'; }
 
@@ -70,6 +74,13 @@ objects() { # FIELD: 2 after the first reads, 3 at the end
 }
 cpu=$(get soak soak_cpu_us_per_read)
 
+# ReadWeight on a fake USB HID scale: time per read over the raw report round trip, and the CPU of
+# a read that waits its whole time-out.
+ht=$(get hid hid_read_tarabo_us); hf=$(get hid hid_read_floor_us)
+IFS='|' read -r h_ratio h_ok <<<"$(compare "$ht" "$hf" 2.0)"
+hcpu=$(get hid hid_wait_cpu_percent)
+hcpu_ok=$(verdict "$(awk -v c="$hcpu" 'BEGIN { print (c != "" && c < 1 ? 1 : 0) }')")
+
 table=$(cat <<TABLE
 | figure | Tarabo | floor | ratio | goal | result |
 |---|---|---|---|---|---|
@@ -79,10 +90,24 @@ table=$(cat <<TABLE
 | Loop soak: resident memory at the end against after the first $(get soak soak_first_at_reads) reads | ${growth:-n/a} KiB ($(mib "$(get soak soak_rss_first_kib)") → $(mib "$(get soak soak_rss_end_kib)")) | – | – | ≤ 1024 KiB | $(verdict "$(get soak soak_memory_pass)") |
 | Loop soak: widgets / top-level windows / automation strings / open reports / file descriptors | $(objects 2) → $(objects 3) | – | – | no growth | $(verdict "$(get soak soak_objects_pass)") |
 | Loop soak: timer reads with their result shown (weight, result name and hex checked before the next read) | ${shown:-n/a} of ${reads:-n/a} (ReadWeight calls: ${calls:-n/a}, one of them Open's) | – | – | all | $(verdict "$(get soak soak_shown_pass)") |
+| ReadWeight on a fake USB HID scale that answers at once (ClearInput, report, ReadWeight through the control) against the raw report round trip (send, poll, read), median of 5 × 20000 | ${ht:-n/a} µs | ${hf:-n/a} µs | $h_ratio | ≤ 2.00 | $h_ok |
+| CPU of a ReadWeight waiting its whole $(get hid hid_wait_seconds) s time-out for a HID scale in motion ($(get hid hid_wait_reports) reports, one per 20 ms) | ${hcpu:-n/a} % of a core | – | – | < 1 % | $hcpu_ok |
 TABLE
 )
 echo "$table"
 [[ $table == *FAIL* ]] && failed=1
+
+# A serial scale on a pseudo-terminal: the floor is the bare request/answer round trip with the
+# same fake scale; the wait is a whole 3 s time-out while the scale reports motion.
+IFS='|' read -r sr_ratio sr_ok <<<"$(compare "$(get serial serial_read_tarabo_us)" "$(get serial serial_read_floor_us)" 2.0)"
+sc=$(get serial serial_wait_cpu_percent)
+serial=$(cat <<TABLE
+| Read Weight on a serial scale (MT-SICS fake on a pty answering at once), ClearInput + ReadWeight, median of 7 batches | $(rate "$(get serial serial_read_tarabo_us)") | $(rate "$(get serial serial_read_floor_us)") | $sr_ratio | ≤ 2.00 | $sr_ok |
+| CPU of the reading thread while ReadWeight waits $(get serial serial_wait_seconds) s for a serial scale in motion ($(get serial serial_wait_requests) requests) | ${sc:-n/a} % of a core | – | – | < 1 % | $(verdict "$(awk -v c="$sc" 'BEGIN { print (c != "" && c < 1 ? 1 : 0) }')") |
+TABLE
+)
+echo "$serial"
+[[ $serial == *FAIL* ]] && failed=1
 echo
 awk -v cpu="$cpu" -v s="$(get soak soak_seconds)" 'BEGIN {
   if (cpu != "") printf "Loop soak: %.1f µs of CPU per timer read (the event loop included), so Loop at one read a second costs %.4f %% of a core; the soak took %s s.\n", cpu, cpu / 1e4, s }'

@@ -33,6 +33,9 @@ set_target_properties(tarabo PROPERTIES OUTPUT_NAME Tarabo)
 set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_SOURCE_DIR}/scripts/wine-run.sh ${CMAKE_BINARY_DIR}/wine)
 set(CMAKE_GTEST_DISCOVER_TESTS_DISCOVERY_MODE PRE_TEST)
 
+# The scale control's service side; the control itself follows the framework.
+add_subdirectory(opos)
+
 if(TARABO_BUILD_TESTS)
   enable_testing()
   add_subdirectory(tests)

@@ -6,6 +6,12 @@
 #include "Dialog.h"
 
 #include <functional>
+#include <vector>
+
+// A test program's set-up before its first test (headless: Qt's offscreen platform) and its
+// tear-down after the last.
+void AfxTestStartup(int& argc, char** argv);
+void AfxTestShutdown();
 
 // Divides every timer period set from now on by factor (at least 1 ms).
 void AfxSetTimerSpeedup(unsigned factor);
@@ -43,3 +49,31 @@ void AfxDismissReports();
 
 // Top-level windows shown now (dialogs, message boxes, popups).
 int AfxVisibleTopLevelCount();
+// Closes every top-level window still shown, failure reports included; returns how many there were.
+int AfxCloseTopLevelWindows();
+
+// The id of the item that has the focus in dlg's window; 0 when none has.
+int AfxFocusedItemId(CWnd& dlg);
+
+// Pixels of a window's client area, row by row.
+struct AFX_IMAGE
+{
+    int width = 0, height = 0;
+    std::vector<COLORREF> bits;
+    COLORREF GetPixel(int x, int y) const { return bits[std::size_t(y) * std::size_t(width) + std::size_t(x)]; }
+};
+// The client area as the window paints it now.
+AFX_IMAGE AfxGrabClientArea(CWnd& wnd);
+// The client area as the window paints it minimised, given a client area of cx by cy pixels.
+AFX_IMAGE AfxPaintMinimized(CWnd& wnd, int cx, int cy);
+
+// The font an item shows its text in, as the window system realised it.
+struct AFX_FONTINFO
+{
+    int height;       // cell height in pixels
+    int averageWidth; // average character width in pixels
+    int weight;       // 400 normal, 700 bold
+    BOOL italic;
+    CString face;
+};
+AFX_FONTINFO AfxGetItemFont(CWnd& item);

@@ -12,6 +12,9 @@ public:
     virtual ~Clock() = default;
     virtual std::int64_t NowMs() = 0;
     virtual void SleepMs(std::int64_t ms) = 0;
+    // Waits up to ms (-1: no limit) for fd to turn readable or hang up; with fd -1 it only
+    // sleeps. True when fd is ready.
+    virtual bool WaitReadable(int fd, std::int64_t ms) = 0;
 };
 
 // The clock in force: real time unless a ClockOverride is alive.

@@ -1,6 +1,7 @@
 #include "DeviceRegistry.h"
 
 #include "Clock.h"
+#include "ConfiguredDevice.h"
 #include "SimulatedK350.h"
 
 #include <map>
@@ -13,9 +14,7 @@ std::mutex g_registryMutex;
 
 std::map<std::u16string, DeviceFactory>& registry()
 {
-    static std::map<std::u16string, DeviceFactory> s_devices{
-        {u"K350", [] { return std::make_unique<SimulatedK350>(CurrentClock().NowMs()); }},
-    };
+    static std::map<std::u16string, DeviceFactory> s_devices;
     return s_devices;
 }
 
@@ -40,11 +39,16 @@ std::unique_ptr<IScaleDevice> CreateDevice(const std::u16string& name)
     {
         std::lock_guard lock(g_registryMutex);
         auto it = registry().find(name);
-        if (it == registry().end())
-            return nullptr;
-        factory = it->second;
+        if (it != registry().end())
+            factory = it->second;
     }
-    return factory();
+    if (factory)
+        return factory();
+    if (auto device = OpenConfiguredDevice(name))
+        return device;
+    if (name == kDefaultScaleName)
+        return std::make_unique<SimulatedK350>(CurrentClock().NowMs());
+    return nullptr;
 }
 
 DeviceInstallation::DeviceInstallation(std::u16string name, DeviceFactory factory)

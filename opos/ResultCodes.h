@@ -21,9 +21,13 @@ inline constexpr LONG OPOS_E_EXTENDED = 114;
 
 // Extended result of a scale (ResultCodeExtended when the result is OPOS_E_EXTENDED).
 inline constexpr LONG OPOS_ESCAL_OVERWEIGHT = 201;
+inline constexpr LONG OPOS_ESCAL_UNDERWEIGHT = 202;
 
 // Weight units as the WeightUnit property reports them.
 inline constexpr LONG SCAL_WU_GRAM = 1;
 inline constexpr LONG SCAL_WU_KILOGRAM = 2;
 inline constexpr LONG SCAL_WU_OUNCE = 3;
 inline constexpr LONG SCAL_WU_POUND = 4;
+
+// The name a result code is shown by, as the console shows it ("OPOS_E_??????" for others).
+const char* ResultCodeName(LONG code);

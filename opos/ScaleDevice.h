@@ -1,18 +1,43 @@
 // A weighing device behind the standard service: the simulated scale, or real hardware.
+// Contract in README.md ("Device interface").
 #pragma once
 
 #include "AfxTypes.h"
 
 #include <cstdint>
 #include <optional>
+#include <stdexcept>
 #include <string>
 
 namespace opos {
 
+// What a scale says about its load with each reading.
+enum class ScaleStatus {
+    Stable,       // a settled weight (above zero)
+    InMotion,     // the load is still moving, or nothing has been received yet
+    StableZero,   // settled at zero: an empty platter
+    UnderZero,    // settled below zero
+    OverCapacity, // above what the scale can weigh
+    Fault,        // the scale reports a fault, or needs calibrating or re-zeroing
+    Gone,         // unplugged, a read error or a hang-up: nothing more will come
+};
+
 struct ScaleReading
 {
-    LONG weight = 0;     // thousandths of the device's unit
-    bool stable = false; // false while the load is still in motion
+    ScaleStatus status = ScaleStatus::InMotion;
+    LONG weight = 0; // thousandths of the device's unit; meaningful for Stable and InMotion
+};
+
+// Raised by a device's constructor (or a driver) when it cannot be opened: `result` is the
+// OPOS result Open returns, what() says why in UTF-8 (a file, line and key, or a device and why).
+class DeviceError : public std::runtime_error
+{
+public:
+    DeviceError(LONG result, const std::string& why) : std::runtime_error(why), m_result(result) {}
+    LONG Result() const { return m_result; }
+
+private:
+    LONG m_result;
 };
 
 class IScaleDevice
@@ -20,9 +45,23 @@ class IScaleDevice
 public:
     virtual ~IScaleDevice() = default;
     virtual std::u16string Description() const = 0;
-    virtual LONG Capacity() const = 0; // thousandths of the unit
-    virtual LONG Unit() const = 0;     // SCAL_WU_*
+    virtual LONG Capacity() const = 0; // thousandths of the unit; 0 when unknown
+    virtual LONG Unit() const = 0;     // SCAL_WU_*; may change with a reading (a scale switched units)
+    // Whether a stable zero is a weight ReadWeight returns (else it keeps waiting).
+    virtual bool ZeroValid() const { return false; }
+
+    // The descriptor that turns readable when the device has sent something (or hung up);
+    // -1 for a device whose readings follow the clock alone.
+    virtual int WaitFd() const { return -1; }
+    // For a device without a descriptor: the clock time its reading may next change.
+    virtual std::int64_t NextChangeMs(std::int64_t nowMs) const { return nowMs; }
+    // A read begins: a device that answers only when asked sends its request here.
+    virtual void Request(std::int64_t /*nowMs*/) {}
+    // Takes in, without blocking, whatever the descriptor holds, and returns the latest reading.
     virtual ScaleReading ReadingAt(std::int64_t nowMs) = 0;
+    // Forgets readings received so far: the next settled reading must come after this call.
+    virtual void ClearInput() {}
+
     // A device-specific command; returns an OPOS result code.
     virtual LONG DirectIO(LONG command, LONG& data, std::optional<std::u16string>& string, std::int64_t nowMs) = 0;
 };

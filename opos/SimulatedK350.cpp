@@ -3,7 +3,6 @@
 #include "ResultCodes.h"
 
 #include <array>
-#include <cstdio>
 
 namespace opos {
 
@@ -47,51 +46,41 @@ std::u16string SimulatedK350::Description() const { return u"Tarabo simulated K3
 
 LONG SimulatedK350::Unit() const { return SCAL_WU_KILOGRAM; }
 
+std::int64_t SimulatedK350::CycleTime(std::int64_t nowMs) const
+{
+    const std::int64_t t = (nowMs - m_startMs) % kCycleMs;
+    return t < 0 ? t + kCycleMs : t;
+}
+
+std::int64_t SimulatedK350::NextChangeMs(std::int64_t nowMs) const
+{
+    const std::int64_t t = CycleTime(nowMs);
+    for (const Phase& phase : kCycle) {
+        if (t < phase.endMs)
+            return nowMs + (phase.stable ? phase.endMs - t : kSampleMs - t % kSampleMs);
+    }
+    return nowMs + 1;
+}
+
 ScaleReading SimulatedK350::ReadingAt(std::int64_t nowMs)
 {
-    std::int64_t t = (nowMs - m_startMs) % kCycleMs;
-    if (t < 0)
-        t += kCycleMs;
+    const std::int64_t t = CycleTime(nowMs);
     std::int64_t phaseStart = 0;
     for (const Phase& phase : kCycle) {
         if (t < phase.endMs) {
-            if (phase.stable)
-                return {phase.to, true};
-            return {movingWeight(phase, phaseStart, t), false};
+            const LONG weight = phase.stable ? phase.to : movingWeight(phase, phaseStart, t);
+            if (weight > kCapacity)
+                return {ScaleStatus::OverCapacity, weight};
+            if (!phase.stable)
+                return {ScaleStatus::InMotion, weight};
+            return {weight == 0 ? ScaleStatus::StableZero : ScaleStatus::Stable, weight};
         }
         phaseStart = phase.endMs;
     }
-    return {0, true};
+    return {ScaleStatus::StableZero, 0};
 }
 
-LONG SimulatedK350::DirectIO(LONG command, LONG& data, std::optional<std::u16string>& string, std::int64_t nowMs)
-{
-    if (command != kCommandWeightStatus)
-        return OPOS_E_ILLEGAL;
-    return ReportWeight(data, string, nowMs);
-}
-
-LONG SimulatedK350::ReportWeight(LONG& data, std::optional<std::u16string>& string, std::int64_t nowMs)
-{
-    const ScaleReading reading = ReadingAt(nowMs);
-    if (!reading.stable || reading.weight <= 0 || reading.weight > kCapacity) {
-        m_lastReported.reset();
-        data = kStatusInvalidWeight;
-        // The console adds "Invalid Weight" itself; the text says why.
-        string = !reading.stable ? u" (in motion)" : reading.weight > kCapacity ? u" (over capacity)" : u" (empty)";
-        return OPOS_SUCCESS;
-    }
-    data = m_lastReported == reading.weight ? kStatusUnchanged : kStatusNewWeight;
-    m_lastReported = reading.weight;
-    string = FormatWeight(reading.weight);
-    return OPOS_SUCCESS;
-}
-
-std::u16string SimulatedK350::FormatWeight(LONG weight)
-{
-    char text[32];
-    std::snprintf(text, sizeof text, "%2ld.%03ld Kg", long(weight / 1000), long(weight % 1000));
-    return std::u16string(text, text + std::char_traits<char>::length(text));
-}
+// Command 4, the weight status, is the service's for every device; the simulator has no other.
+LONG SimulatedK350::DirectIO(LONG, LONG&, std::optional<std::u16string>&, std::int64_t) { return OPOS_E_ILLEGAL; }
 
 }

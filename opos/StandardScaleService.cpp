@@ -3,13 +3,13 @@
 #include "Clock.h"
 #include "DeviceRegistry.h"
 #include "ResultCodes.h"
+#include "Utf8.h"
 
 #include <algorithm>
 
 namespace opos {
 
 namespace {
-constexpr std::int64_t kWeightPollMs = 50;
 constexpr LONG kForever = -1;
 }
 
@@ -43,10 +43,19 @@ LONG StandardScaleService::Open(const std::u16string& name)
 {
     if (m_device)
         return Finish(OPOS_E_ILLEGAL);
-    m_device = name.empty() ? nullptr : CreateDevice(name);
-    if (!m_device)
+    m_openFailure.clear();
+    try {
+        m_device = name.empty() ? nullptr : CreateDevice(name);
+    } catch (const DeviceError& error) {
+        m_openFailure = Utf16FromUtf8(error.what());
+        return Finish(error.Result());
+    }
+    if (!m_device) {
+        m_openFailure = u"No scale is configured under the name \"" + name + u"\"";
         return Finish(OPOS_E_NOEXIST);
+    }
     m_claim = std::make_unique<ClaimLock>(name);
+    m_weightReport = {};
     return Finish(OPOS_SUCCESS);
 }
 
@@ -84,13 +93,24 @@ void StandardScaleService::DropClaim()
         m_claim->Release();
 }
 
-LONG StandardScaleService::ClearInput() { return Finish(StateError(State::Claimed)); }
+LONG StandardScaleService::ClearInput()
+{
+    if (const LONG error = StateError(State::Claimed))
+        return Finish(error);
+    m_device->ClearInput();
+    return Finish(OPOS_SUCCESS);
+}
 
 LONG StandardScaleService::DirectIO(LONG command, LONG& data, std::optional<std::u16string>& string)
 {
     if (const LONG error = StateError(State::Opened))
         return Finish(error);
-    return Finish(m_device->DirectIO(command, data, string, CurrentClock().NowMs()));
+    const std::int64_t now = CurrentClock().NowMs();
+    if (command == WeightReport::kCommand) {
+        const ScaleReading reading = m_device->ReadingAt(now);
+        return Finish(m_weightReport.Answer(reading, m_device->Unit(), m_device->ZeroValid(), data, string));
+    }
+    return Finish(m_device->DirectIO(command, data, string, now));
 }
 
 LONG StandardScaleService::ReadWeight(LONG& weight, LONG timeoutMs)
@@ -102,23 +122,52 @@ LONG StandardScaleService::ReadWeight(LONG& weight, LONG timeoutMs)
     return WaitForWeight(weight, timeoutMs);
 }
 
+// Looks at the device's latest reading, then sleeps on its descriptor (or, for a device that
+// follows the clock, until its reading may change) until something settles or time runs out.
 LONG StandardScaleService::WaitForWeight(LONG& weight, LONG timeoutMs)
 {
     Clock& clock = CurrentClock();
+    const bool forever = timeoutMs == kForever;
     const std::int64_t deadline = clock.NowMs() + std::max<LONG>(timeoutMs, 0);
+    m_device->Request(clock.NowMs());
     for (;;) {
         const std::int64_t now = clock.NowMs();
-        const ScaleReading reading = m_device->ReadingAt(now);
-        if (reading.weight > m_device->Capacity())
-            return Finish(OPOS_E_EXTENDED, OPOS_ESCAL_OVERWEIGHT);
-        if (reading.stable && reading.weight > 0) {
-            weight = reading.weight;
-            return Finish(OPOS_SUCCESS);
-        }
-        if (timeoutMs != kForever && now >= deadline)
+        if (const std::optional<LONG> result = Outcome(m_device->ReadingAt(now), weight))
+            return *result;
+        if (!forever && now >= deadline)
             return Finish(OPOS_E_TIMEOUT);
-        clock.SleepMs(timeoutMs == kForever ? kWeightPollMs : std::min(kWeightPollMs, deadline - now));
+        clock.WaitReadable(m_device->WaitFd(), WaitLimit(now, deadline, forever));
     }
+}
+
+std::int64_t StandardScaleService::WaitLimit(std::int64_t now, std::int64_t deadline, bool forever) const
+{
+    std::int64_t limit = forever ? -1 : deadline - now;
+    if (m_device->WaitFd() < 0) {
+        const std::int64_t untilChange = std::max<std::int64_t>(m_device->NextChangeMs(now) - now, 1);
+        limit = limit < 0 ? untilChange : std::min(limit, untilChange);
+    }
+    return limit;
+}
+
+std::optional<LONG> StandardScaleService::Outcome(const ScaleReading& reading, LONG& weight)
+{
+    switch (reading.status) {
+    case ScaleStatus::Stable:
+        weight = reading.weight;
+        return Finish(OPOS_SUCCESS);
+    case ScaleStatus::StableZero:
+        if (!m_device->ZeroValid())
+            return std::nullopt;
+        weight = 0;
+        return Finish(OPOS_SUCCESS);
+    case ScaleStatus::InMotion: return std::nullopt;
+    case ScaleStatus::UnderZero: return Finish(OPOS_E_EXTENDED, OPOS_ESCAL_UNDERWEIGHT);
+    case ScaleStatus::OverCapacity: return Finish(OPOS_E_EXTENDED, OPOS_ESCAL_OVERWEIGHT);
+    case ScaleStatus::Fault: return Finish(OPOS_E_FAILURE);
+    case ScaleStatus::Gone: return Finish(OPOS_E_OFFLINE);
+    }
+    return std::nullopt;
 }
 
 void StandardScaleService::SetDeviceEnabled(bool enabled)
@@ -133,7 +182,9 @@ void StandardScaleService::SetDeviceEnabled(bool enabled)
 
 std::u16string StandardScaleService::GetDescription()
 {
-    return m_device ? m_device->Description() : std::u16string(kClosedDescription);
+    if (m_device)
+        return m_device->Description();
+    return m_openFailure.empty() ? std::u16string(kClosedDescription) : m_openFailure;
 }
 
 LONG StandardScaleService::GetMaximumWeight() { return m_device ? m_device->Capacity() : 0; }

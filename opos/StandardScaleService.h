@@ -5,6 +5,7 @@
 #include "ClaimLock.h"
 #include "ScaleDevice.h"
 #include "ScaleService.h"
+#include "WeightReport.h"
 
 #include <memory>
 
@@ -39,10 +40,14 @@ private:
     LONG Finish(LONG result, LONG extended = 0);
     LONG StateError(State needed) const; // the failure for a call needing at least `needed`
     LONG WaitForWeight(LONG& weight, LONG timeoutMs);
+    std::optional<LONG> Outcome(const ScaleReading& reading, LONG& weight); // nullopt: keep waiting
+    std::int64_t WaitLimit(std::int64_t now, std::int64_t deadline, bool forever) const;
     void DropClaim();
 
     std::unique_ptr<IScaleDevice> m_device;
     std::unique_ptr<ClaimLock> m_claim;
+    WeightReport m_weightReport;
+    std::u16string m_openFailure; // why the last Open failed, shown as the description until the next
     bool m_enabled = false;
     LONG m_resultCode = 0;
     LONG m_resultCodeExtended = 0;

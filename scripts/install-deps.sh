@@ -8,7 +8,7 @@ set -euo pipefail
 packages=(
   make build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libqt6test6
-  libgtest-dev libgmock-dev googletest libbenchmark-dev
+  libgtest-dev libgmock-dev googletest libbenchmark-dev libinih-dev
   fonts-liberation fonts-dejavu-core
   xvfb xauth valgrind locales
 )
@@ -22,7 +22,7 @@ for group in "$@"; do
     # Fuzz targets (libFuzzer with the address and undefined-behaviour sanitizers).
     --fuzz) packages+=(clang libclang-rt-14-dev) ;;
     # The Debian package and its checks.
-    --package-tools) packages+=(dpkg-dev file imagemagick) ;;
+    --package-tools) packages+=(dpkg-dev file imagemagick appstream lintian) ;;
     *) echo "install-deps: unknown group $group" >&2; exit 2 ;;
   esac
 done
@@ -47,4 +47,10 @@ if [ ${#missing[@]} -gt 0 ]; then
   export DEBIAN_FRONTEND=noninteractive
   $sudo apt-get update -qq
   $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# The test suite also runs under a locale whose decimal separator is a comma.
+if ! locale -a 2>/dev/null | grep -qix 'de_DE.utf8'; then
+  echo "install-deps: generating the de_DE.UTF-8 locale"
+  $sudo localedef -i de_DE -c -f UTF-8 de_DE.UTF-8
 fi

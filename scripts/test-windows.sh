@@ -35,6 +35,7 @@ if [ -z "${DISPLAY:-}" ]; then
   for _ in $(seq 50); do [ -e /tmp/.X11-unix/X$n ] && break; sleep 0.1; done
 fi
 finish() {
+  exec 7>&-
   "$wineserver" -k 2>/dev/null || true
   [ -z "$xvfb_pid" ] || { kill "$xvfb_pid"; wait "$xvfb_pid"; } 2>/dev/null || true
 }
@@ -47,15 +48,19 @@ trap finish EXIT
 start=$(date +%s)
 "$wineserver" -k 2>/dev/null || true
 rm -rf "$WINEPREFIX"
-mkdir -p "$WINEPREFIX"
+# Debian's Wine does not find its own fonts ("MS Sans Serif" among them) unless they are in the
+# prefix; there before the prefix starts, they are indexed once while it is made.
+mkdir -p "$WINEPREFIX/drive_c/windows/Fonts"
+cp /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/"
 "$wineserver" -p </dev/null >/dev/null 2>&1
 "$loader" wineboot -i </dev/null >/dev/null 2>&1
 # Without a window manager, managed and decorated windows make every destroyed window wait.
 for value in Managed Decorated; do
   "$loader" reg add 'HKCU\Software\Wine\X11 Driver' /v $value /d N /f </dev/null >/dev/null 2>&1
 done
-# Debian's Wine does not find its own fonts ("MS Sans Serif" among them) unless they are here.
-cp /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/"
+# Wine closes the desktop a few seconds after the last program on it ends, and opening it again
+# takes seconds: a command prompt waiting on its input keeps it open until the run ends.
+exec 7> >(exec "$loader" cmd.exe >/dev/null 2>&1)
 echo "test-windows: Wine prefix ready in $(($(date +%s) - start)) s"
 
 start=$(date +%s)

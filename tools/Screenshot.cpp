@@ -5,6 +5,7 @@
 #include "console/WeighConsoleDlg.h"
 #include "framework/AfxTesting.h"
 #include "opos/Opos.h"
+#include "qt/AfxQtApplication.h"
 
 #include <QApplication>
 #include <QPixmap>
@@ -19,7 +20,7 @@ int main(int argc, char** argv)
         return 2;
     }
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
+    AfxQtApplication app(argc, argv);
     opos::ManualClock clock(0);
     opos::ClockOverride useClock(clock);
     AfxEnableControlContainer();

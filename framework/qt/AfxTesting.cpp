@@ -1,16 +1,26 @@
 #include "AfxTesting.h"
 
 #include "AfxDialogImpl.h"
+#include "AfxQtApplication.h"
 #include "AfxReports.h"
 #include "AfxSystemMenu.h"
+
+#include "AfxConvert.h"
+#include "Font.h"
 
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QEventLoop>
+#include <QFontInfo>
+#include <QFontMetrics>
+#include <QFrame>
+#include <QImage>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QTimer>
+
+#include <memory>
 
 namespace {
 QWidget* itemWidget(CWnd& dlg, int nID)
@@ -18,6 +28,43 @@ QWidget* itemWidget(CWnd& dlg, int nID)
     AfxWindowImpl* item = dlg.GetImpl() ? dlg.GetImpl()->child(nID) : nullptr;
     return item ? item->widget() : nullptr;
 }
+
+std::unique_ptr<QApplication> g_testApp;
+QtMessageHandler g_previousHandler = nullptr;
+
+// The offscreen platform says so each time a window asks to be raised or to grab the keyboard.
+void quietOffscreenNotes(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    if (message.startsWith(QLatin1String("This plugin does not support")))
+        return;
+    if (g_previousHandler)
+        g_previousHandler(type, context, message);
+}
+
+AFX_IMAGE imageBits(const QImage& image)
+{
+    AFX_IMAGE result{image.width(), image.height(), {}};
+    result.bits.reserve(std::size_t(image.width()) * std::size_t(image.height()));
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            result.bits.push_back(AfxFromQColor(image.pixelColor(x, y)));
+    return result;
+}
+}
+
+// Whatever the caller's environment, tests run on the offscreen platform.
+void AfxTestStartup(int& argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    g_previousHandler = qInstallMessageHandler(quietOffscreenNotes);
+    g_testApp = std::make_unique<AfxQtApplication>(argc, argv);
+}
+
+void AfxTestShutdown()
+{
+    AfxDismissReports();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    g_testApp.reset();
 }
 
 void AfxPumpMessages(int milliseconds)
@@ -107,4 +154,64 @@ int AfxVisibleTopLevelCount()
         if (w->isVisible())
             ++count;
     return count;
+}
+
+int AfxCloseTopLevelWindows()
+{
+    const int shown = AfxVisibleTopLevelCount();
+    AfxDismissReports();
+    for (QWidget* w : QApplication::topLevelWidgets())
+        w->hide();
+    AfxPumpMessages(0);
+    return shown;
+}
+
+int AfxFocusedItemId(CWnd& dlg)
+{
+    const QWidget* window = dlg.GetSafeWidget();
+    const QWidget* focus = window ? window->focusWidget() : nullptr;
+    if (!focus || !dlg.GetImpl())
+        return 0;
+    for (const auto& item : dlg.GetImpl()->children())
+        if (item->widget() && (item->widget() == focus || item->widget()->isAncestorOf(focus)))
+            return item->id();
+    return 0;
+}
+
+AFX_IMAGE AfxGrabClientArea(CWnd& wnd)
+{
+    QWidget* w = wnd.GetSafeWidget();
+    if (!w)
+        return {};
+    const auto* frame = qobject_cast<const QFrame*>(w);
+    return imageBits(w->grab(frame ? frame->contentsRect() : w->rect()).toImage());
+}
+
+// Only the window's own painting: a minimised window shows none of its items.
+AFX_IMAGE AfxPaintMinimized(CWnd& wnd, int cx, int cy)
+{
+    QWidget* w = wnd.GetSafeWidget();
+    if (!w)
+        return {};
+    const QSize minimum = w->minimumSize(), maximum = w->maximumSize(), size = w->size();
+    w->setFixedSize(cx, cy);
+    w->setWindowState(w->windowState() | Qt::WindowMinimized);
+    QImage image(cx, cy, QImage::Format_ARGB32);
+    image.fill(Qt::black);
+    w->render(&image, QPoint(), QRegion(), QWidget::DrawWindowBackground);
+    w->setWindowState(w->windowState() & ~Qt::WindowMinimized);
+    w->setMinimumSize(minimum);
+    w->setMaximumSize(maximum);
+    w->resize(size);
+    return imageBits(image);
+}
+
+AFX_FONTINFO AfxGetItemFont(CWnd& item)
+{
+    const QWidget* w = item.GetSafeWidget();
+    const QFont font = w ? w->font() : QApplication::font();
+    const QFontInfo info(font);
+    const QFontMetrics metrics(font);
+    return {metrics.height(), metrics.averageCharWidth(), info.weight(), info.italic() ? TRUE : FALSE,
+            AfxFromQString(info.family())};
 }

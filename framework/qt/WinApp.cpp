@@ -3,6 +3,7 @@
 #include "AfxConvert.h"
 #include "AfxIcon.h"
 #include "AfxReports.h"
+#include "AfxQtApplication.h"
 
 #include <QApplication>
 
@@ -77,7 +78,7 @@ int AfxWinMain(int argc, char** argv)
         explainNoDisplay(program);
         return 1;
     }
-    QApplication app(argc, argv);
+    AfxQtApplication app(argc, argv);
     CWinApp* theApp = AfxGetApp();
     if (!theApp) {
         std::fprintf(stderr, "%s: the program has no application object.\n", program);

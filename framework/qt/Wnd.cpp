@@ -1,4 +1,5 @@
 #include "Wnd.h"
+#include "AfxItemInt.h"
 
 #include "AfxConvert.h"
 #include "AfxIcon.h"
@@ -94,37 +95,12 @@ int CWnd::GetDlgItemText(int nID, CString& rString) const
     return rString.GetLength();
 }
 
-namespace {
-// The number rule of GetDlgItemInt; false when the text is not a number in range.
-bool parseDlgInt(const char* p, bool bSigned, long long& value)
-{
-    while (*p == ' ' || *p == '\t')
-        ++p;
-    bool negative = false;
-    if (*p == '+' || (*p == '-' && bSigned))
-        negative = *p++ == '-';
-    if (*p < '0' || *p > '9')
-        return false;
-    value = 0;
-    for (; *p >= '0' && *p <= '9'; ++p) {
-        value = value * 10 + (*p - '0');
-        if (value > (long long)UINT_MAX)
-            return false;
-    }
-    if (*p != '\0')
-        return false;
-    if (negative)
-        value = -value;
-    return bSigned ? value >= INT_MIN && value <= INT_MAX : value <= (long long)UINT_MAX;
-}
-}
-
 UINT CWnd::GetDlgItemInt(int nID, BOOL* lpTrans, BOOL bSigned) const
 {
     CString text;
     GetDlgItemText(nID, text);
     long long value = 0;
-    const bool ok = GetDlgItem(nID) && parseDlgInt(text, bSigned != FALSE, value);
+    const bool ok = GetDlgItem(nID) && AfxParseItemInt(text, bSigned != FALSE, value);
     if (lpTrans)
         *lpTrans = ok ? TRUE : FALSE;
     return ok ? UINT(value) : 0;

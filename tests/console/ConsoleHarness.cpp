@@ -1,5 +1,7 @@
 #include "ConsoleHarness.h"
 
+#include <algorithm>
+
 void ConsoleTest::SetUp()
 {
     AfxEnableControlContainer();
@@ -33,20 +35,6 @@ void ConsoleTest::ExpectItems(CWnd& dlg, const Items& items)
 {
     for (const auto& [id, text] : items)
         EXPECT_EQ(Text(dlg, id), text) << "item " << id;
-}
-
-Calls Concat(std::initializer_list<Calls> parts)
-{
-    Calls all;
-    for (const Calls& p : parts)
-        all.insert(all.end(), p.begin(), p.end());
-    return all;
-}
-
-const Calls& ConsoleTest::OneRead()
-{
-    static const Calls calls = Concat({{"ClearInput()", "ReadWeight(0,1000)"}, kCapacityRefresh});
-    return calls;
 }
 
 long ConsoleTest::Count(const std::string& call) const

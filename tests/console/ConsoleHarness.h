@@ -8,7 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <functional>
 #include <memory>
 #include <string>
@@ -19,8 +18,6 @@ using Items = std::vector<std::pair<int, std::string>>; // item id, expected tex
 
 // The note a failed read leaves for the capacity line.
 inline const std::string kNote = " (Detault value:right value with a successfull read)";
-inline const Calls kCapacityRefresh = {"GetMaximumWeight", "GetMaximumWeight", "GetWeightUnit"};
-Calls Concat(std::initializer_list<Calls> parts);
 
 class ConsoleTest : public ::testing::Test
 {
@@ -36,14 +33,18 @@ protected:
     static std::string Text(CWnd& dlg, int id);
     // Checks the texts of several items; a mismatch names its item.
     static void ExpectItems(CWnd& dlg, const Items& items);
-    // The device calls since the last ClearCalls.
-    Calls DeviceCalls() const { return device->Calls(); }
     // How often the device received this exact call since the last ClearCalls.
     long Count(const std::string& call) const;
-    static const Calls& OneRead(); // ClearInput, ReadWeight and the capacity refresh
 
-    std::shared_ptr<opos::ScriptedScale> device;
+    std::shared_ptr<opos::ScriptedScale> device; // capacity 2500, unit 2 (Kg)
 
 private:
     std::unique_ptr<opos::ServiceOverride> m_override;
 };
+
+// A table of console cases, each row named after the behaviour it protects.
+template <class Row>
+class ConsoleTable : public ConsoleTest, public ::testing::WithParamInterface<Row>
+{
+};
+inline const auto kByBehaviour = [](const auto& info) { return std::string(info.param.behaviour); };

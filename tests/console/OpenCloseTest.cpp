@@ -1,117 +1,135 @@
-// Open and Close: the device call sequences and what each leaves on screen.
+// Open and Close: each path's device calls and what it leaves on screen, and the note that reads
+// leave for the capacity line across commands.
 #include "ConsoleHarness.h"
 
 #include <set>
 
 namespace {
 
-TEST_F(ConsoleTest, failedOpenShowsDescriptionWithCodeAndClaimsNothing)
-{
-    device->description = u"Scale at lane 3";
-    device->Queue("Open", {.result = 109});
-    RunConsole([&](CWeighConsoleDlg& dlg) {
-        dlg.m_gauge.m_dMax = 4.0;
-        device->ClearCalls();
-        AfxClickItem(dlg, IDC_OPEN_DEVICE);
-        EXPECT_EQ(DeviceCalls(), (Calls{"Open(K350)", "GetDescription"}));
-        ExpectItems(dlg, {{IDC_STATUS, "Scale at lane 3(0000006d)"}, {IDC_CAPACITY, "?"}, {IDC_WEIGHT, "..."},
-                          {IDC_RESULT_NAME, "OPOS_E_NOEXIST"}, {IDC_RESULT_HEX, "0000006d"}});
-        EXPECT_DOUBLE_EQ(dlg.m_gauge.m_dMax, 4.0);
-    });
-}
+using Answers = std::vector<std::pair<std::string, opos::Answer>>;
 
-TEST_F(ConsoleTest, openWhoseClaimFailsStillEnablesAndDoesNotRead)
+struct CommandRow
 {
-    device->description = u"Scripted K350";
-    device->Queue("Claim", {.result = 102});
-    RunConsole([&](CWeighConsoleDlg& dlg) {
-        device->ClearCalls();
-        AfxClickItem(dlg, IDC_OPEN_DEVICE);
-        EXPECT_EQ(DeviceCalls(), Concat({{"Open(K350)", "Claim(1000)", "SetDeviceEnabled(true)", "GetDescription"},
-                                         kCapacityRefresh}));
-        // No read has happened yet, so the note is still empty; the result box keeps Open's code.
-        ExpectItems(dlg, {{IDC_WEIGHT, "Claim Failed : 00000066"}, {IDC_STATUS, "Scripted K350"},
-                          {IDC_CAPACITY, "Max Weight 2 Kg"}, {IDC_RESULT_NAME, "OPOS_SUCCESS"},
-                          {IDC_RESULT_HEX, "00000000"}});
-        EXPECT_DOUBLE_EQ(dlg.m_gauge.m_dMax, 2.5);
-    });
-}
+    const char* behaviour;
+    int button;
+    Answers answers;
+    Calls calls; // empty: the row checks the screen only
+    Items items;
+    double max; // the gauge's maximum afterwards; 9 when left alone
+};
 
-TEST_F(ConsoleTest, openAndClaimRunTheFirstReadWhoseResultIsShown)
+const Calls kRefresh = {"GetMaximumWeight", "GetMaximumWeight", "GetWeightUnit"};
+Calls operator+(Calls a, const Calls& b) { return a.insert(a.end(), b.begin(), b.end()), a; }
+
+// Each command runs on the screen that an Open with a good read and then a failed read leave:
+// status "Scripted scale", weight 2.000, the capacity line without the remembered note.
+const CommandRow kCommandRows[] = {
+    {"failedOpenShowsTheDescriptionWithItsCodeAndClaimsNothing", IDC_OPEN_DEVICE, {{"Open", {.result = 109}}},
+     {"Open(K350)", "GetDescription"},
+     {{IDC_STATUS, "Scripted scale(0000006d)"}, {IDC_CAPACITY, "?"}, {IDC_WEIGHT, "2.000"},
+      {IDC_RESULT_NAME, "OPOS_E_NOEXIST"}, {IDC_RESULT_HEX, "0000006d"}}, 9.0},
+    {"failedClaimStillEnablesShowsItsCodeAndTheNoteTheLastReadLeft", IDC_OPEN_DEVICE, {{"Claim", {.result = 102}}},
+     Calls{"Open(K350)", "Claim(1000)", "SetDeviceEnabled(true)", "GetDescription"} + kRefresh,
+     {{IDC_WEIGHT, "Claim Failed : 00000066"}, {IDC_STATUS, "Scripted scale"}, {IDC_CAPACITY, "Max Weight 2 Kg" + kNote},
+      {IDC_RESULT_NAME, "OPOS_SUCCESS"}, {IDC_RESULT_HEX, "00000000"}}, 2.5},
+    {"openAndClaimRunTheFirstRead", IDC_OPEN_DEVICE, {{"ReadWeight", {.weight = 1234}}},
+     Calls{"Open(K350)", "Claim(1000)", "SetDeviceEnabled(true)", "ClearInput()", "ReadWeight(0,1000)"} + kRefresh +
+         Calls{"GetDescription"} + kRefresh,
+     {{IDC_WEIGHT, "1.234"}, {IDC_STATUS, "Scripted scale"}, {IDC_CAPACITY, "Max Weight 2 Kg"}}, 2.5},
+    {"failedFirstReadShowsItsOwnCodeAndTheNote", IDC_OPEN_DEVICE, {{"ReadWeight", {.result = 112}}}, {},
+     {{IDC_RESULT_NAME, "OPOS_E_TIMEOUT"}, {IDC_RESULT_HEX, "00000070"}, {IDC_WEIGHT, "2.000"},
+      {IDC_CAPACITY, "Max Weight 2 Kg" + kNote}}, 2.5},
+    {"failedReleaseChangesOnlyTheResultBox", IDC_CLOSE_DEVICE, {{"Release", {.result = 106}}},
+     {"ClearInput()", "Release()"},
+     {{IDC_RESULT_NAME, "OPOS_E_ILLEGAL"}, {IDC_RESULT_HEX, "0000006a"}, {IDC_STATUS, "Scripted scale"},
+      {IDC_CAPACITY, "Max Weight 2 Kg"}, {IDC_WEIGHT, "2.000"}}, 9.0},
+    {"goodReleaseClearsTheScreenWhateverCloseReturns", IDC_CLOSE_DEVICE, {{"Close", {.result = 111}}},
+     Calls{"ClearInput()", "Release()", "Close()"} + kRefresh,
+     {{IDC_RESULT_NAME, "OPOS_E_FAILURE"}, {IDC_RESULT_HEX, "0000006f"}, {IDC_STATUS, ""}, {IDC_WEIGHT, "..."},
+      {IDC_CAPACITY, "Max Weight 2 Kg"}}, 2.5},
+};
+using Command = ConsoleTable<CommandRow>;
+
+TEST_P(Command, makesItsCallsAndLeavesThisOnScreen)
 {
-    device->Queue("ReadWeight", {.result = 0, .weight = 1234});
-    device->Queue("ReadWeight", {.result = 112});
-    RunConsole([&](CWeighConsoleDlg& dlg) {
-        device->ClearCalls();
-        AfxClickItem(dlg, IDC_OPEN_DEVICE);
-        EXPECT_EQ(DeviceCalls(), Concat({{"Open(K350)", "Claim(1000)", "SetDeviceEnabled(true)"}, OneRead(),
-                                         {"GetDescription"}, kCapacityRefresh}));
-        ExpectItems(dlg, {{IDC_WEIGHT, "1.234"}, {IDC_STATUS, "Scripted scale"}, {IDC_CAPACITY, "Max Weight 2 Kg"}});
-        EXPECT_TRUE(dlg.m_bWeightRead);
-
-        // A failing first read shows its own code, and the note.
-        AfxClickItem(dlg, IDC_OPEN_DEVICE);
-        ExpectItems(dlg, {{IDC_RESULT_NAME, "OPOS_E_TIMEOUT"}, {IDC_RESULT_HEX, "00000070"},
-                          {IDC_CAPACITY, "Max Weight 2 Kg" + kNote}});
-    });
-}
-
-TEST_F(ConsoleTest, closeWithAFailedReleaseChangesOnlyTheResultBox)
-{
+    const CommandRow& row = GetParam();
     device->Queue("ReadWeight", {.result = 0, .weight = 2000});
-    device->Queue("Release", {.result = 106});
-    device->Queue("ReadWeight", {.result = 112});
+    device->Queue("ReadWeight", {.result = 114});
     RunConsole([&](CWeighConsoleDlg& dlg) {
-        AfxClickItem(dlg, IDC_OPEN_DEVICE);
-        const std::string status = Text(dlg, IDC_STATUS), capacity = Text(dlg, IDC_CAPACITY);
+        dlg.OnOpenDevice();
+        dlg.OnReadWeight();
         dlg.m_gauge.m_dMax = 9.0;
         device->ClearCalls();
-        AfxClickItem(dlg, IDC_CLOSE_DEVICE);
-        EXPECT_EQ(DeviceCalls(), (Calls{"ClearInput()", "Release()"}));
-        ExpectItems(dlg, {{IDC_RESULT_NAME, "OPOS_E_ILLEGAL"}, {IDC_RESULT_HEX, "0000006a"}, {IDC_STATUS, status},
-                          {IDC_CAPACITY, capacity}, {IDC_WEIGHT, "2.000"}});
-        EXPECT_DOUBLE_EQ(dlg.m_gauge.m_dMax, 9.0);
-
-        // The flag was cleared all the same, so the next failed read shows the note.
-        AfxClickItem(dlg, IDC_READ_WEIGHT);
-        EXPECT_EQ(Text(dlg, IDC_CAPACITY), "Max Weight 2 Kg" + kNote);
+        for (const auto& [member, answer] : row.answers)
+            device->Queue(member, answer);
+        AfxClickItem(dlg, row.button);
+        if (!row.calls.empty()) {
+            EXPECT_EQ(device->Calls(), row.calls);
+        }
+        ExpectItems(dlg, row.items);
+        EXPECT_DOUBLE_EQ(dlg.m_gauge.m_dMax, row.max);
     });
 }
 
-TEST_F(ConsoleTest, closeAfterAGoodReleaseClearsTheScreenWhateverCloseReturns)
+INSTANTIATE_TEST_SUITE_P(OpenClose, Command, ::testing::ValuesIn(kCommandRows), kByBehaviour);
+
+// One press of a button, with the answer the device gives to one of its calls.
+struct Step
 {
-    device->Queue("ReadWeight", {.result = 112});
-    device->Queue("Close", {.result = 111});
+    int button;
+    const char* member;
+    opos::Answer answer;
+};
+const Step kGoodRead{IDC_READ_WEIGHT, "ReadWeight", {.weight = 500}};
+const Step kFailedRead{IDC_READ_WEIGHT, "ReadWeight", {.result = 112}};
+const Step kOpenReading{IDC_OPEN_DEVICE, "ReadWeight", {.weight = 500}};
+const Step kOpenFailing{IDC_OPEN_DEVICE, "Open", {.result = 109}};
+const Step kClaimFailing{IDC_OPEN_DEVICE, "Claim", {.result = 102}};
+const Step kReleaseFailing{IDC_CLOSE_DEVICE, "Release", {.result = 106}};
+
+struct NoteRow
+{
+    const char* behaviour;
+    std::vector<Step> steps;
+    bool noteShown; // at the end of the capacity line after the last step
+};
+
+const NoteRow kNoteRows[] = {
+    {"failedReadBeforeAnySuccessShowsTheNote", {kFailedRead}, true},
+    {"failedReadAfterASuccessKeepsTheNoteOffTheLine", {kGoodRead, kFailedRead}, false},
+    {"readThatOpenRunsCountsAsARead", {kOpenReading, kFailedRead}, false},
+    {"successfulReadClearsTheRememberedNote", {kFailedRead, kGoodRead, kClaimFailing}, false},
+    {"openClearsTheWeightReadFlagEvenAfterAGoodRead", {kGoodRead, kOpenFailing, kFailedRead}, true},
+    {"closeClearsTheWeightReadFlagEvenWhenTheReleaseFails", {kGoodRead, kReleaseFailing, kFailedRead}, true},
+};
+using CapacityNote = ConsoleTable<NoteRow>;
+
+TEST_P(CapacityNote, endsTheCapacityLineAfterTheseCommands)
+{
     RunConsole([&](CWeighConsoleDlg& dlg) {
-        AfxClickItem(dlg, IDC_OPEN_DEVICE);
-        device->ClearCalls();
-        AfxClickItem(dlg, IDC_CLOSE_DEVICE);
-        EXPECT_EQ(DeviceCalls(), Concat({{"ClearInput()", "Release()", "Close()"}, kCapacityRefresh}));
-        // No note on the line, though one is remembered.
-        ExpectItems(dlg, {{IDC_RESULT_NAME, "OPOS_E_FAILURE"}, {IDC_RESULT_HEX, "0000006f"}, {IDC_STATUS, ""},
-                          {IDC_WEIGHT, "..."}, {IDC_CAPACITY, "Max Weight 2 Kg"}});
-        EXPECT_EQ(dlg.m_strMaxNote.str(), kNote);
-        EXPECT_DOUBLE_EQ(dlg.m_gauge.m_dMax, 2.5);
+        for (const Step& step : GetParam().steps) {
+            device->Queue(step.member, step.answer);
+            AfxClickItem(dlg, step.button);
+        }
+        EXPECT_EQ(Text(dlg, IDC_CAPACITY), "Max Weight 2 Kg" + (GetParam().noteShown ? kNote : ""));
     });
 }
+
+INSTANTIATE_TEST_SUITE_P(Console, CapacityNote, ::testing::ValuesIn(kNoteRows), kByBehaviour);
 
 TEST_F(ConsoleTest, automationFailureInTheMiddleOfOpenAbandonsTheRest)
 {
     device->Queue("ReadWeight", {.raise = true});
     device->Queue("ReadWeight", {.result = 0, .weight = 42});
     RunConsole([&](CWeighConsoleDlg& dlg) {
-        device->ClearCalls();
         AfxClickItem(dlg, IDC_OPEN_DEVICE);
-        EXPECT_EQ(DeviceCalls(), (Calls{"Open(K350)", "Claim(1000)", "SetDeviceEnabled(true)", "ClearInput()",
-                                        "ReadWeight(0,1000)"}));
-        // The status line is not rewritten and the result box keeps Open's code.
+        EXPECT_EQ(device->Calls().back(), "ReadWeight(0,1000)");
         ExpectItems(dlg, {{IDC_STATUS, ""}, {IDC_RESULT_NAME, "OPOS_SUCCESS"}});
         EXPECT_EQ(AfxOpenReportCount(), 1);
         AfxDismissReports();
 
         AfxClickItem(dlg, IDC_READ_WEIGHT); // the console keeps working
         EXPECT_EQ(Text(dlg, IDC_WEIGHT), "0.042");
-        EXPECT_EQ(AfxOpenReportCount(), 0);
     });
 }
 
@@ -140,8 +158,8 @@ TEST_F(ConsoleTest, simulatedScaleRunsOpenReadsLoopAndClose)
 
         AfxClickItem(dlg, IDC_CLOSE_DEVICE);
         ExpectItems(dlg, {{IDC_RESULT_NAME, "OPOS_SUCCESS"}, {IDC_WEIGHT, "..."}, {IDC_CAPACITY, "Max Weight 0 ?"}});
-        AfxClickItem(dlg, IDC_READ_WEIGHT); // closed again: the control's own answer
-        EXPECT_EQ(Text(dlg, IDC_RESULT_NAME), "OPOS_E_CLOSED");
+        AfxClickItem(dlg, IDC_READ_WEIGHT); // closed again: the control's own answer, and the note
+        ExpectItems(dlg, {{IDC_RESULT_NAME, "OPOS_E_CLOSED"}, {IDC_CAPACITY, "Max Weight 0 ?" + kNote}});
     });
 }
 

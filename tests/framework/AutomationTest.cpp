@@ -47,8 +47,15 @@ TEST(AutomationCalls, StringsByReferenceDoNotLeakTrueGoesOutAsVariantTrueAndFail
         CString name;
         dlg.m_scale.InvokeHelper(6, DISPATCH_METHOD, VT_BSTR, &name, VTS_NONE);
         EXPECT_EQ(name, AfxTextFromWide(OLESTR("caf\u00e9"), 4));
+        const std::u16string odd = std::u16string(5000, u'w') + u"\U0001F600\xD800" u"end"; // emoji, lone surrogate
+        const BSTR oddBstr = AfxAllocBstrFromWide(odd);
+        const std::string text = AfxTextFromBstr(oddBstr).str();
+        SysFreeString(oddBstr);
+        EXPECT_TRUE(text.size() > 5003 && text.ends_with("end") && text.find('\0') == std::string::npos);
 
         ASSERT_NE(FakeControl::last, nullptr);
+        EXPECT_EQ(FakeControl::lastLoaded.size(), 20u) << "the item's persisted state";
+        EXPECT_EQ(dlg.GetDlgItem(IDC_SEND)->GetControlDispatch(), nullptr);
         const VARIANT& put = FakeControl::last->property;
         dlg.m_scale.SetProperty(2, VT_BOOL, LONG(TRUE));
         EXPECT_TRUE(put.vt == VT_BOOL && put.boolVal == VARIANT_TRUE);
@@ -66,6 +73,7 @@ TEST(AutomationCalls, StringsByReferenceDoNotLeakTrueGoesOutAsVariantTrueAndFail
         AfxDismissReports();
     });
     EXPECT_EQ(AfxLiveBstrCount(), start);
+    EXPECT_EQ(FakeControl::liveCount, 0) << "the control goes with the window";
     EXPECT_EQ(AfxLastReportText(), "FakeControl: The scale is offline.");
     EXPECT_EQ(failureOf(dlg.m_scale, 2), "COleException " + std::to_string(E_UNEXPECTED)) << "detached: no control";
 }

@@ -38,6 +38,3 @@ public:
 
     VARIANT property{};
 };
-
-// The widget of the dialog's item; nullptr when there is no such item.
-inline QWidget* item(CWnd& dlg, int id) { CWnd* w = dlg.GetDlgItem(id); return w ? w->GetSafeWidget() : nullptr; }

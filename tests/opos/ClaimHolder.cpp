@@ -1,7 +1,10 @@
-// Opens and claims a logical scale (argv[1], claim time-out argv[2] ms, 5000 by default) through the
-// control, says "claimed" or "failed", then obeys "release" and "close" lines on its input until the
-// input ends or it is killed.
-#include "ScaleTestSupport.h"
+// Opens and claims a logical scale (argv[1], claim time-out argv[2] ms, 5000 by default) on the
+// standard service, says "claimed" or "failed", then obeys "release" and "close" lines on its
+// input until the input ends or it is killed.
+#include "DeviceRegistry.h"
+#include "ResultCodes.h"
+#include "SimulatedK350.h"
+#include "StandardScaleService.h"
 
 #include <iostream>
 
@@ -12,12 +15,16 @@ int main(int argc, char** argv)
     if (argc < 2 || argc > 3)
         return 2;
     const std::string name = argv[1];
-    DeviceInstallation device(Wide(name), [] { return std::make_unique<SimulatedK350>(CurrentClock().NowMs()); });
-    ScaleDriver scale;
-    const bool ok = scale.Open(name) == OPOS_SUCCESS && scale.Claim(argc == 3 ? std::stol(argv[2]) : 5000) == OPOS_SUCCESS;
+    const std::u16string wide(name.begin(), name.end());
+    DeviceInstallation device(wide, [] { return std::make_unique<SimulatedK350>(0); });
+    StandardScaleService scale;
+    const bool ok = scale.Open(wide) == OPOS_SUCCESS && scale.Claim(argc == 3 ? std::stol(argv[2]) : 5000) == OPOS_SUCCESS;
     std::cout << (ok ? "claimed" : "failed") << std::endl;
-    for (std::string line; std::getline(std::cin, line);)
+    for (std::string line; std::getline(std::cin, line);) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
         if (line == "release" || line == "close")
             std::cout << line << "d " << (line == "release" ? scale.Release() : scale.Close()) << std::endl;
+    }
     return 0;
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "Opos.h"
+#include "WeightReport.h"
 
 #include <gtest/gtest.h>
 
@@ -67,7 +68,7 @@ private:
 inline std::string UniqueName(const std::string& base) { return base + "-test-" + std::to_string(::getpid()); }
 inline std::u16string Wide(const std::string& ascii) { return std::u16string(ascii.begin(), ascii.end()); }
 
-// A 15 kg device whose readings follow a function of the clock time.
+// A 15 kg device whose readings follow a function of the clock time, looked at every 50 ms.
 class FakeScaleDevice : public opos::IScaleDevice
 {
 public:
@@ -78,6 +79,7 @@ public:
     std::u16string Description() const override { return u"Fake test scale"; }
     LONG Capacity() const override { return kCapacity; }
     LONG Unit() const override { return SCAL_WU_GRAM; }
+    std::int64_t NextChangeMs(std::int64_t nowMs) const override { return nowMs + 50; }
     opos::ScaleReading ReadingAt(std::int64_t nowMs) override { return m_readings(nowMs); }
     LONG DirectIO(LONG, LONG&, std::optional<std::u16string>&, std::int64_t) override { return OPOS_SUCCESS; }
 
@@ -92,7 +94,7 @@ protected:
     opos::ManualClock clock{0};
     opos::ClockOverride clockGuard{clock};
     std::string name = UniqueName("FAKE");
-    FakeScaleDevice::Readings readings = [](std::int64_t) { return opos::ScaleReading{1250, true}; };
+    FakeScaleDevice::Readings readings = [](std::int64_t) { return opos::ScaleReading{opos::ScaleStatus::Stable, 1250}; };
     opos::DeviceInstallation device{Wide(name), [this] { return std::make_unique<FakeScaleDevice>(readings); }};
     std::shared_ptr<opos::StandardScaleService> service = std::make_shared<opos::StandardScaleService>();
     opos::ServiceOverride serviceGuard{service};

@@ -46,19 +46,19 @@ TEST_F(SimulatedK350Scale, CycleGoesFromEmptyThroughTwoWeightsAndOverloadToEmpty
 
 TEST_F(SimulatedK350Scale, DirectIOReportsWeightStatusAndRejectsUnknownCommands)
 {
-    const struct { std::int64_t cycleMs; LONG command, result, data; const char* text; } steps[] = {
-        {2000, 4, OPOS_SUCCESS, 0, " (empty)"},
-        {9000, 4, OPOS_SUCCESS, 1, " 1.250 Kg"},
-        {11000, 4, OPOS_SUCCESS, 21, " 1.250 Kg"}, // unchanged since the last query
-        {16000, 4, OPOS_SUCCESS, 1, " 3.480 Kg"},
-        {14000 + 30000, 4, OPOS_SUCCESS, 0, " (in motion)"},
-        {23000 + 30000, 4, OPOS_SUCCESS, 0, " (over capacity)"},
-        {9000 + 60000, 4, OPOS_SUCCESS, 1, " 1.250 Kg"}, // new again after an invalid reading
-        {9000 + 60000, 99, OPOS_E_ILLEGAL, -7, ""},
+    const struct { const char* behaviour; std::int64_t cycleMs; LONG command, result, data; const char* text; } steps[] = {
+        {"empty platter is invalid", 2000, 4, OPOS_SUCCESS, 0, " (empty)"},
+        {"settled weight is new", 9000, 4, OPOS_SUCCESS, 1, " 1.250 Kg"},
+        {"same weight again is unchanged", 11000, 4, OPOS_SUCCESS, 21, " 1.250 Kg"},
+        {"moving load is invalid", 14000, 4, OPOS_SUCCESS, 0, " (in motion)"},
+        {"an invalid weight in between makes the same weight new again", 9000 + 30000, 4, OPOS_SUCCESS, 1, " 1.250 Kg"},
+        {"another weight is new", 16000 + 30000, 4, OPOS_SUCCESS, 1, " 3.480 Kg"},
+        {"overload is invalid", 23000 + 30000, 4, OPOS_SUCCESS, 0, " (over capacity)"},
+        {"unknown command is illegal and leaves the data alone", 23000 + 30000, 99, OPOS_E_ILLEGAL, -7, ""},
     };
     ASSERT_EQ(scale.Open(name), OPOS_SUCCESS); // Direct IO needs no claim
     for (const auto& s : steps) {
-        SCOPED_TRACE("command " + std::to_string(s.command) + " at " + std::to_string(s.cycleMs));
+        SCOPED_TRACE(s.behaviour);
         clock.SetMs(kOpenedAt + s.cycleMs);
         LONG data = -7;
         BSTR string = nullptr;
@@ -67,6 +67,7 @@ TEST_F(SimulatedK350Scale, DirectIOReportsWeightStatusAndRejectsUnknownCommands)
         EXPECT_EQ(AfxTextFromBstr(string), s.text);
         SysFreeString(string);
     }
-    EXPECT_EQ(SimulatedK350::FormatWeight(15000), u"15.000 Kg") << "the field grows for two-digit kilograms";
-    EXPECT_EQ(SimulatedK350::FormatWeight(5), u" 0.005 Kg");
+    EXPECT_EQ(WeightReport::FormatWeight(15000, SCAL_WU_KILOGRAM), u"15.000 Kg") << "the field grows for two-digit kilograms";
+    EXPECT_EQ(WeightReport::FormatWeight(5, SCAL_WU_KILOGRAM), u" 0.005 Kg");
+    EXPECT_EQ(WeightReport::FormatWeight(-250, SCAL_WU_OUNCE), u"-0.250 oz");
 }

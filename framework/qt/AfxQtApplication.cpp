@@ -1,0 +1,8 @@
+#include "AfxQtApplication.h"
+
+#include <clocale>
+
+AfxQtApplication::AfxQtApplication(int& argc, char** argv) : QApplication(argc, argv)
+{
+    std::setlocale(LC_NUMERIC, "C");
+}

@@ -1,0 +1,45 @@
+// A HID report descriptor read into its data fields: where each value sits in which report,
+// and what its usage is. A pure function over the descriptor's bytes.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace opos {
+
+// A usage with its page in the high 16 bits, as the descriptor's 4-byte usages write it.
+constexpr std::uint32_t HidUsage(std::uint16_t page, std::uint16_t id) { return std::uint32_t(page) << 16 | id; }
+
+struct HidField
+{
+    enum class Kind { Input, Output, Feature };
+    Kind kind = Kind::Input;
+    std::uint8_t reportId = 0;   // 0 when the descriptor numbers no reports
+    std::uint32_t bitOffset = 0; // from the start of the report's data, after the id byte
+    std::uint32_t bitSize = 0;
+    bool isArray = false;        // the value selects a usage from usage..usageMax
+    std::int32_t logicalMin = 0;
+    std::int32_t logicalMax = 0;
+    std::uint32_t usage = 0;     // a variable's usage, or an array's first
+    std::uint32_t usageMax = 0;  // an array's last usage
+    std::uint32_t collection = 0; // usage of the innermost collection around it
+};
+
+struct HidDescriptor
+{
+    std::vector<HidField> fields; // constant (padding) fields left out
+    bool numberedReports = false; // reports start with their id byte
+    std::vector<std::uint32_t> applications; // usages of the top-level collections
+};
+
+// False, with why, for a descriptor that cannot be read (truncated item, unbalanced collections,
+// runaway sizes).
+bool ParseHidDescriptor(const std::uint8_t* data, std::size_t size, HidDescriptor& out, std::string& why);
+
+// A field's value in a report (report id byte included when numbered), sign-extended when
+// its logical minimum is negative; false when the report is too short or the field wider than 32 bits.
+bool HidFieldValue(const HidField& field, bool numbered, const std::uint8_t* report, std::size_t size, std::int64_t& value);
+
+}

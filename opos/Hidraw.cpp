@@ -1,0 +1,179 @@
+#include "Hidraw.h"
+
+#include "ResultCodes.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include <fcntl.h>
+#include <linux/hidraw.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+namespace opos {
+
+namespace {
+std::string readAll(const std::filesystem::path& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+bool isScaleDescriptor(const std::vector<std::uint8_t>& bytes)
+{
+    HidDescriptor descriptor;
+    HidScaleLayout layout;
+    std::string why;
+    return ParseHidDescriptor(bytes.data(), bytes.size(), descriptor, why) && FindScaleLayout(descriptor, layout, why);
+}
+
+// HID_ID=0003:00000922:00008003 and HID_NAME=... from a hid device's uevent.
+void readUevent(const std::string& text, HidrawNode& node)
+{
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const std::size_t end = std::min(text.find('\n', start), text.size());
+        const std::string line = text.substr(start, end - start);
+        unsigned bus = 0, vendor = 0, product = 0;
+        if (std::sscanf(line.c_str(), "HID_ID=%x:%x:%x", &bus, &vendor, &product) == 3)
+            node.vendor = std::uint16_t(vendor), node.product = std::uint16_t(product);
+        else if (line.rfind("HID_NAME=", 0) == 0)
+            node.name = line.substr(9);
+        start = end + 1;
+    }
+}
+
+std::string openFailure(const std::string& path, int error)
+{
+    if (error == EACCES || error == EPERM)
+        return path + ": permission denied: install the udev rule that comes with Tarabo "
+                      "(60-tarabo-scales.rules) and plug the scale in again, or run "
+                      "\"sudo setfacl -m u:$USER:rw " + path + "\" (see tarabo-scales(1))";
+    if (error == ENOENT || error == ENODEV || error == ENXIO)
+        return path + ": no such device: is the scale plugged in? (tarabo-scales list shows the scales present)";
+    return path + ": " + std::strerror(error);
+}
+
+// A feature or input report by id through the control pipe; empty when the device refuses.
+std::vector<std::uint8_t> getReport(int fd, bool feature, std::uint8_t reportId, std::size_t length)
+{
+    std::vector<std::uint8_t> report(std::max<std::size_t>(length, 2));
+    report[0] = reportId;
+    const int got = ::ioctl(fd, feature ? HIDIOCGFEATURE(report.size()) : HIDIOCGINPUT(report.size()), report.data());
+    report.resize(got > 0 ? std::size_t(got) : 0);
+    return report;
+}
+
+const HidrawSystem& realSystem()
+{
+    static const HidrawSystem system{[] { return ListHidrawNodes(); }, OpenHidrawNode};
+    return system;
+}
+
+std::atomic<const HidrawSystem*> g_system{nullptr};
+
+std::string idText(std::uint16_t vendor, std::uint16_t product)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "%04x:%04x", vendor, product);
+    return text;
+}
+
+std::string nodeList(const std::vector<HidrawNode>& nodes)
+{
+    std::string text;
+    for (const HidrawNode& node : nodes)
+        text += (text.empty() ? "" : ", ") + node.path + " " + idText(node.vendor, node.product);
+    return text;
+}
+}
+
+std::vector<HidrawNode> ListHidrawNodes(const std::string& sysfsRoot)
+{
+    std::vector<HidrawNode> nodes;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(sysfsRoot, error)) {
+        HidrawNode node;
+        node.path = "/dev/" + entry.path().filename().string();
+        readUevent(readAll(entry.path() / "device" / "uevent"), node);
+        const std::string descriptor = readAll(entry.path() / "device" / "report_descriptor");
+        node.scale = isScaleDescriptor(std::vector<std::uint8_t>(descriptor.begin(), descriptor.end()));
+        nodes.push_back(node);
+    }
+    // hidraw10 after hidraw9
+    std::sort(nodes.begin(), nodes.end(), [](const HidrawNode& a, const HidrawNode& b) {
+        return std::make_pair(a.path.size(), a.path) < std::make_pair(b.path.size(), b.path);
+    });
+    return nodes;
+}
+
+HidConnection OpenHidrawNode(const std::string& path)
+{
+    HidConnection c;
+    c.path = path;
+    c.fd = ::open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+    if (c.fd < 0)
+        throw DeviceError(OPOS_E_NOHARDWARE, openFailure(path, errno));
+    int size = 0;
+    hidraw_report_descriptor descriptor{};
+    hidraw_devinfo info{};
+    char name[256] = {};
+    if (::ioctl(c.fd, HIDIOCGRDESCSIZE, &size) < 0 || size < 0 || size > HID_MAX_DESCRIPTOR_SIZE ||
+        (descriptor.size = std::uint32_t(size), ::ioctl(c.fd, HIDIOCGRDESC, &descriptor) < 0) ||
+        ::ioctl(c.fd, HIDIOCGRAWINFO, &info) < 0 || ::ioctl(c.fd, HIDIOCGRAWNAME(sizeof name - 1), name) < 0) {
+        const int error = errno;
+        ::close(c.fd);
+        throw DeviceError(OPOS_E_NOHARDWARE, path + ": not a hidraw device (" + std::strerror(error) + ")");
+    }
+    c.descriptor.assign(descriptor.value, descriptor.value + size);
+    c.name = name;
+    c.vendor = std::uint16_t(info.vendor);
+    c.product = std::uint16_t(info.product);
+    const int fd = c.fd;
+    c.feature = [fd](std::uint8_t reportId, std::size_t length) { return getReport(fd, true, reportId, length); };
+    c.input = [fd](std::uint8_t reportId, std::size_t length) { return getReport(fd, false, reportId, length); };
+    return c;
+}
+
+const HidrawSystem& CurrentHidrawSystem()
+{
+    const HidrawSystem* system = g_system.load();
+    return system ? *system : realSystem();
+}
+
+HidrawSystemOverride::HidrawSystemOverride(HidrawSystem system)
+    : m_previous(nullptr), m_system(std::move(system))
+{
+    m_previous = g_system.exchange(&m_system);
+}
+
+HidrawSystemOverride::~HidrawSystemOverride() { g_system.store(m_previous); }
+
+std::unique_ptr<IScaleDevice> OpenHidScale(const DeviceSection& section)
+{
+    const std::string device = section.Text("device", "auto");
+    const HidrawSystem& system = CurrentHidrawSystem();
+    if (device.rfind("/", 0) == 0)
+        return std::make_unique<HidScale>(system.open(device));
+    unsigned vendor = 0, product = 0;
+    char rest = 0;
+    const bool byId = std::sscanf(device.c_str(), "%4x:%4x%c", &vendor, &product, &rest) == 2;
+    if (!byId && device != "auto")
+        section.Fail("device", "\"" + device + "\" is neither a /dev/hidrawN path, vendor:product in hex, nor auto");
+    std::vector<HidrawNode> nodes = system.list();
+    std::erase_if(nodes, [&](const HidrawNode& n) { return byId ? n.vendor != vendor || n.product != product : !n.scale; });
+    if (nodes.empty())
+        throw DeviceError(OPOS_E_NOHARDWARE, byId ? "no HID device " + idText(std::uint16_t(vendor), std::uint16_t(product)) + " is connected"
+                                                  : "no USB HID POS scale is connected (tarabo-scales list shows what is)");
+    if (!byId && nodes.size() > 1)
+        section.Fail("device", "auto finds several HID POS scales (" + nodeList(nodes) + "): name one");
+    return std::make_unique<HidScale>(system.open(nodes.front().path));
+}
+
+}

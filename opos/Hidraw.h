@@ -1,0 +1,49 @@
+// The kernel's hidraw nodes: finding the HID POS scales among them (sysfs) and opening one
+// (the HIDIOC ioctls). Tests put their own in place of both.
+#pragma once
+
+#include "HidScale.h"
+#include "ScalesConfig.h"
+
+#include <memory>
+
+namespace opos {
+
+struct HidrawNode
+{
+    std::string path; // /dev/hidrawN
+    std::string name;
+    std::uint16_t vendor = 0, product = 0;
+    bool scale = false; // its report descriptor has a scale data report
+};
+
+// The nodes under sysfsRoot (/sys/class/hidraw), in node order; readable without access to /dev.
+std::vector<HidrawNode> ListHidrawNodes(const std::string& sysfsRoot = "/sys/class/hidraw");
+// Opens the node; raises DeviceError (OPOS_E_NOHARDWARE) saying why it cannot.
+HidConnection OpenHidrawNode(const std::string& path);
+
+// Where the hid driver finds and opens nodes: the functions above unless an override is alive.
+struct HidrawSystem
+{
+    std::function<std::vector<HidrawNode>()> list;
+    std::function<HidConnection(const std::string& path)> open;
+};
+const HidrawSystem& CurrentHidrawSystem();
+class HidrawSystemOverride
+{
+public:
+    explicit HidrawSystemOverride(HidrawSystem system);
+    ~HidrawSystemOverride();
+    HidrawSystemOverride(const HidrawSystemOverride&) = delete;
+    HidrawSystemOverride& operator=(const HidrawSystemOverride&) = delete;
+
+private:
+    const HidrawSystem* m_previous;
+    HidrawSystem m_system;
+};
+
+// The hid driver of the configuration: `device` is a /dev/hidrawN path, vendor:product in hex,
+// or auto (the only HID POS scale present; the default).
+std::unique_ptr<IScaleDevice> OpenHidScale(const DeviceSection& section);
+
+}

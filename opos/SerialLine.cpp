@@ -1,0 +1,145 @@
+#include "SerialLine.h"
+
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <utility>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace opos::serial {
+
+namespace {
+constexpr std::array<std::pair<int, speed_t>, 8> kBauds{{
+    {1200, B1200}, {2400, B2400}, {4800, B4800}, {9600, B9600},
+    {19200, B19200}, {38400, B38400}, {57600, B57600}, {115200, B115200},
+}};
+
+constexpr unsigned kPtySlaveMajor = 136;
+
+std::string openError(int error, const std::string& path)
+{
+    switch (error) {
+    case ENOENT:
+    case ENODEV:
+    case ENXIO:
+        return path + ": no such device (is the scale plugged in and the path right?)";
+    case EACCES:
+    case EPERM:
+        return path + ": permission denied: add yourself to the dialout group "
+                      "(sudo usermod -aG dialout $USER) and log in again";
+    case EBUSY:
+    case EWOULDBLOCK:
+        return path + ": busy: another program has the port open";
+    default:
+        return path + ": " + std::strerror(error);
+    }
+}
+
+// Raw mode with the configured speed and framing; the modem lines are ignored (CLOCAL).
+bool configure(int fd, const LineSettings& settings)
+{
+    termios tio{};
+    if (tcgetattr(fd, &tio) != 0)
+        return false;
+    cfmakeraw(&tio);
+    static constexpr std::array<tcflag_t, 4> sizes{CS5, CS6, CS7, CS8};
+    tio.c_cflag &= ~(CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS);
+    tio.c_cflag |= CLOCAL | CREAD | sizes[std::size_t(settings.framing.dataBits - 5)];
+    if (settings.framing.parity != 'N')
+        tio.c_cflag |= PARENB | (settings.framing.parity == 'O' ? PARODD : 0);
+    if (settings.framing.stopBits == 2)
+        tio.c_cflag |= CSTOPB;
+    tio.c_cc[VMIN] = 0;
+    tio.c_cc[VTIME] = 0;
+    for (const auto& [baud, speed] : kBauds)
+        if (baud == settings.baud)
+            cfsetspeed(&tio, speed);
+    if (tcsetattr(fd, TCSANOW, &tio) == 0)
+        return true;
+    // A pseudo-terminal takes the settings but keeps 8 bits without parity, which the C library
+    // reports as a failure; a real port that refuses them fails here.
+    struct stat st{};
+    return errno == EINVAL && fstat(fd, &st) == 0 && major(st.st_rdev) >= kPtySlaveMajor &&
+           major(st.st_rdev) < kPtySlaveMajor + 8;
+}
+}
+
+bool SerialLine::BaudSupported(int baud)
+{
+    for (const auto& entry : kBauds)
+        if (entry.first == baud)
+            return true;
+    return false;
+}
+
+SerialLine::Opened SerialLine::Open(const std::string& path, const LineSettings& settings)
+{
+    if (!BaudSupported(settings.baud))
+        return {nullptr, "baud rate " + std::to_string(settings.baud) + " is not supported"};
+    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return {nullptr, openError(errno, path)};
+    std::unique_ptr<SerialLine> line(new SerialLine(fd, path));
+    if (!isatty(fd))
+        return {nullptr, path + ": not a serial port"};
+    // TIOCEXCL keeps other programs out; root passes it, so a lock is taken as well.
+    if (ioctl(fd, TIOCEXCL) != 0 || flock(fd, LOCK_EX | LOCK_NB) != 0)
+        return {nullptr, openError(errno, path)};
+    if (!configure(fd, settings))
+        return {nullptr, path + ": cannot set the line up: " + std::strerror(errno)};
+    tcflush(fd, TCIOFLUSH);
+    return {std::move(line), {}};
+}
+
+SerialLine::~SerialLine()
+{
+    ioctl(m_fd, TIOCNXCL); // the exclusive mode outlives the descriptor while another one is open
+    ::close(m_fd);
+}
+
+bool SerialLine::Send(std::string_view bytes)
+{
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(m_fd, bytes.data(), bytes.size());
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        bytes.remove_prefix(std::size_t(n));
+    }
+    return true;
+}
+
+SerialLine::Input SerialLine::Receive(int timeoutMs, std::string& into)
+{
+    pollfd pfd{m_fd, POLLIN, 0};
+    int ready;
+    do
+        ready = ::poll(&pfd, 1, timeoutMs);
+    while (ready < 0 && errno == EINTR);
+    if (ready == 0)
+        return Input::Silence;
+    if (ready < 0 || (pfd.revents & (POLLERR | POLLNVAL)))
+        return Input::HungUp;
+    char buffer[256];
+    const ssize_t n = ::read(m_fd, buffer, sizeof buffer);
+    if (n > 0) {
+        into.append(buffer, std::size_t(n));
+        return Input::Data;
+    }
+    if (n < 0 && (errno == EAGAIN || errno == EINTR) && !(pfd.revents & POLLHUP))
+        return Input::Data;
+    return Input::HungUp; // EIO, or end of file on a line whose other end has gone
+}
+
+void SerialLine::ClearInput() { tcflush(m_fd, TCIFLUSH); }
+
+}

@@ -1,0 +1,54 @@
+// A serial port in raw mode, the thin I/O layer under the serial protocols: open exclusively
+// with the line settings, send a request, wait for bytes with a time-out, notice a hang-up.
+#pragma once
+
+#include "SerialProtocol.h"
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace opos::serial {
+
+struct LineSettings
+{
+    int baud = 9600;
+    Framing framing;
+};
+
+class SerialLine
+{
+public:
+    struct Opened
+    {
+        std::unique_ptr<SerialLine> line; // null when the port could not be opened
+        std::string error;                // then why, in words a technician can act on
+    };
+    static Opened Open(const std::string& path, const LineSettings& settings);
+    static bool BaudSupported(int baud);
+
+    ~SerialLine();
+    SerialLine(const SerialLine&) = delete;
+    SerialLine& operator=(const SerialLine&) = delete;
+
+    int Fd() const { return m_fd; }
+    const std::string& Path() const { return m_path; }
+
+    // False when the line is gone (a USB adapter pulled) or refuses the bytes.
+    bool Send(std::string_view bytes);
+
+    enum class Input { Data, Silence, HungUp };
+    // Waits up to timeoutMs (-1: no limit) for bytes and appends what has come to `into`.
+    Input Receive(int timeoutMs, std::string& into);
+
+    // Drops what the port has received and not yet been read.
+    void ClearInput();
+
+private:
+    SerialLine(int fd, std::string path) : m_fd(fd), m_path(std::move(path)) {}
+
+    int m_fd;
+    std::string m_path;
+};
+
+}

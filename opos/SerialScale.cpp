@@ -1,0 +1,209 @@
+#include "SerialScale.h"
+
+#include "Utf8.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+
+#include <sys/epoll.h>
+#include <sys/timerfd.h>
+#include <unistd.h>
+
+namespace opos::serial {
+
+namespace {
+std::int64_t steadyMs()
+{
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+// Reads from the line until `done` says so or the time is up; false on a hang-up.
+template <class Done>
+bool receiveUntil(SerialLine& line, FrameReader& reader, int waitMs, Done done)
+{
+    const std::int64_t deadline = steadyMs() + waitMs;
+    for (std::int64_t now = steadyMs(); now < deadline; now = steadyMs()) {
+        std::string bytes;
+        const SerialLine::Input input = line.Receive(int(deadline - now), bytes);
+        if (input == SerialLine::Input::HungUp)
+            return false;
+        reader.Feed(bytes);
+        while (const std::optional<Frame> frame = reader.Next())
+            if (done(*frame))
+                return true;
+    }
+    return true;
+}
+}
+
+SerialScale::SerialScale(const SerialSettings& settings)
+    : m_settings(settings), m_reader(settings.protocol), m_unit(settings.unit)
+{
+    SerialLine::Opened opened = SerialLine::Open(settings.device, settings.line);
+    if (!opened.line)
+        throw DeviceError(OPOS_E_NOHARDWARE, opened.error);
+    m_line = std::move(opened.line);
+    m_timerFd = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
+    m_waitFd = epoll_create1(EPOLL_CLOEXEC);
+    epoll_event line{EPOLLIN, {.fd = m_line->Fd()}}, timer{EPOLLIN, {.fd = m_timerFd}};
+    if (m_timerFd < 0 || m_waitFd < 0 || epoll_ctl(m_waitFd, EPOLL_CTL_ADD, m_line->Fd(), &line) != 0 ||
+        epoll_ctl(m_waitFd, EPOLL_CTL_ADD, m_timerFd, &timer) != 0) {
+        const std::string why = std::strerror(errno);
+        CloseWaitFds();
+        throw DeviceError(OPOS_E_NOHARDWARE, settings.device + ": cannot wait on the line: " + why);
+    }
+    if (!Info(settings.protocol).infoRequest.empty())
+        AskIdentity();
+}
+
+SerialScale::~SerialScale() { CloseWaitFds(); }
+
+void SerialScale::CloseWaitFds()
+{
+    for (int fd : {m_waitFd, m_timerFd})
+        if (fd >= 0)
+            ::close(fd);
+    m_waitFd = m_timerFd = -1;
+}
+
+// The model and capacity, where the protocol can say; a scale that does not answer keeps the
+// configured values.
+void SerialScale::AskIdentity()
+{
+    if (!m_line->Send(Info(m_settings.protocol).infoRequest))
+        return;
+    receiveUntil(*m_line, m_reader, kIdentityWaitMs, [this](const Frame& frame) {
+        if (frame.kind != FrameKind::Identity)
+            return frame.kind == FrameKind::Error;
+        m_model = frame.text;
+        m_capacity = frame.capacity;
+        m_unit = frame.unit;
+        return true;
+    });
+    m_reader.Clear();
+}
+
+std::u16string SerialScale::Description() const
+{
+    const ProtocolInfo& info = Info(m_settings.protocol);
+    std::string text = std::string(info.title) + " scale" + (m_model.empty() ? "" : " " + m_model) + " on " +
+                       m_settings.device + " (" + std::to_string(m_settings.line.baud) + " " +
+                       FramingText(m_settings.line.framing) + ")";
+    return Utf16FromUtf8(text);
+}
+
+void SerialScale::Request(std::int64_t nowMs)
+{
+    ClearInput();
+    m_errorsInARow = 0;
+    Send(Info(m_settings.protocol).request, nowMs);
+}
+
+void SerialScale::ClearInput()
+{
+    m_line->ClearInput();
+    m_reader.Clear();
+    if (m_reading.status != ScaleStatus::Gone)
+        m_reading = {};
+}
+
+void SerialScale::Send(std::string_view request, std::int64_t nowMs)
+{
+    if (m_reading.status == ScaleStatus::Gone)
+        return;
+    if (!m_line->Send(request)) {
+        m_reading = {ScaleStatus::Gone, 0};
+        return;
+    }
+    m_sentMs = nowMs;
+    m_nextRequestMs = nowMs + kResendMs;
+    ArmTimer(nowMs);
+}
+
+ScaleReading SerialScale::ReadingAt(std::int64_t nowMs)
+{
+    if (m_reading.status == ScaleStatus::Gone)
+        return m_reading;
+    std::uint64_t expirations;
+    [[maybe_unused]] const ssize_t drained = ::read(m_timerFd, &expirations, sizeof expirations);
+    for (;;) {
+        std::string bytes;
+        const SerialLine::Input input = m_line->Receive(0, bytes);
+        if (input == SerialLine::Input::HungUp) {
+            m_reading = {ScaleStatus::Gone, 0};
+            return m_reading;
+        }
+        if (bytes.empty())
+            break;
+        m_reader.Feed(bytes);
+    }
+    while (const std::optional<Frame> frame = m_reader.Next())
+        Take(*frame, nowMs);
+    if (m_nextRequestMs && nowMs >= *m_nextRequestMs)
+        Send(Info(m_settings.protocol).request, nowMs);
+    return m_reading;
+}
+
+// Each answer moves the reading on, and the next request follows shortly: the scale answers
+// once per request, and a read still waiting needs a fresh reading.
+void SerialScale::Take(const Frame& frame, std::int64_t nowMs)
+{
+    if (frame.unit != 0)
+        m_unit = frame.unit;
+    const bool error = frame.kind == FrameKind::Error;
+    m_errorsInARow = error ? m_errorsInARow + 1 : 0;
+    switch (frame.kind) {
+    case FrameKind::Weight: m_reading = {frame.weight > 0 ? ScaleStatus::Stable : ScaleStatus::StableZero, frame.weight}; break;
+    case FrameKind::Motion: m_reading = {ScaleStatus::InMotion, frame.weight}; break;
+    case FrameKind::OverCapacity: m_reading = {ScaleStatus::OverCapacity, 0}; break;
+    case FrameKind::UnderZero: m_reading = {ScaleStatus::UnderZero, 0}; break;
+    case FrameKind::NotReady: m_reading = {ScaleStatus::InMotion, 0}; break;
+    case FrameKind::Fault: m_reading = {ScaleStatus::Fault, 0}; break;
+    case FrameKind::Error:
+        if (m_errorsInARow >= kErrorsToFail)
+            m_reading = {ScaleStatus::Fault, 0};
+        break;
+    case FrameKind::Identity: return;
+    }
+    m_nextRequestMs = std::max(nowMs, m_sentMs + kRepeatMs);
+    ArmTimer(nowMs);
+}
+
+void SerialScale::ArmTimer(std::int64_t nowMs)
+{
+    itimerspec when{};
+    if (m_nextRequestMs) {
+        const std::int64_t delay = std::max<std::int64_t>(*m_nextRequestMs - nowMs, 1);
+        when.it_value = {time_t(delay / 1000), long(delay % 1000 * 1000000)};
+    }
+    timerfd_settime(m_timerFd, 0, &when, nullptr);
+}
+
+LONG SerialScale::DirectIO(LONG, LONG&, std::optional<std::u16string>&, std::int64_t) { return OPOS_E_ILLEGAL; }
+
+std::optional<Protocol> ProbeProtocol(const std::string& device, int answerWaitMs, std::string& error)
+{
+    // MT-SICS and NCI requests end their lines; the bare Toledo W last, so it cannot run into
+    // another protocol's request in a scale's buffer.
+    for (const Protocol protocol : {Protocol::Sics, Protocol::Nci, Protocol::Toledo}) {
+        const ProtocolInfo& info = Info(protocol);
+        SerialLine::Opened opened = SerialLine::Open(device, {info.baud, info.framing});
+        if (!opened.line) {
+            error = opened.error;
+            return std::nullopt;
+        }
+        FrameReader reader(info.protocol);
+        bool answered = false;
+        if (opened.line->Send(info.request))
+            receiveUntil(*opened.line, reader, answerWaitMs, [&](const Frame& frame) {
+                return answered = frame.kind != FrameKind::Error && frame.kind != FrameKind::Identity;
+            });
+        if (answered)
+            return info.protocol;
+    }
+    return std::nullopt;
+}
+
+}

@@ -1,0 +1,195 @@
+#include "ScalesTool.h"
+
+#include "ConfiguredDevice.h"
+#include "DeviceRegistry.h"
+#include "Hidraw.h"
+#include "ResultCodes.h"
+#include "ScalesConfig.h"
+#include "SerialPorts.h"
+#include "SerialScale.h"
+#include "StandardScaleService.h"
+#include "Utf8.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <ostream>
+
+#include <unistd.h>
+
+using namespace opos;
+
+namespace {
+const char kUsage[] =
+    "Usage: tarabo-scales list\n"
+    "       tarabo-scales read NAME [--timeout MS]\n"
+    "       tarabo-scales probe DEVICE\n"
+    "       tarabo-scales --help\n"
+    "\n"
+    "list   the USB HID POS scales and serial ports present and the logical names configured\n"
+    "read   open, claim and enable the scale configured as NAME, read one weight\n"
+    "       (waiting up to MS milliseconds, 1000 unless given), release and close it\n"
+    "probe  ask the serial scale on DEVICE in each serial protocol and print the\n"
+    "       configuration section for the one that answers\n"
+    "\n"
+    "Exit status: 0 a weight was read (or a protocol answered the probe), 1 no weight (the\n"
+    "result code is printed) or no answer, 2 bad usage.\n"
+    "Configuration: /etc/tarabo/scales.conf, then $XDG_CONFIG_HOME/tarabo/scales.conf.\n";
+
+constexpr LONG kClaimTimeoutMs = 1000;
+constexpr int kProbeWaitMs = 500; // per protocol
+
+const char* unitText(LONG unit)
+{
+    switch (unit) {
+    case SCAL_WU_GRAM: return "g";
+    case SCAL_WU_KILOGRAM: return "Kg";
+    case SCAL_WU_OUNCE: return "oz";
+    case SCAL_WU_POUND: return "lb";
+    default: return "";
+    }
+}
+
+std::string resultText(LONG code)
+{
+    char hex[16];
+    std::snprintf(hex, sizeof hex, "%08x", static_cast<unsigned int>(code));
+    return std::string(ResultCodeName(code)) + " (" + hex + ")";
+}
+
+void listSerialPorts(std::ostream& out)
+{
+    out << "Serial ports:\n";
+    const std::vector<serial::SerialPort> ports = serial::ListSerialPorts();
+    for (const serial::SerialPort& port : ports)
+        out << "  " << port.path << (port.path == port.tty ? "" : "  -> " + port.tty) << "\n";
+    if (ports.empty())
+        out << "  none\n";
+}
+
+int probe(const std::string& device, std::ostream& out, std::ostream& err)
+{
+    std::string error;
+    const std::optional<serial::Protocol> protocol = serial::ProbeProtocol(device, kProbeWaitMs, error);
+    if (!protocol) {
+        if (!error.empty())
+            err << "tarabo-scales: " << error << "\n";
+        else
+            out << "No scale answered on " << device << " in any serial protocol (toledo, nci, sics) at its usual settings.\n";
+        return 1;
+    }
+    const serial::ProtocolInfo& info = serial::Info(*protocol);
+    out << "A " << info.title << " scale answered on " << device << " (" << info.baud << " "
+        << serial::FramingText(info.framing) << "). A section that uses it:\n\n"
+        << "[" << Utf8FromUtf16(kDefaultScaleName) << "]\ndriver = serial\ndevice = " << serial::StableSerialPath(device)
+        << "\nprotocol = " << info.name << "\nbaud = " << info.baud << "\nframing = " << serial::FramingText(info.framing) << "\n";
+    return 0;
+}
+
+int list(std::ostream& out, std::ostream& err)
+{
+    out << "USB HID POS scales:\n";
+    int scales = 0;
+    for (const HidrawNode& node : CurrentHidrawSystem().list()) {
+        if (!node.scale)
+            continue;
+        char ids[16];
+        std::snprintf(ids, sizeof ids, "%04x:%04x", node.vendor, node.product);
+        const bool access = ::access(node.path.c_str(), R_OK | W_OK) == 0;
+        out << "  " << node.path << "  " << ids << "  " << node.name << (access ? "" : "  (no access: see tarabo-scales(1))") << "\n";
+        ++scales;
+    }
+    if (scales == 0)
+        out << "  none\n";
+    out << "Logical names:\n";
+    int status = 0;
+    ScalesConfig config;
+    try {
+        config = LoadScalesConfig(ConfigFiles());
+    } catch (const DeviceError& error) {
+        err << "tarabo-scales: " << error.what() << "\n";
+        status = 1;
+    }
+    for (const auto& [name, section] : config) {
+        out << "  " << name << "  driver=" << section.Text("driver", "?") << (section.Has("device") ? "  device=" + section.Text("device", "") : "")
+            << "  (" << section.file << " line " << section.line << ")\n";
+        try {
+            CheckSection(section);
+        } catch (const DeviceError& error) {
+            err << "tarabo-scales: " << error.what() << "\n";
+            status = 1;
+        }
+    }
+    if (!config.count(Utf8FromUtf16(kDefaultScaleName)))
+        out << "  " << Utf8FromUtf16(kDefaultScaleName) << "  driver=simulated  (built in)\n";
+    listSerialPorts(out);
+    return status;
+}
+
+// Prints the failing step's result; returns false when the step failed.
+bool step(const char* what, LONG result, StandardScaleService& service, std::ostream& out)
+{
+    if (result == OPOS_SUCCESS)
+        return true;
+    out << what << ": " << resultText(result);
+    if (result == OPOS_E_EXTENDED)
+        out << ", extended " << service.ResultCodeExtended();
+    out << "\n";
+    return false;
+}
+
+int read(const std::string& name, LONG timeoutMs, std::ostream& out)
+{
+    StandardScaleService service;
+    if (!step("Open", service.Open(Utf16FromUtf8(name)), service, out)) {
+        out << Utf8FromUtf16(service.GetDescription()) << "\n";
+        return 1;
+    }
+    out << Utf8FromUtf16(service.GetDescription()) << "\n";
+    LONG weight = 0;
+    bool read = step("Claim", service.Claim(kClaimTimeoutMs), service, out);
+    if (read) {
+        service.SetDeviceEnabled(true);
+        read = step("ReadWeight", service.ReadWeight(weight, timeoutMs), service, out);
+    }
+    if (read) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%.03f", weight * 0.001);
+        out << text << " " << unitText(service.GetWeightUnit()) << "\n";
+    }
+    service.Release();
+    service.Close();
+    return read ? 0 : 1;
+}
+
+int usage(std::ostream& err, const std::string& why)
+{
+    err << "tarabo-scales: " << why << "\n" << kUsage;
+    return 2;
+}
+}
+
+int RunScalesTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
+{
+    if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
+        out << kUsage;
+        return 0;
+    }
+    if (args.size() == 1 && args[0] == "list")
+        return list(out, err);
+    if (!args.empty() && args[0] == "probe")
+        return args.size() == 2 ? probe(args[1], out, err) : usage(err, "probe takes a device (a tty path)");
+    if (!args.empty() && args[0] == "read") {
+        if (args.size() != 2 && !(args.size() == 4 && args[2] == "--timeout"))
+            return usage(err, "read takes a logical name (and --timeout MS)");
+        LONG timeoutMs = 1000;
+        if (args.size() == 4) {
+            char* end = nullptr;
+            const long value = std::strtol(args[3].c_str(), &end, 10);
+            if (args[3].empty() || *end || value < -1 || value > 3600000)
+                return usage(err, "--timeout takes milliseconds from -1 (no limit) to 3600000");
+            timeoutMs = LONG(value);
+        }
+        return read(args[1], timeoutMs, out);
+    }
+    return usage(err, args.empty() ? "a command is needed" : "unknown command \"" + args[0] + "\"");
+}

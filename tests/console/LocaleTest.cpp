@@ -1,0 +1,46 @@
+// Numbers on the console are written in the C convention whatever the desktop's language. CTest
+// runs this suite a second time with LC_ALL=de_DE.UTF-8, whose decimal separator is a comma.
+#include "ConsoleHarness.h"
+
+#include <clocale>
+#include <cstdlib>
+#include <langinfo.h>
+#include <locale.h>
+
+namespace {
+
+// The decimal separator of the locale the environment asks for.
+std::string EnvironmentRadix()
+{
+    locale_t env = newlocale(LC_NUMERIC_MASK, "", nullptr);
+    if (!env)
+        return "(the environment's locale is not installed)";
+    std::string radix = nl_langinfo_l(RADIXCHAR, env);
+    freelocale(env);
+    return radix;
+}
+
+TEST_F(ConsoleTest, weightsCapacityAndDirectIOReplyKeepTheDecimalPointUnderAnyLocale)
+{
+    const char* wanted = std::getenv("LC_ALL");
+    if (wanted && std::string(wanted).starts_with("de_DE")) {
+        ASSERT_EQ(EnvironmentRadix(), ",") << "LC_ALL=" << wanted << " must be a locale with a decimal comma";
+    }
+
+    device->maximumWeight = 15000;
+    device->Queue("ReadWeight", {.result = 0, .weight = 1250});
+    device->Queue("ReadWeight", {.result = 0, .weight = -3480});
+    device->Queue("DirectIO", {.result = 0, .data = 1, .string = u" 1.250 Kg"});
+    RunConsole([&](CWeighConsoleDlg& dlg) {
+        AfxClickItem(dlg, IDC_OPEN_DEVICE);
+        ExpectItems(dlg, {{IDC_WEIGHT, "1.250"}, {IDC_CAPACITY, "Max Weight 15 Kg"}});
+        EXPECT_DOUBLE_EQ(dlg.m_gauge.m_dMax, 15.0);
+        AfxClickItem(dlg, IDC_READ_WEIGHT);
+        EXPECT_EQ(Text(dlg, IDC_WEIGHT), "-3.480");
+        dlg.SetDlgItemText(IDC_DIO_COMMAND, "4");
+        AfxClickItem(dlg, IDCANCEL);
+        EXPECT_EQ(Text(dlg, IDC_DIO_RESULT), "1 1.250 Kg");
+    });
+}
+
+}

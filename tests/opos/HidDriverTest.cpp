@@ -1,0 +1,123 @@
+// The hid driver of the scales configuration: which node `device` picks, the settings that
+// fill in what a scale cannot tell, and the nodes as sysfs lists them.
+#include "HidTestScale.h"
+#include "ScaleTestSupport.h"
+
+#include "Hidraw.h"
+
+#include <filesystem>
+#include <fstream>
+
+using namespace opos;
+using hidtest::FakeHidScale;
+namespace fs = std::filesystem;
+
+namespace {
+
+class HidDriver : public ::testing::Test
+{
+protected:
+    fs::path dir = fs::temp_directory_path() / ("tarabo-hid-driver-" + std::to_string(::getpid()));
+    std::string conf = (dir / "scales.conf").string();
+    ConfigFilesOverride files{{conf}};
+    ManualClock clock{0};
+    ClockOverride clockGuard{clock};
+    FakeHidScale fake{hidtest::kReorderedDescriptor, {}};
+    std::vector<HidrawNode> nodes{{"/dev/hidraw0", "Mouse", 0x046d, 0xc077, false},
+                                  {"/dev/hidraw1", "Test Shipping Scale", 0x0922, 0x8003, true}};
+    std::vector<std::string> opened;
+    HidrawSystemOverride system{{[this] { return nodes; }, [this](const std::string& path) {
+                                     opened.push_back(path);
+                                     return fake.Connection();
+                                 }}};
+    std::string name = UniqueName("HIDCONF");
+    ScaleDriver scale;
+
+    HidDriver() { fs::create_directories(dir); }
+    ~HidDriver() override { fs::remove_all(dir); }
+    LONG OpenWith(const std::string& settings)
+    {
+        std::ofstream(conf) << "[" << name << "]\ndriver = hid\n" << settings;
+        return scale.Open(name);
+    }
+    std::string Description() { return scale.Description().str(); }
+};
+
+}
+
+TEST_F(HidDriver, DeviceChoosesTheNodeByPathIdsOrAsTheOnlyScale)
+{
+    const struct { const char* settings; std::vector<bool> scales; LONG result; const char* openedOrWhy; } cases[] = {
+        {"", {false, true}, OPOS_SUCCESS, "/dev/hidraw1"},
+        {"device = auto\n", {false, true}, OPOS_SUCCESS, "/dev/hidraw1"},
+        {"device = /dev/hidraw7\n", {false, false}, OPOS_SUCCESS, "/dev/hidraw7"},
+        {"device = 0922:8003\n", {false, false}, OPOS_SUCCESS, "/dev/hidraw1"},
+        {"device = 0922:9999\n", {false, true}, OPOS_E_NOHARDWARE, "no HID device 0922:9999 is connected"},
+        {"device = auto\n", {false, false}, OPOS_E_NOHARDWARE, "no USB HID POS scale is connected"},
+        {"device = auto\n", {true, true}, OPOS_E_NOEXIST, "line 3: key \"device\": auto finds several HID POS scales "
+                                                          "(/dev/hidraw0 046d:c077, /dev/hidraw1 0922:8003): name one"},
+        {"device = hidraw1\n", {false, true}, OPOS_E_NOEXIST, "line 3: key \"device\": \"hidraw1\" is neither"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.settings);
+        nodes[0].scale = c.scales[0];
+        nodes[1].scale = c.scales[1];
+        opened.clear();
+        EXPECT_EQ(OpenWith(c.settings), c.result);
+        if (c.result == OPOS_SUCCESS)
+            EXPECT_EQ(opened, std::vector<std::string>{c.openedOrWhy});
+        else
+            EXPECT_NE(Description().find(c.openedOrWhy), std::string::npos) << Description();
+        scale.Close();
+    }
+}
+
+TEST_F(HidDriver, CapacityFillsInWhatTheScaleCannotTellAndZeroValidMakesAnEmptyPlatterAWeight)
+{
+    ASSERT_EQ(OpenWith("capacity = 6000\nzero-valid = true\n"), OPOS_SUCCESS);
+    EXPECT_EQ(scale.MaximumWeight(), 6000);
+    ASSERT_EQ(scale.Claim(0), OPOS_SUCCESS);
+    scale.SetDeviceEnabled(true);
+    ASSERT_TRUE(fake.Send({0x04, 0x00, 0x00, 0x00, 0x02, 0x00, 0x02}));
+    ASSERT_TRUE(fake.Send({0x04, 0x00, 0x00, 0x00, 0x02, 0x00, 0x02}));
+    LONG weight = -5;
+    EXPECT_EQ(scale.ReadWeight(weight, 0), OPOS_SUCCESS);
+    EXPECT_EQ(weight, 0);
+}
+
+TEST(Hidraw, NodesComeFromSysfsInNumberOrderAndOpeningSaysWhyItCannot)
+{
+    const fs::path sysfs = fs::temp_directory_path() / ("tarabo-sysfs-" + std::to_string(::getpid()));
+    const auto node = [&](const char* node, const char* uevent, const hidtest::Bytes& descriptor) {
+        fs::create_directories(sysfs / node / "device");
+        std::ofstream(sysfs / node / "device" / "uevent") << uevent;
+        std::ofstream(sysfs / node / "device" / "report_descriptor", std::ios::binary)
+            .write(reinterpret_cast<const char*>(descriptor.data()), std::streamsize(descriptor.size()));
+    };
+    node("hidraw10", "DRIVER=hid-generic\nHID_ID=0003:00000922:00008003\nHID_NAME=Test Shipping Scale\n", hidtest::kScaleDescriptor);
+    node("hidraw2", "HID_ID=0003:0000046D:0000C077\nHID_NAME=Mouse\n", hidtest::kMouseDescriptor);
+    const std::vector<HidrawNode> nodes = ListHidrawNodes(sysfs.string());
+    fs::remove_all(sysfs);
+    ASSERT_EQ(nodes.size(), 2u);
+    EXPECT_EQ(nodes[0].path, "/dev/hidraw2");
+    EXPECT_FALSE(nodes[0].scale);
+    EXPECT_EQ(nodes[1].path, "/dev/hidraw10");
+    EXPECT_EQ(nodes[1].name, "Test Shipping Scale");
+    EXPECT_EQ(nodes[1].vendor, 0x0922);
+    EXPECT_EQ(nodes[1].product, 0x8003);
+    EXPECT_TRUE(nodes[1].scale);
+
+    const struct { std::string path; const char* why; } failures[] = {
+        {"/dev/hidraw-none", "/dev/hidraw-none: no such device: is the scale plugged in?"},
+        {"/dev/null", "/dev/null: not a hidraw device"},
+    };
+    for (const auto& f : failures) {
+        try {
+            OpenHidrawNode(f.path);
+            ADD_FAILURE() << f.path << " opened";
+        } catch (const DeviceError& e) {
+            EXPECT_EQ(e.Result(), OPOS_E_NOHARDWARE);
+            EXPECT_EQ(std::string(e.what()).find(f.why), 0u) << e.what();
+        }
+    }
+}

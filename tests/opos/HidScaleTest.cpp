@@ -1,0 +1,162 @@
+// A USB HID POS scale behind the standard service: what ReadWeight, the properties and Direct IO
+// show for the reports real scales send, for other layouts, garbage, and a pulled cable.
+#include "HidTestScale.h"
+#include "ScaleTestSupport.h"
+
+#include "Hidraw.h"
+
+#include <chrono>
+#include <thread>
+
+using namespace opos;
+using hidtest::Bytes;
+using hidtest::FakeHidScale;
+
+namespace {
+
+class HidScaleService : public ::testing::Test
+{
+protected:
+    ManualClock clock{0};
+    ClockOverride clockGuard{clock};
+    std::string name = UniqueName("HID");
+    FakeHidScale fake;
+    DeviceInstallation device{Wide(name), [this] { return std::make_unique<HidScale>(fake.Connection()); }};
+    ScaleDriver scale;
+
+    // Opens the scale and gets its stale first report out of the way.
+    void Plug()
+    {
+        ASSERT_TRUE(scale.Enable(name));
+        ASSERT_TRUE(fake.Send({0x03, 0x04, 0x02, 0x00, 0xF4, 0x01})); // 500 g, from before the open
+    }
+    LONG Read(LONG timeoutMs = 0)
+    {
+        weight = -5;
+        return scale.ReadWeight(weight, timeoutMs);
+    }
+    LONG weight = -5;
+};
+
+}
+
+TEST_F(HidScaleService, EachReportOfARealScaleGivesItsResultWeightAndUnit)
+{
+    const struct { const char* what; Bytes report; LONG result, weight, unit; } cases[] = {
+        {"stable 878 g", {0x03, 0x04, 0x02, 0x00, 0x6E, 0x03}, OPOS_SUCCESS, 878000, SCAL_WU_GRAM},
+        {"stable 7.8 oz", {0x03, 0x04, 0x0B, 0xFF, 0x4E, 0x00}, OPOS_SUCCESS, 7800, SCAL_WU_OUNCE},
+        {"stable 7.85 lb", {0x03, 0x04, 0x0C, 0xFE, 0x11, 0x03}, OPOS_SUCCESS, 7850, SCAL_WU_POUND},
+        {"stable 645.2 oz", {0x03, 0x04, 0x0B, 0xFF, 0x34, 0x19}, OPOS_SUCCESS, 645200, SCAL_WU_OUNCE},
+        {"1.5 kg", {0x03, 0x04, 0x03, 0xFD, 0xDC, 0x05}, OPOS_SUCCESS, 1500, SCAL_WU_KILOGRAM},
+        {"milligrams become grams", {0x03, 0x04, 0x01, 0x00, 0x39, 0x30}, OPOS_SUCCESS, 12345, SCAL_WU_GRAM},
+        {"carats become grams", {0x03, 0x04, 0x04, 0x00, 0x07, 0x00}, OPOS_SUCCESS, 1400, SCAL_WU_GRAM},
+        {"stable at zero waits", {0x03, 0x02, 0x0B, 0xFF, 0x00, 0x00}, OPOS_E_TIMEOUT, -5, SCAL_WU_OUNCE},
+        {"in motion waits", {0x03, 0x03, 0x02, 0x00, 0x6E, 0x03}, OPOS_E_TIMEOUT, -5, SCAL_WU_GRAM},
+        {"under zero", {0x03, 0x05, 0x0B, 0xFF, 0x00, 0x00}, OPOS_E_EXTENDED, -5, SCAL_WU_OUNCE},
+        {"over weight", {0x03, 0x06, 0x02, 0x00, 0x98, 0x3A}, OPOS_E_EXTENDED, -5, SCAL_WU_GRAM},
+        {"fault", {0x03, 0x01, 0x02, 0x00, 0x00, 0x00}, OPOS_E_FAILURE, -5, SCAL_WU_GRAM},
+        {"needs calibration", {0x03, 0x07, 0x02, 0x00, 0x00, 0x00}, OPOS_E_FAILURE, -5, SCAL_WU_GRAM},
+        {"needs re-zeroing", {0x03, 0x08, 0x02, 0x00, 0x00, 0x00}, OPOS_E_FAILURE, -5, SCAL_WU_GRAM},
+        {"unit 0 is no weight", {0x03, 0x04, 0x00, 0x00, 0x6E, 0x03}, OPOS_E_TIMEOUT, -5, SCAL_WU_GRAM},
+        {"status 9 is no weight", {0x03, 0x09, 0x02, 0x00, 0x6E, 0x03}, OPOS_E_TIMEOUT, -5, SCAL_WU_GRAM},
+        {"too short", {0x03, 0x04, 0x02}, OPOS_E_TIMEOUT, -5, SCAL_WU_GRAM},
+        {"another report id", {0x05, 0x04, 0x02, 0x00, 0x6E, 0x03}, OPOS_E_TIMEOUT, -5, SCAL_WU_GRAM},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Plug();
+        ASSERT_TRUE(fake.Send(c.report));
+        EXPECT_EQ(Read(), c.result);
+        EXPECT_EQ(weight, c.weight);
+        EXPECT_EQ(scale.WeightUnit(), c.unit);
+        ASSERT_EQ(scale.Close(), OPOS_SUCCESS);
+    }
+}
+
+TEST_F(HidScaleService, TheFirstReportIsStaleAReadWaitsForMotionToSettleClearInputForgetsAndAStillScaleIsAsked)
+{
+    ASSERT_TRUE(scale.Enable(name));
+    EXPECT_EQ(scale.Description(), "Test Shipping Scale (USB HID scale 0922:8003, /dev/hidraw-test)");
+    EXPECT_EQ(scale.MaximumWeight(), 15000000) << "15000 g from the weight-limit report";
+    ASSERT_TRUE(fake.Send({0x03, 0x04, 0x02, 0x00, 0xF4, 0x01}));
+    EXPECT_EQ(Read(1000), OPOS_E_TIMEOUT) << "the stale first report is dropped";
+    EXPECT_EQ(clock.NowMs(), 1000);
+    ASSERT_TRUE(fake.Send({0x03, 0x03, 0x02, 0x00, 0x6E, 0x03}));
+    ASSERT_TRUE(fake.Send({0x03, 0x04, 0x02, 0x00, 0x6E, 0x03}));
+    EXPECT_EQ(Read(1000), OPOS_SUCCESS);
+    EXPECT_EQ(weight, 878000);
+    EXPECT_EQ(scale.ClearInput(), OPOS_SUCCESS);
+    EXPECT_EQ(Read(0), OPOS_E_TIMEOUT) << "cleared input is not read again";
+    ASSERT_TRUE(fake.Send({0x03, 0x04, 0x0B, 0xFF, 0x4E, 0x00}));
+    EXPECT_EQ(Read(0), OPOS_SUCCESS) << "the scale was switched to ounces";
+    EXPECT_EQ(weight, 7800);
+    EXPECT_EQ(scale.WeightUnit(), SCAL_WU_OUNCE);
+    EXPECT_EQ(scale.MaximumWeight(), 529109) << "the capacity follows: 15000 g in thousandths of an ounce";
+    LONG data = -1;
+    BSTR text = nullptr;
+    EXPECT_EQ(scale.DirectIO(4, data, text), OPOS_SUCCESS);
+    EXPECT_EQ(data, 1);
+    EXPECT_EQ(AfxTextFromBstr(text), " 7.800 oz");
+    SysFreeString(text);
+    fake.SetCurrent({0x03, 0x04, 0x02, 0x00, 0x6E, 0x03});
+    EXPECT_EQ(scale.ClearInput(), OPOS_SUCCESS);
+    EXPECT_EQ(Read(0), OPOS_SUCCESS) << "with nothing new received, the scale is asked for its current report";
+    EXPECT_EQ(weight, 878000);
+}
+
+TEST_F(HidScaleService, UnplugMidReadGivesOfflineAtOnceAndReopeningRecovers)
+{
+    RealClock realClock;
+    ClockOverride realTime(realClock);
+    Plug();
+    std::thread cable([this] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        fake.Unplug();
+    });
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(Read(20000), OPOS_E_OFFLINE);
+    cable.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10)) << "the hang-up woke the read";
+    LONG data = -1;
+    BSTR text = nullptr;
+    EXPECT_EQ(scale.DirectIO(4, data, text), OPOS_E_OFFLINE);
+    ASSERT_EQ(scale.Close(), OPOS_SUCCESS);
+    Plug();
+    ASSERT_TRUE(fake.Send({0x03, 0x04, 0x02, 0x00, 0x6E, 0x03}));
+    EXPECT_EQ(Read(1000), OPOS_SUCCESS);
+}
+
+TEST_F(HidScaleService, OtherLayoutsAreFoundByUsageAndADescriptorWithoutAScaleIsNoHardware)
+{
+    fake.Use(hidtest::kReorderedDescriptor, {});
+    ASSERT_TRUE(scale.Enable(name));
+    EXPECT_EQ(scale.MaximumWeight(), 0) << "no weight-limit report: the scale cannot tell";
+    ASSERT_TRUE(fake.Send({0x04, 0x00, 0x00, 0x00, 0x02, 0x00, 0x04}));
+    ASSERT_TRUE(fake.Send({0x04, 0x6E, 0x03, 0xAA, 0x02, 0x00, 0x04}));
+    EXPECT_EQ(Read(), OPOS_SUCCESS);
+    EXPECT_EQ(weight, 878000);
+    ASSERT_EQ(scale.Close(), OPOS_SUCCESS);
+
+    fake.Use(hidtest::kMouseDescriptor, {});
+    EXPECT_EQ(scale.Open(name), OPOS_E_NOHARDWARE);
+    EXPECT_EQ(scale.Description(), "/dev/hidraw-test (Test Shipping Scale) is not a HID POS scale: its report "
+                                   "descriptor has no scale data report (usage page 0x8D: status, unit and weight)");
+}
+
+TEST(HidWeight, ConvertsExactlyToThousandthsAndRefusesWhatDoesNotFit)
+{
+    const struct { std::int64_t weight; int exponent, hidUnit; LONG oposUnit; std::optional<LONG> expected; } rows[] = {
+        {785, -2, 12, SCAL_WU_POUND, 7850},
+        {1, 0, 6, SCAL_WU_GRAM, 65},          // a grain: 64.79891 mg, rounded
+        {-1, 0, 6, SCAL_WU_GRAM, -65},        // rounded away from zero
+        {5, -4, 2, SCAL_WU_GRAM, 1},          // 0.0005 g: half a thousandth rounds up
+        {15000, 0, 2, SCAL_WU_POUND, 33069},  // 15 kg is 33.069 lb
+        {3000000, 0, 2, SCAL_WU_GRAM, std::nullopt}, // 3000 kg in thousandths of a gram overflows
+        {1, 40, 2, SCAL_WU_GRAM, std::nullopt},
+        {1, 0, 0, SCAL_WU_GRAM, std::nullopt},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(std::to_string(r.weight) + "e" + std::to_string(r.exponent) + " unit " + std::to_string(r.hidUnit));
+        EXPECT_EQ(Thousandths(r.weight, r.exponent, r.hidUnit, r.oposUnit), r.expected);
+    }
+}

@@ -1,0 +1,83 @@
+// The scales configuration as Open sees it: which device a logical name opens, the later file
+// replacing a section whole, and every kind of mistake failing Open with a description that
+// names the file, line and key.
+#include "ScaleTestSupport.h"
+
+#include "ScalesConfig.h"
+
+#include <filesystem>
+#include <fstream>
+
+using namespace opos;
+namespace fs = std::filesystem;
+
+namespace {
+
+class ScalesConfigFiles : public ::testing::Test
+{
+protected:
+    fs::path dir = fs::temp_directory_path() / ("tarabo-scales-conf-" + std::to_string(::getpid()));
+    std::string system = (dir / "etc.conf").string(), user = (dir / "user.conf").string();
+    ConfigFilesOverride files{{system, user}};
+    ScaleDriver scale;
+
+    ScalesConfigFiles() { fs::create_directories(dir); }
+    ~ScalesConfigFiles() override { fs::remove_all(dir); }
+    void Write(const std::string& file, const std::string& text) { std::ofstream(file, std::ios::binary) << text; }
+    std::string Description() { return scale.Description().str(); }
+};
+
+}
+
+TEST_F(ScalesConfigFiles, WithoutFilesK350IsTheSimulatorAndOtherNamesDoNotExist)
+{
+    EXPECT_EQ(scale.Open("K350"), OPOS_SUCCESS);
+    EXPECT_NE(Description().find("simulated"), std::string::npos);
+    ASSERT_EQ(scale.Close(), OPOS_SUCCESS);
+    EXPECT_EQ(scale.Open("K351"), OPOS_E_NOEXIST);
+    EXPECT_EQ(Description(), "No scale is configured under the name \"K351\"");
+}
+
+TEST_F(ScalesConfigFiles, TheUserFileReplacesTheSystemFilesSectionWhole)
+{
+    Write(system, "[K350]\ndriver = simulated\nzero-valid = yes\n[BACK]\ndriver = simulated ; the back counter\n");
+    Write(user, "# mine\n[K350]\ndriver = simulated\ncapacity = 6000\n");
+    const ScalesConfig config = LoadScalesConfig({system, user});
+    ASSERT_EQ(config.size(), 2u);
+    const DeviceSection& k350 = config.at("K350");
+    EXPECT_EQ(k350.file, user);
+    EXPECT_EQ(k350.line, 2);
+    EXPECT_FALSE(k350.Flag("zero-valid", false)) << "nothing of the system file's section survives";
+    EXPECT_EQ(config.at("BACK").Text("driver", ""), "simulated") << "inline comments are dropped";
+    EXPECT_EQ(scale.Open("BACK"), OPOS_SUCCESS);
+}
+
+TEST_F(ScalesConfigFiles, EveryMistakeFailsOpenWithFileLineAndKey)
+{
+    const struct { std::string text; LONG result; const char* description; } cases[] = {
+        {"driver = hid\n", OPOS_E_NOEXIST, "line 1: key \"driver\" comes before any [section]"},
+        {"[K350]\ndriver = hdi\n", OPOS_E_NOEXIST, "line 2: key \"driver\": unknown driver \"hdi\" (known: simulated"},
+        {"[K350]\ncapacity = 15000\n", OPOS_E_NOEXIST, "line 1: [K350]: no driver given"},
+        {"[K350]\ndriver = simulated\ncapcity = 1\n", OPOS_E_NOEXIST, "line 3: key \"capcity\": not a setting of driver"},
+        {"[K350]\ndriver = simulated\ncapacity = 15 kg\n", OPOS_E_NOEXIST, "line 3: key \"capacity\": \"15 kg\" is not a whole number"},
+        {"[K350]\ndriver = simulated\ncapacity = -1\n", OPOS_E_NOEXIST, "key \"capacity\": \"-1\" is not a whole number from 0"},
+        {"[K350]\ndriver = simulated\nzero-valid = maybe\n", OPOS_E_NOEXIST, "line 3: key \"zero-valid\": \"maybe\" is neither"},
+        {"[K350\ndriver = simulated\n", OPOS_E_NOEXIST, "line 1: expected [name], key = value, or a comment"},
+        {"[K350]\ndriver simulated\n", OPOS_E_NOEXIST, "line 2: expected"},
+        {"[K350]\ndriver = simulated\n[K350]\n", OPOS_E_NOEXIST, "line 3: section [K350] appears twice (first on line 1)"},
+        {"[K350]\ndriver = simulated\nDriver = hid\n", OPOS_E_NOEXIST, "line 3: key \"driver\" is given twice"},
+        {"[K350]\ndriver = simulated\n" + std::string(300, ';') + "\n", OPOS_E_NOEXIST, "line 3: the line is longer than"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        Write(user, c.text);
+        EXPECT_EQ(scale.Open("K350"), c.result);
+        EXPECT_EQ(Description().find(user), 0u) << Description();
+        EXPECT_NE(Description().find(c.description), std::string::npos) << Description();
+        EXPECT_EQ(scale.Close(), OPOS_E_CLOSED) << "a bad configuration never falls back to the simulator";
+    }
+    fs::remove(user);
+    fs::create_directory(user);
+    EXPECT_EQ(scale.Open("K350"), OPOS_E_NOEXIST);
+    EXPECT_EQ(Description(), "cannot read " + user + ": Is a directory");
+}

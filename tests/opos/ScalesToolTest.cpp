@@ -1,0 +1,71 @@
+// tarabo-scales as a technician at a terminal sees it: what it prints and its exit status.
+#include "HidTestScale.h"
+#include "ScaleTestSupport.h"
+
+#include "Hidraw.h"
+#include "ScalesTool.h"
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+using namespace opos;
+namespace fs = std::filesystem;
+
+namespace {
+
+class ScalesTool : public ::testing::Test
+{
+protected:
+    fs::path dir = fs::temp_directory_path() / ("tarabo-scales-tool-" + std::to_string(::getpid()));
+    std::string conf = (dir / "scales.conf").string();
+    ConfigFilesOverride files{{conf}};
+    hidtest::FakeHidScale fake;
+    HidrawSystemOverride system{{[] { return std::vector<HidrawNode>{{"/dev/hidraw1", "Test Shipping Scale", 0x0922, 0x8003, true},
+                                                                     {"/dev/hidraw0", "Mouse", 0x046d, 0xc077, false}}; },
+                                 [this](const std::string&) {
+                                     hidtest::FakeHidScale* scale = &fake;
+                                     opos::HidConnection c = scale->Connection();
+                                     // The stale first report and one weight are waiting when it opens.
+                                     scale->Send({0x03, 0x04, 0x02, 0x00, 0xF4, 0x01});
+                                     scale->Send({0x03, 0x04, 0x0B, 0xFF, 0x4E, 0x00});
+                                     return c;
+                                 }}};
+    std::ostringstream out, err;
+
+    ScalesTool()
+    {
+        fs::create_directories(dir);
+        std::ofstream(conf) << "[SHIP]\ndriver = hid\ndevice = auto\n[K350]\ndriver = hdi\n";
+    }
+    ~ScalesTool() override { fs::remove_all(dir); }
+};
+
+}
+
+TEST_F(ScalesTool, PrintsTheWeightOrTheResultByNameAndInHexAndExitsZeroOnlyOnAWeight)
+{
+    const struct { std::vector<std::string> args; int status; const char* out; const char* err; } cases[] = {
+        {{"read", "SHIP"}, 0, "Test Shipping Scale (USB HID scale 0922:8003, /dev/hidraw-test)\n7.800 oz\n", ""},
+        {{"read", "K350"}, 1, "Open: OPOS_E_NOEXIST (0000006d)\n" , ""},
+        {{"read", "NONE", "--timeout", "0"}, 1, "Open: OPOS_E_NOEXIST (0000006d)\nNo scale is configured under the name \"NONE\"\n", ""},
+        {{"read"}, 2, "", "tarabo-scales: read takes a logical name"},
+        {{"read", "SHIP", "--timeout", "soon"}, 2, "", "tarabo-scales: --timeout takes milliseconds"},
+        {{"weigh"}, 2, "", "tarabo-scales: unknown command \"weigh\"\nUsage: tarabo-scales list"},
+        {{}, 2, "", "tarabo-scales: a command is needed"},
+        {{"--help"}, 0, "Usage: tarabo-scales list", ""},
+        {{"list"}, 1, "USB HID POS scales:\n  /dev/hidraw1  0922:8003  Test Shipping Scale  (no access: see tarabo-scales(1))\n"
+                      "Logical names:\n  K350  driver=hdi", "line 5: key \"driver\": unknown driver"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args.empty() ? "(nothing)" : c.args[0] + (c.args.size() > 1 ? " " + c.args[1] : ""));
+        out.str("");
+        err.str("");
+        EXPECT_EQ(RunScalesTool(c.args, out, err), c.status);
+        EXPECT_EQ(out.str().find(c.out), 0u) << out.str();
+        EXPECT_NE(err.str().find(c.err), std::string::npos) << err.str();
+        if (!*c.err) {
+            EXPECT_EQ(err.str(), "");
+        }
+    }
+}

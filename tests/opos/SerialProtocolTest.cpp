@@ -1,0 +1,179 @@
+// The serial protocols' parsers on the protocols' own frames, and on what a real line adds to
+// them: pieces, noise, frames cut short, parity bits, silence.
+#include "ResultCodes.h"
+#include "SerialProtocol.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+using namespace opos::serial;
+using K = FrameKind;
+
+namespace {
+struct Expected
+{
+    FrameKind kind;
+    LONG weight = 0;
+    LONG unit = 0;
+};
+
+// Every frame the reader hands out for the bytes fed in the given pieces.
+std::vector<Frame> framesOf(Protocol protocol, const std::vector<std::string>& pieces)
+{
+    FrameReader reader(protocol);
+    std::vector<Frame> frames;
+    for (const std::string& piece : pieces) {
+        reader.Feed(piece);
+        while (std::optional<Frame> frame = reader.Next())
+            frames.push_back(*frame);
+    }
+    return frames;
+}
+
+void expectFrames(const std::vector<Frame>& frames, const std::vector<Expected>& expected)
+{
+    ASSERT_EQ(frames.size(), expected.size());
+    for (std::size_t i = 0; i < frames.size(); ++i) {
+        EXPECT_EQ(frames[i].kind, expected[i].kind) << "frame " << i << ": " << frames[i].text;
+        EXPECT_EQ(frames[i].weight, expected[i].weight) << "frame " << i;
+        EXPECT_EQ(frames[i].unit, expected[i].unit) << "frame " << i;
+    }
+}
+
+std::string withParity(std::string bytes)
+{
+    for (char& c : bytes)
+        c = char(c | 0x80);
+    return bytes;
+}
+
+const std::string toledo125 = "\x02" "001.25\r";
+const std::string nci150 = "\n0001.50LB\r\n00\r\x03";
+const std::string sics100 = "S S     100.00 g\r\n";
+}
+
+TEST(SerialProtocol, ProtocolFramesGiveTheirReadings)
+{
+    const struct {
+        Protocol protocol;
+        std::string bytes;
+        Expected expected;
+    } cases[] = {
+        {Protocol::Toledo, toledo125, {K::Weight, 1250}},
+        {Protocol::Toledo, "\x02" "00.000\r", {K::Weight, 0}},
+        {Protocol::Toledo, "\x02?a\r", {K::Motion}},
+        {Protocol::Toledo, "\x02?b\r", {K::OverCapacity}},
+        {Protocol::Toledo, "\x02?d\r", {K::UnderZero}},
+        {Protocol::Toledo, "\x02?B\r", {K::OverCapacity}}, // bit 5 read otherwise
+        {Protocol::Toledo, "\x02?h\r", {K::Fault}},        // outside zero capture
+        {Protocol::Toledo, "\x02?p\r", {K::Weight, 0}},    // centre of zero
+        {Protocol::Toledo, "\x02" "0x1.25\r", {K::Error}},
+        {Protocol::Nci, nci150, {K::Weight, 1500, SCAL_WU_POUND}},
+        {Protocol::Nci, "\n0001.50LB\r\nS00\r\x03", {K::Weight, 1500, SCAL_WU_POUND}}, // SCP-02
+        {Protocol::Nci, "\n0002.345KG\r\n001\r\x03", {K::Weight, 2345, SCAL_WU_KILOGRAM}},
+        {Protocol::Nci, "\n0001.48LB\r\n10\r\x03", {K::Motion, 1480, SCAL_WU_POUND}},
+        {Protocol::Nci, "\n10\r\x03", {K::Motion}}, // in motion, status only
+        {Protocol::Nci, "\n0000.00LB\r\n20\r\x03", {K::Weight, 0, SCAL_WU_POUND}},
+        {Protocol::Nci, "\n^^^^^^LB\r\n02\r\x03", {K::OverCapacity}},
+        {Protocol::Nci, "\n______LB\r\n01\r\x03", {K::UnderZero}},
+        {Protocol::Nci, "\n^^^^^^LB\r\n00\r\x03", {K::OverCapacity}}, // the weight says it alone
+        {Protocol::Nci, "\n0001.50LB\r\n40\r\x03", {K::Fault}}, // RAM error
+        {Protocol::Nci, "\n0001.50XY\r\n00\r\x03", {K::Error}},
+        {Protocol::Nci, "\n0001.50LB\r\n0\r\x03", {K::Error}}, // one status byte
+        {Protocol::Sics, sics100, {K::Weight, 100000, SCAL_WU_GRAM}},
+        {Protocol::Sics, "S D      0.352 kg\r\n", {K::Motion, 352, SCAL_WU_KILOGRAM}},
+        {Protocol::Sics, "S S     -1.20 lb\r\n", {K::UnderZero}},
+        {Protocol::Sics, "S +\r\n", {K::OverCapacity}},
+        {Protocol::Sics, "S -\r\n", {K::UnderZero}},
+        {Protocol::Sics, "S I\r\n", {K::NotReady}},
+        {Protocol::Sics, "SI S   12.5 oz\r\n", {K::Weight, 12500, SCAL_WU_OUNCE}},
+        {Protocol::Sics, "ES\r\n", {K::Error}},
+        {Protocol::Sics, "ET\r\n", {K::Error}},
+        {Protocol::Sics, "EL\r\n", {K::Error}},
+        {Protocol::Sics, "S S     100.00 ct\r\n", {K::Error}}, // a unit the control cannot report
+        {Protocol::Sics, "S S     1OO.00 g\r\n", {K::Error}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(Info(c.protocol).name) + " " + c.bytes);
+        expectFrames(framesOf(c.protocol, {c.bytes}), {c.expected});
+        expectFrames(framesOf(c.protocol, {withParity(c.bytes)}), {c.expected});
+    }
+}
+
+TEST(SerialProtocol, LineTroubleNeverMakesAPartialFrameAWeight)
+{
+    const struct {
+        const char* what;
+        Protocol protocol;
+        std::vector<std::string> pieces;
+        std::vector<Expected> expected;
+    } cases[] = {
+        {"toledo split", Protocol::Toledo, {"\x02" "00", "1.2", "5\r"}, {{K::Weight, 1250}}},
+        {"toledo noise", Protocol::Toledo, {"\x7f\x01zz9.99" + toledo125}, {{K::Weight, 1250}}},
+        {"toledo cut short", Protocol::Toledo, {"\x02" "009.", toledo125}, {{K::Weight, 1250}}},
+        {"toledo unfinished", Protocol::Toledo, {"\x02" "001.2"}, {}},
+        {"toledo two", Protocol::Toledo, {toledo125 + "\x02?a\r"}, {{K::Weight, 1250}, {K::Motion}}},
+        {"nci split", Protocol::Nci, {"\n0001", ".50LB\r", "\n00\r", "\x03"}, {{K::Weight, 1500, SCAL_WU_POUND}}},
+        {"nci noise", Protocol::Nci, {"\x11junk\r" + nci150}, {{K::Weight, 1500, SCAL_WU_POUND}}},
+        {"nci cut short", Protocol::Nci, {"\n0009.9", nci150}, {{K::Weight, 1500, SCAL_WU_POUND}}},
+        {"nci unfinished", Protocol::Nci, {"\n0001.50LB\r\n00\r"}, {}},
+        {"nci stray end", Protocol::Nci, {"\x03" + nci150}, {{K::Error}, {K::Weight, 1500, SCAL_WU_POUND}}},
+        {"sics split", Protocol::Sics, {"S S  ", "   100.0", "0 g\r", "\n"}, {{K::Weight, 100000, SCAL_WU_GRAM}}},
+        {"sics noise", Protocol::Sics, {"\x05~~" + sics100}, {{K::Weight, 100000, SCAL_WU_GRAM}}},
+        {"sics cut short", Protocol::Sics, {"S S     10", sics100}, {{K::Weight, 100000, SCAL_WU_GRAM}}},
+        {"sics unfinished", Protocol::Sics, {"S S     100.00 g\r"}, {}},
+        {"sics blank lines", Protocol::Sics, {"\r\n\r\n" + sics100}, {{K::Weight, 100000, SCAL_WU_GRAM}}},
+        {"sics garbage line", Protocol::Sics, {"#?!\r\n" + sics100}, {{K::Error}, {K::Weight, 100000, SCAL_WU_GRAM}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        expectFrames(framesOf(c.protocol, c.pieces), c.expected);
+    }
+}
+
+TEST(SerialProtocol, EndlessNoiseIsDroppedNotHoarded)
+{
+    for (const ProtocolInfo& info : Protocols()) {
+        FrameReader reader(info.protocol);
+        for (int i = 0; i < 1000; ++i) {
+            reader.Feed(std::string(100, info.protocol == Protocol::Toledo ? '\x02' : 'x'));
+            while (reader.Next()) {
+            }
+        }
+        EXPECT_LE(reader.Pending(), 100u) << info.name;
+    }
+}
+
+TEST(SerialProtocol, IdentityGivesModelAndCapacity)
+{
+    const std::vector<Frame> frames = framesOf(Protocol::Sics, {"I2 A \"PG5002S   5100.0 g\"\r\n"});
+    ASSERT_EQ(frames.size(), 1u);
+    EXPECT_EQ(frames[0].kind, K::Identity);
+    EXPECT_EQ(frames[0].text, "PG5002S");
+    EXPECT_EQ(frames[0].capacity, 5100000);
+    EXPECT_EQ(frames[0].unit, SCAL_WU_GRAM);
+    expectFrames(framesOf(Protocol::Sics, {"I2 A \"PG5002S\"\r\n"}), {{K::Error}});
+}
+
+TEST(SerialProtocol, NumbersAndSettings)
+{
+    const struct {
+        const char* text;
+        std::optional<LONG> thousandths;
+    } numbers[] = {
+        {"001.25", 1250}, {"  -12.5", -12500}, {"7", 7000}, {"0.0005", 1}, {"0.0004", 0},
+        {"2147483.647", 2147483647}, {"2147483.648", std::nullopt}, {"99999999999", std::nullopt},
+        {"", std::nullopt}, {".", std::nullopt}, {"1.2.3", std::nullopt}, {"1 2", std::nullopt},
+    };
+    for (const auto& n : numbers)
+        EXPECT_EQ(ParseThousandths(n.text), n.thousandths) << n.text;
+
+    EXPECT_EQ(ParseFraming("7E1"), (Framing{7, 'E', 1}));
+    EXPECT_EQ(ParseFraming("8n2"), (Framing{8, 'N', 2}));
+    for (const char* bad : {"9N1", "7X1", "7E3", "7E", "8N1 "})
+        EXPECT_EQ(ParseFraming(bad), std::nullopt) << bad;
+    EXPECT_EQ(FramingText(Framing{7, 'O', 2}), "7O2");
+    EXPECT_EQ(ProtocolByName("sics"), Protocol::Sics);
+    EXPECT_EQ(ProtocolByName("SICS"), std::nullopt);
+}

@@ -1,0 +1,251 @@
+// Serial scales end to end: the control's ReadWeight against a fake scale of each protocol at the
+// far end of a pseudo-terminal, in real time.
+#include "FakeSerialScale.h"
+#include "ScaleTestSupport.h"
+#include "ScalesConfig.h"
+#include "ScalesTool.h"
+#include "SerialPorts.h"
+#include "SerialScale.h"
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+using namespace opos;
+using namespace opos::serial;
+
+namespace {
+// How each protocol says the few things the tests need.
+struct Dialect
+{
+    Protocol protocol;
+    std::string stable; // 1.250 in the unit below
+    std::string motion, over, under, error;
+    LONG unit; // the protocol's own, or the configured kilogram for Toledo
+};
+
+const Dialect kDialects[] = {
+    {Protocol::Toledo, "\x02" "001.25\r", "\x02?a\r", "\x02?b\r", "\x02?d\r", "\x02" "1#5\r", SCAL_WU_KILOGRAM},
+    {Protocol::Nci, "\n0001.25LB\r\n00\r\x03", "\n10\r\x03", "\n^^^^^^LB\r\n02\r\x03", "\n______LB\r\n01\r\x03",
+     "\nxx\r\x03", SCAL_WU_POUND},
+    {Protocol::Sics, "S S      1.250 g\r\n", "S D      1.170 g\r\n", "S +\r\n", "S -\r\n", "ES\r\n", SCAL_WU_GRAM},
+};
+
+using Pieces = std::vector<std::string>;
+using Scenario = std::function<Pieces(const Dialect&, int n, std::int64_t ms)>;
+
+char terminator(Protocol protocol) { return Info(protocol).request.back(); }
+
+// The standard service over a serial scale on a fake's line.
+class SerialScaleTest : public ::testing::Test
+{
+protected:
+    void Connect(const Dialect& dialect, Scenario scenario)
+    {
+        installation.reset();
+        fake.reset();
+        // MT-SICS is asked its identity at Open; the scenario counts only the weight requests.
+        fake = std::make_unique<FakeSerialScale>(terminator(dialect.protocol), [&dialect, scenario, n = 0](const std::string& request, int, std::int64_t ms) mutable {
+            return request == "I2\r\n" ? Pieces{"I2 A \"Fake 3100.0 g\"\r\n"} : scenario(dialect, n++, ms);
+        });
+        SerialSettings settings{fake->Path(), dialect.protocol, {Info(dialect.protocol).baud, Info(dialect.protocol).framing}};
+        installation = std::make_unique<DeviceInstallation>(Wide(name), [settings] { return std::make_unique<SerialScale>(settings); });
+    }
+
+    std::string name = UniqueName("SERIAL");
+    std::unique_ptr<FakeSerialScale> fake;
+    std::unique_ptr<DeviceInstallation> installation;
+    std::shared_ptr<StandardScaleService> service = std::make_shared<StandardScaleService>();
+    ServiceOverride serviceGuard{service};
+    ScaleDriver scale;
+};
+
+Scenario always(std::string Dialect::*answer)
+{
+    return [answer](const Dialect& d, int, std::int64_t) { return Pieces{d.*answer}; };
+}
+
+// In motion until `settleMs` after the fake started, then 1.250.
+Scenario settlesAt(std::int64_t settleMs)
+{
+    return [settleMs](const Dialect& d, int, std::int64_t ms) { return Pieces{ms < settleMs ? d.motion : d.stable}; };
+}
+}
+
+TEST_F(SerialScaleTest, ReadWeightGivesEachProtocolsAnswersTheirResults)
+{
+    const struct {
+        const char* what;
+        Scenario scenario;
+        LONG timeoutMs, result, extended;
+    } cases[] = {
+        {"stable", always(&Dialect::stable), 2000, OPOS_SUCCESS, 0},
+        {"settles within the time-out", settlesAt(400), 3000, OPOS_SUCCESS, 0},
+        {"settles past the time-out", settlesAt(60000), 400, OPOS_E_TIMEOUT, 0},
+        {"over capacity", always(&Dialect::over), 2000, OPOS_E_EXTENDED, OPOS_ESCAL_OVERWEIGHT},
+        {"under zero", always(&Dialect::under), 2000, OPOS_E_EXTENDED, OPOS_ESCAL_UNDERWEIGHT},
+        {"silence", [](const Dialect&, int, std::int64_t) { return Pieces{}; }, 300, OPOS_E_TIMEOUT, 0},
+        {"errors that persist", always(&Dialect::error), 3000, OPOS_E_FAILURE, 0},
+        {"noise, then a frame in pieces",
+         [](const Dialect& d, int, std::int64_t) {
+             return Pieces{"\x7f\x15#", d.stable.substr(0, 3), d.stable.substr(3, 4), d.stable.substr(7)};
+         },
+         2000, OPOS_SUCCESS, 0},
+        {"first request lost", [](const Dialect& d, int n, std::int64_t) { return n == 0 ? Pieces{} : Pieces{d.stable}; }, 3000,
+         OPOS_SUCCESS, 0},
+        {"a frame cut short", [](const Dialect& d, int n, std::int64_t) { return Pieces{d.stable.substr(0, n == 0 ? 4 : 99)}; },
+         3000, OPOS_SUCCESS, 0},
+    };
+    for (const Dialect& dialect : kDialects) {
+        for (const auto& c : cases) {
+            SCOPED_TRACE(std::string(Info(dialect.protocol).name) + ": " + c.what);
+            Connect(dialect, c.scenario);
+            ASSERT_TRUE(scale.Enable(name)) << scale.Description().str();
+            LONG weight = -5;
+            EXPECT_EQ(scale.ReadWeight(weight, c.timeoutMs), c.result);
+            EXPECT_EQ(service->ResultCodeExtended(), c.extended);
+            EXPECT_EQ(weight, c.result == OPOS_SUCCESS ? 1250 : -5);
+            if (c.result == OPOS_SUCCESS) {
+                EXPECT_EQ(scale.WeightUnit(), dialect.unit);
+            }
+            EXPECT_EQ(scale.Close(), OPOS_SUCCESS);
+        }
+    }
+}
+
+TEST_F(SerialScaleTest, PulledCableIsOfflineUntilReopened)
+{
+    for (const Dialect& dialect : kDialects) {
+        SCOPED_TRACE(Info(dialect.protocol).name);
+        Connect(dialect, always(&Dialect::stable));
+        ASSERT_TRUE(scale.Enable(name));
+        LONG weight = 0;
+        EXPECT_EQ(scale.ReadWeight(weight, 2000), OPOS_SUCCESS);
+        fake->HangUp();
+        EXPECT_EQ(scale.ReadWeight(weight, 2000), OPOS_E_OFFLINE);
+        EXPECT_EQ(scale.ReadWeight(weight, 2000), OPOS_E_OFFLINE) << "stays offline";
+        EXPECT_EQ(scale.Close(), OPOS_SUCCESS);
+    }
+}
+
+TEST_F(SerialScaleTest, PortsThatCannotBeOpenedSayWhy)
+{
+    Connect(kDialects[0], always(&Dialect::stable));
+    SerialScale holder(SerialSettings{fake->Path(), Protocol::Toledo, {}});
+    const struct {
+        std::string path, why;
+    } cases[] = {
+        {"/dev/tarabo-no-such-tty", "no such device"},
+        {"/dev/null", "not a serial port"},
+        {fake->Path(), "busy"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        DeviceInstallation other(Wide(name), [&] { return std::make_unique<SerialScale>(SerialSettings{c.path, Protocol::Toledo, {}}); });
+        EXPECT_EQ(scale.Open(name), OPOS_E_NOHARDWARE);
+        EXPECT_NE(scale.Description().str().find(c.why), std::string::npos) << scale.Description().str();
+    }
+}
+
+TEST_F(SerialScaleTest, SicsIdentityNamesTheModelAndItsCapacity)
+{
+    Connect(kDialects[2], always(&Dialect::stable));
+    ASSERT_TRUE(scale.Enable(name, 1));
+    EXPECT_EQ(scale.MaximumWeight(), 3100000);
+    EXPECT_EQ(scale.WeightUnit(), SCAL_WU_GRAM);
+    EXPECT_NE(scale.Description().str().find("MT-SICS scale Fake on"), std::string::npos);
+}
+
+TEST(SerialProbe, TaraboScalesProbeFindsTheProtocolThatAnswersAndPrintsItsSection)
+{
+    for (const Dialect& dialect : kDialects) {
+        SCOPED_TRACE(Info(dialect.protocol).name);
+        FakeSerialScale fake(terminator(dialect.protocol), [&](const std::string& request, int, std::int64_t) {
+            // What other protocols' requests left in the scale's buffer goes before its own.
+            return request.ends_with(Info(dialect.protocol).request) ? Pieces{dialect.stable} : Pieces{};
+        });
+        std::ostringstream out, err;
+        EXPECT_EQ(RunScalesTool({"probe", fake.Path()}, out, err), 0);
+        const std::string section = "[K350]\ndriver = serial\ndevice = " + fake.Path() + "\nprotocol = " +
+                                    std::string(Info(dialect.protocol).name) + "\nbaud = 9600\nframing = " +
+                                    FramingText(Info(dialect.protocol).framing) + "\n";
+        EXPECT_NE(out.str().find(section), std::string::npos) << out.str();
+    }
+    FakeSerialScale silent('W', [](const std::string&, int, std::int64_t) { return Pieces{}; });
+    const struct {
+        std::string device, out, err;
+    } failures[] = {
+        {silent.Path(), "No scale answered on " + silent.Path(), ""},
+        {"/dev/tarabo-no-such-tty", "", "tarabo-scales: /dev/tarabo-no-such-tty: no such device"},
+    };
+    for (const auto& f : failures) {
+        std::ostringstream out, err;
+        EXPECT_EQ(RunScalesTool({"probe", f.device}, out, err), 1);
+        EXPECT_EQ(out.str().substr(0, f.out.size()), f.out);
+        EXPECT_EQ(err.str().substr(0, f.err.size()), f.err);
+    }
+}
+
+TEST(SerialPorts, ByIdNamesComeFirstAndPlatformPlaceholdersAreLeftOut)
+{
+    namespace fs = std::filesystem;
+    const fs::path root = fs::temp_directory_path() / ("tarabo-serial-ports-" + std::to_string(::getpid()));
+    const fs::path dev = root / "dev", sys = root / "sys";
+    for (const char* dir : {"dev/serial/by-id", "sys/ttyUSB0/device/subsystem", "sys/ttyACM0/device/subsystem",
+                            "sys/ttyS0/device", "sys/tty1", "bus/platform"})
+        fs::create_directories(root / dir);
+    std::ofstream(dev / "ttyUSB0"), std::ofstream(dev / "ttyACM0");
+    fs::create_symlink("../../ttyUSB0", dev / "serial/by-id/usb-Scale_Co_Counter_Scale-if00-port0");
+    fs::create_directory_symlink(root / "bus/platform", sys / "ttyS0/device/subsystem");
+    const std::vector<SerialPort> ports = ListSerialPorts(dev.string(), sys.string());
+    ASSERT_EQ(ports.size(), 2u);
+    EXPECT_EQ(ports[0].path, (dev / "serial/by-id/usb-Scale_Co_Counter_Scale-if00-port0").string());
+    EXPECT_EQ(ports[0].tty, fs::canonical(dev / "ttyUSB0").string());
+    EXPECT_EQ(ports[1].path, (dev / "ttyACM0").string());
+    EXPECT_EQ(StableSerialPath((dev / "ttyUSB0").string(), dev.string()), ports[0].path);
+    fs::remove_all(root);
+}
+
+TEST(SerialConfig, SectionsOpenSerialScalesAndBadSettingsSayWhichKey)
+{
+    namespace fs = std::filesystem;
+    const fs::path file = fs::temp_directory_path() / ("tarabo-serial-" + std::to_string(::getpid()) + ".conf");
+    ConfigFilesOverride files{{file.string()}};
+    const std::string name = UniqueName("SERIALCONF");
+    FakeSerialScale fake('\r', [](const std::string&, int, std::int64_t) { return Pieces{kDialects[1].stable}; });
+    const std::string section = "[" + name + "]\ndriver = serial\ndevice = " + fake.Path() + "\n";
+    const struct {
+        std::string settings;
+        LONG result;
+        const char* description;
+    } cases[] = {
+        {"protocol = nci\ncapacity = 30000\n", OPOS_SUCCESS, "NCI SCP-01/02 scale on /dev/pts/"},
+        {"protocol = nci\nbaud = 19200\nframing = 8o2\n", OPOS_SUCCESS, "(19200 8O2)"},
+        {"", OPOS_E_NOEXIST, "no protocol given (toledo, nci, sics"},
+        {"protocol = dialog06\n", OPOS_E_NOEXIST, "line 4: key \"protocol\": unknown protocol \"dialog06\""},
+        {"protocol = nci\nbaud = 9601\n", OPOS_E_NOEXIST, "key \"baud\": baud rate 9601 is not one of"},
+        {"protocol = nci\nframing = 7X1\n", OPOS_E_NOEXIST, "key \"framing\": \"7X1\" is not a framing"},
+        {"protocol = nci\nunit = stone\n", OPOS_E_NOEXIST, "key \"unit\": \"stone\" is not a unit"},
+        {"protocol = nci\nparity = even\n", OPOS_E_NOEXIST, "key \"parity\": not a setting of driver \"serial\""},
+    };
+    ScaleDriver scale;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.settings);
+        std::ofstream(file) << section << c.settings;
+        EXPECT_EQ(scale.Open(name), c.result);
+        EXPECT_NE(scale.Description().str().find(c.description), std::string::npos) << scale.Description().str();
+        if (c.result == OPOS_SUCCESS) {
+            EXPECT_EQ(scale.WeightUnit(), SCAL_WU_KILOGRAM) << "the configured unit until the scale says";
+            EXPECT_EQ(scale.Close(), OPOS_SUCCESS);
+        }
+    }
+    std::ofstream(file) << section << "protocol = nci\ncapacity = 30000\n";
+    ASSERT_TRUE(scale.Enable(name));
+    LONG weight = 0;
+    EXPECT_EQ(scale.ReadWeight(weight, 2000), OPOS_SUCCESS);
+    EXPECT_EQ(weight, 1250);
+    EXPECT_EQ(scale.WeightUnit(), SCAL_WU_POUND);
+    EXPECT_EQ(scale.MaximumWeight(), 30000);
+    EXPECT_EQ(scale.Close(), OPOS_SUCCESS);
+    fs::remove(file);
+}
