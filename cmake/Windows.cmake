@@ -6,6 +6,7 @@ add_link_options(-static)
 # Keep to the API of the older Windows that POS terminals still run.
 add_compile_definitions(_WIN32_WINNT=0x0601)
 
+# The framework's Win32 backend, then the scale control over it.
 add_subdirectory(framework)
 add_subdirectory(opos)
 
@@ -32,9 +33,6 @@ set_target_properties(tarabo PROPERTIES OUTPUT_NAME Tarabo)
 # Finding the tests needs Wine too, so GoogleTest lists them when CTest runs, not at build time.
 set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_SOURCE_DIR}/scripts/wine-run.sh ${CMAKE_BINARY_DIR}/wine)
 set(CMAKE_GTEST_DISCOVER_TESTS_DISCOVERY_MODE PRE_TEST)
-
-# The scale control's service side; the control itself follows the framework.
-add_subdirectory(opos)
 
 if(TARABO_BUILD_TESTS)
   enable_testing()

@@ -2,6 +2,7 @@
 // handled, and data exchange.
 #include "Wnd.h"
 
+#include "AfxItemInt.h"
 #include "AfxReports.h"
 
 LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
@@ -28,6 +29,18 @@ LRESULT CWnd::SendMessage(UINT message, WPARAM wParam, LPARAM lParam)
 }
 
 LRESULT CWnd::Default() { return DefWindowProc(m_current.message, m_current.wParam, m_current.lParam); }
+
+// The number rule is the framework's own, the same on every platform.
+UINT CWnd::GetDlgItemInt(int nID, BOOL* lpTrans, BOOL bSigned) const
+{
+    CString text;
+    GetDlgItemText(nID, text);
+    long long value = 0;
+    const bool ok = GetDlgItem(nID) && AfxParseItemInt(text, bSigned != FALSE, value);
+    if (lpTrans)
+        *lpTrans = ok ? TRUE : FALSE;
+    return ok ? UINT(value) : 0;
+}
 
 void CWnd::Invalidate(BOOL bErase) { InvalidateRect(nullptr, bErase); }
 

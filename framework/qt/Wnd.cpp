@@ -1,5 +1,4 @@
 #include "Wnd.h"
-#include "AfxItemInt.h"
 
 #include "AfxConvert.h"
 #include "AfxIcon.h"
@@ -95,16 +94,6 @@ int CWnd::GetDlgItemText(int nID, CString& rString) const
     return rString.GetLength();
 }
 
-UINT CWnd::GetDlgItemInt(int nID, BOOL* lpTrans, BOOL bSigned) const
-{
-    CString text;
-    GetDlgItemText(nID, text);
-    long long value = 0;
-    const bool ok = GetDlgItem(nID) && AfxParseItemInt(text, bSigned != FALSE, value);
-    if (lpTrans)
-        *lpTrans = ok ? TRUE : FALSE;
-    return ok ? UINT(value) : 0;
-}
 
 void CWnd::SetWindowText(LPCTSTR lpszString)
 {

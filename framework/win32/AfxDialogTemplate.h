@@ -5,7 +5,7 @@
 
 #include <vector>
 
-// The template in memory (DLGTEMPLATE with its items, DWORD-aligned). A hosted control's item becomes
+// The template in memory (AFX_DLGTEMPLATE with its items, DWORD-aligned). A hosted control's item becomes
 // a plain static that the control is sited in; an icon static names its icon by number.
 std::vector<WORD> AfxBuildDialogTemplate(const AFX_DLGTEMPLATE& tpl);
 

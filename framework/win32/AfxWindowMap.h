@@ -38,6 +38,9 @@ public:
     CMenu m_sysMenu;
     CFont* m_pFont = nullptr;
     AfxControlSite* m_pSite = nullptr; // the control hosted in this item, owned by its dialog
+    // Tests paint a window as if minimised to a client area of their size, into their own DC.
+    HDC m_hdcRedirect = nullptr;
+    SIZE m_redirectSize{};
 };
 
 // The binding of a handle; nullptr for a window the framework does not know.

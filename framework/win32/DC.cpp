@@ -66,7 +66,9 @@ BOOL CDC::DrawIcon(int x, int y, HICON hIcon)
 CPaintDC::CPaintDC(CWnd* pWnd) : m_pWnd(pWnd)
 {
     AfxWindowImpl* impl = pWnd ? pWnd->GetImpl() : nullptr;
-    if (impl && impl->m_hWnd) {
+    if (impl && impl->m_hdcRedirect) {
+        m_pImpl->hDC = impl->m_hdcRedirect;
+    } else if (impl && impl->m_hWnd) {
         m_pImpl->hWnd = impl->m_hWnd;
         m_pImpl->hDC = BeginPaint(impl->m_hWnd, &m_pImpl->ps);
     }
@@ -74,6 +76,6 @@ CPaintDC::CPaintDC(CWnd* pWnd) : m_pWnd(pWnd)
 
 CPaintDC::~CPaintDC()
 {
-    if (m_pImpl->hDC)
+    if (m_pImpl->hDC && m_pImpl->hWnd)
         EndPaint(m_pImpl->hWnd, &m_pImpl->ps);
 }

@@ -2,6 +2,7 @@
 
 #include "AfxDialogImpl.h"
 #include "AfxWindowMap.h"
+#include "AfxTesting.h"
 #include "Font.h"
 #include "WinApp.h"
 
@@ -86,15 +87,6 @@ int CWnd::GetDlgItemText(int nID, CString& rString) const
     return rString.GetLength();
 }
 
-// The number rule is the window system's own.
-UINT CWnd::GetDlgItemInt(int nID, BOOL* lpTrans, BOOL bSigned) const
-{
-    BOOL translated = FALSE;
-    const UINT value = hwndOf(this) ? ::GetDlgItemInt(hwndOf(this), nID, &translated, bSigned) : 0;
-    if (lpTrans)
-        *lpTrans = translated;
-    return translated ? value : 0;
-}
 
 void CWnd::SetWindowText(LPCTSTR lpszString)
 {
@@ -138,7 +130,9 @@ void CWnd::InvalidateRect(LPCRECT lpRect, BOOL bErase)
 void CWnd::GetClientRect(LPRECT lpRect) const
 {
     *lpRect = RECT{0, 0, 0, 0};
-    if (HWND h = hwndOf(this))
+    if (m_pImpl && m_pImpl->m_hdcRedirect)
+        *lpRect = RECT{0, 0, m_pImpl->m_redirectSize.cx, m_pImpl->m_redirectSize.cy};
+    else if (HWND h = hwndOf(this))
         ::GetClientRect(h, lpRect);
 }
 
@@ -166,7 +160,10 @@ HICON CWnd::GetIcon(BOOL bBigIcon) const
     return h ? reinterpret_cast<HICON>(::SendMessage(h, WM_GETICON, bBigIcon ? ICON_BIG : ICON_SMALL, 0)) : nullptr;
 }
 
-BOOL CWnd::IsIconic() const { return hwndOf(this) && ::IsIconic(hwndOf(this)); }
+BOOL CWnd::IsIconic() const
+{
+    return (m_pImpl && m_pImpl->m_hdcRedirect) || (hwndOf(this) && ::IsIconic(hwndOf(this)));
+}
 
 BOOL CWnd::IsWindowVisible() const { return hwndOf(this) && ::IsWindowVisible(hwndOf(this)); }
 
