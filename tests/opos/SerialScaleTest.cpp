@@ -2,7 +2,6 @@
 // far end of a pseudo-terminal, in real time.
 #include "FakeSerialScale.h"
 #include "ScaleTestSupport.h"
-#include "ScalesConfig.h"
 #include "ScalesTool.h"
 #include "SerialPorts.h"
 #include "SerialScale.h"
@@ -113,21 +112,6 @@ TEST_F(SerialScaleTest, ReadWeightGivesEachProtocolsAnswersTheirResults)
     }
 }
 
-TEST_F(SerialScaleTest, PulledCableIsOfflineUntilReopened)
-{
-    for (const Dialect& dialect : kDialects) {
-        SCOPED_TRACE(Info(dialect.protocol).name);
-        Connect(dialect, always(&Dialect::stable));
-        ASSERT_TRUE(scale.Enable(name));
-        LONG weight = 0;
-        EXPECT_EQ(scale.ReadWeight(weight, 2000), OPOS_SUCCESS);
-        fake->HangUp();
-        EXPECT_EQ(scale.ReadWeight(weight, 2000), OPOS_E_OFFLINE);
-        EXPECT_EQ(scale.ReadWeight(weight, 2000), OPOS_E_OFFLINE) << "stays offline";
-        EXPECT_EQ(scale.Close(), OPOS_SUCCESS);
-    }
-}
-
 TEST_F(SerialScaleTest, PortsThatCannotBeOpenedSayWhy)
 {
     Connect(kDialects[0], always(&Dialect::stable));
@@ -145,15 +129,6 @@ TEST_F(SerialScaleTest, PortsThatCannotBeOpenedSayWhy)
         EXPECT_EQ(scale.Open(name), OPOS_E_NOHARDWARE);
         EXPECT_NE(scale.Description().str().find(c.why), std::string::npos) << scale.Description().str();
     }
-}
-
-TEST_F(SerialScaleTest, SicsIdentityNamesTheModelAndItsCapacity)
-{
-    Connect(kDialects[2], always(&Dialect::stable));
-    ASSERT_TRUE(scale.Enable(name, 1));
-    EXPECT_EQ(scale.MaximumWeight(), 3100000);
-    EXPECT_EQ(scale.WeightUnit(), SCAL_WU_GRAM);
-    EXPECT_NE(scale.Description().str().find("MT-SICS scale Fake on"), std::string::npos);
 }
 
 TEST(SerialProbe, TaraboScalesProbeFindsTheProtocolThatAnswersAndPrintsItsSection)
@@ -208,9 +183,7 @@ TEST(SerialPorts, ByIdNamesComeFirstAndPlatformPlaceholdersAreLeftOut)
 
 TEST(SerialConfig, SectionsOpenSerialScalesAndBadSettingsSayWhichKey)
 {
-    namespace fs = std::filesystem;
-    const fs::path file = fs::temp_directory_path() / ("tarabo-serial-" + std::to_string(::getpid()) + ".conf");
-    ConfigFilesOverride files{{file.string()}};
+    const TestConfigFiles files;
     const std::string name = UniqueName("SERIALCONF");
     FakeSerialScale fake('\r', [](const std::string&, int, std::int64_t) { return Pieces{kDialects[1].stable}; });
     const std::string section = "[" + name + "]\ndriver = serial\ndevice = " + fake.Path() + "\n";
@@ -231,7 +204,7 @@ TEST(SerialConfig, SectionsOpenSerialScalesAndBadSettingsSayWhichKey)
     ScaleDriver scale;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.settings);
-        std::ofstream(file) << section << c.settings;
+        files.Write(section + c.settings);
         EXPECT_EQ(scale.Open(name), c.result);
         EXPECT_NE(scale.Description().str().find(c.description), std::string::npos) << scale.Description().str();
         if (c.result == OPOS_SUCCESS) {
@@ -239,7 +212,7 @@ TEST(SerialConfig, SectionsOpenSerialScalesAndBadSettingsSayWhichKey)
             EXPECT_EQ(scale.Close(), OPOS_SUCCESS);
         }
     }
-    std::ofstream(file) << section << "protocol = nci\ncapacity = 30000\n";
+    files.Write(section + "protocol = nci\ncapacity = 30000\n");
     ASSERT_TRUE(scale.Enable(name));
     LONG weight = 0;
     EXPECT_EQ(scale.ReadWeight(weight, 2000), OPOS_SUCCESS);
@@ -247,5 +220,4 @@ TEST(SerialConfig, SectionsOpenSerialScalesAndBadSettingsSayWhichKey)
     EXPECT_EQ(scale.WeightUnit(), SCAL_WU_POUND);
     EXPECT_EQ(scale.MaximumWeight(), 30000);
     EXPECT_EQ(scale.Close(), OPOS_SUCCESS);
-    fs::remove(file);
 }
