@@ -25,7 +25,7 @@ private:
     ULONG m_refs = 1;
 };
 
-class ControlObject : public IDispatch, public IPersistStreamInit, public IOleObject, public RefCounted<ControlObject>
+class ControlObject final : public IDispatch, public IPersistStreamInit, public IOleObject, public RefCounted<ControlObject>
 {
 public:
     ControlObject(CLSID clsid, std::unique_ptr<CHostedControl> control) : m_clsid(clsid), m_control(std::move(control)) {}
@@ -167,7 +167,7 @@ STDMETHODIMP ControlObject::Load(LPSTREAM pStream)
     return S_OK;
 }
 
-class ClassObject : public IClassFactory, public RefCounted<ClassObject>
+class ClassObject final : public IClassFactory, public RefCounted<ClassObject>
 {
 public:
     ClassObject(std::string id, CLSID clsid) : m_id(std::move(id)), m_clsid(clsid) {}
