@@ -6,16 +6,36 @@ add_link_options(-static)
 # Keep to the API of the older Windows that POS terminals still run.
 add_compile_definitions(_WIN32_WINNT=0x0601)
 
-# Test programs run under Wine, in this tree's prefix (scripts/test-windows.sh makes it fresh).
-# Finding the tests needs Wine too, so GoogleTest lists them when CTest runs, not at build time.
-set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_SOURCE_DIR}/scripts/wine-run.sh ${CMAKE_BINARY_DIR}/wine)
-set(CMAKE_GTEST_DISCOVER_TESTS_DISCOVERY_MODE PRE_TEST)
+# The framework's Win32 backend, then the scale control over it.
+add_subdirectory(framework)
+add_subdirectory(opos)
+
+# Everything of the program but its entry point, so tests link what the program runs.
+add_library(tarabo_core OBJECT
+  scale/Scale.cpp
+  console/WeighConsoleDlg.cpp
+  console/ConsoleCommands.cpp
+  console/ConsoleWindow.cpp
+  console/WeightGauge.cpp
+  app/WeighApp.cpp
+  res/Tarabo_rc.cpp
+  res/TaraboIcon.cpp
+)
+target_include_directories(tarabo_core PUBLIC ${CMAKE_SOURCE_DIR})
+target_link_libraries(tarabo_core PUBLIC tarabo_framework)
 
 # Icon 128 and the version block as resources: the object library tarabo_win_resources.
 include(${CMAKE_CURRENT_LIST_DIR}/WinResources.cmake)
 
-# The scale control's service side; the control itself follows the framework.
-add_subdirectory(opos)
+# A GUI-subsystem program entered through WinMain.
+add_executable(tarabo WIN32 framework/win32/WinMain.cpp)
+target_link_libraries(tarabo PRIVATE tarabo_core tarabo_opos tarabo_win_resources)
+set_target_properties(tarabo PROPERTIES OUTPUT_NAME Tarabo)
+
+# Test programs run under Wine, in this tree's prefix (scripts/test-windows.sh makes it fresh).
+# Finding the tests needs Wine too, so GoogleTest lists them when CTest runs, not at build time.
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_SOURCE_DIR}/scripts/wine-run.sh ${CMAKE_BINARY_DIR}/wine)
+set(CMAKE_GTEST_DISCOVER_TESTS_DISCOVERY_MODE PRE_TEST)
 
 # The installer and the zip, once the program's target exists.
 include(${CMAKE_CURRENT_LIST_DIR}/WindowsPackage.cmake)

@@ -8,125 +8,13 @@
 #include <cwchar>
 #include <map>
 #include <mutex>
+#include <vector>
 
 // ---- Strings ------------------------------------------------------------------------------------
 
-namespace {
-std::atomic<long> g_liveBstrs{0};
-
-// A BSTR points just past a 32-bit byte count; the characters end with a terminating zero.
-struct BstrHeader
-{
-    std::uint32_t bytes;
-};
-}
-
-BSTR SysAllocStringLen(const OLECHAR* pch, UINT cch)
-{
-    void* block = std::malloc(sizeof(BstrHeader) + (std::size_t(cch) + 1) * sizeof(OLECHAR));
-    if (!block)
-        return nullptr;
-    auto* header = static_cast<BstrHeader*>(block);
-    header->bytes = std::uint32_t(cch * sizeof(OLECHAR));
-    BSTR text = reinterpret_cast<BSTR>(header + 1);
-    if (pch)
-        std::memcpy(text, pch, cch * sizeof(OLECHAR));
-    else
-        std::fill_n(text, cch, OLECHAR(0));
-    text[cch] = 0;
-    ++g_liveBstrs;
-    return text;
-}
-
-BSTR SysAllocString(const OLECHAR* psz)
-{
-    if (!psz)
-        return nullptr;
-    UINT n = 0;
-    while (psz[n])
-        ++n;
-    return SysAllocStringLen(psz, n);
-}
-
-void SysFreeString(BSTR bstr)
-{
-    if (!bstr)
-        return;
-    --g_liveBstrs;
-    std::free(reinterpret_cast<BstrHeader*>(bstr) - 1);
-}
-
-UINT SysStringLen(BSTR bstr)
-{
-    return bstr ? UINT((reinterpret_cast<BstrHeader*>(bstr) - 1)->bytes / sizeof(OLECHAR)) : 0;
-}
-
-long AfxLiveBstrCount() { return g_liveBstrs.load(); }
-
-std::u16string AfxWideFromText(LPCTSTR psz)
-{
-    std::u16string out;
-    if (!psz)
-        return out;
-    std::mbstate_t state{};
-    const char* p = psz;
-    std::size_t left = std::strlen(psz);
-    while (left > 0) {
-        wchar_t wc = 0;
-        std::size_t n = std::mbrtowc(&wc, p, left, &state);
-        if (n == std::size_t(-1) || n == std::size_t(-2)) {
-            out += u'\xFFFD';
-            state = {};
-            n = 1;
-        } else if (n == 0) {
-            break;
-        } else {
-            char32_t c = char32_t(wc);
-            if (c >= 0x10000 && c <= 0x10FFFF) {
-                c -= 0x10000;
-                out += char16_t(0xD800 + (c >> 10));
-                out += char16_t(0xDC00 + (c & 0x3FF));
-            } else {
-                out += (c > 0xFFFF) ? u'\xFFFD' : char16_t(c);
-            }
-        }
-        p += n;
-        left -= n;
-    }
-    return out;
-}
-
-CString AfxTextFromWide(const OLECHAR* pch, std::size_t cch)
-{
-    std::string out;
-    std::mbstate_t state{};
-    char buf[MB_LEN_MAX];
-    for (std::size_t i = 0; i < cch; ++i) {
-        char32_t c = pch[i];
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < cch && pch[i + 1] >= 0xDC00 && pch[i + 1] <= 0xDFFF) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (pch[i + 1] - 0xDC00);
-            ++i;
-        } else if (c >= 0xD800 && c <= 0xDFFF) {
-            out += '?';
-            continue;
-        }
-        if (c == 0)
-            break; // 8-bit text ends at the first zero
-        const std::size_t n = std::wcrtomb(buf, wchar_t(c), &state);
-        if (n == std::size_t(-1)) {
-            out += '?';
-            state = {};
-        } else {
-            out.append(buf, n);
-        }
-    }
-    return CString(std::move(out));
-}
-
 BSTR AfxAllocBstrFromText(LPCTSTR psz)
 {
-    const std::u16string wide = AfxWideFromText(psz);
-    return SysAllocStringLen(wide.data(), UINT(wide.size()));
+    return AfxAllocBstrFromWide(AfxWideFromText(psz));
 }
 
 CString AfxTextFromBstr(BSTR bstr)
@@ -134,19 +22,16 @@ CString AfxTextFromBstr(BSTR bstr)
     return bstr ? AfxTextFromWide(bstr, SysStringLen(bstr)) : CString();
 }
 
-// ---- Variants -----------------------------------------------------------------------------------
+static_assert(sizeof(OLECHAR) == sizeof(char16_t), "automation strings are UTF-16");
 
-void VariantInit(VARIANT* pv)
+BSTR AfxAllocBstrFromWide(std::u16string_view text)
 {
-    pv->vt = VT_EMPTY;
-    pv->lVal = 0;
+    return SysAllocStringLen(reinterpret_cast<const OLECHAR*>(text.data()), UINT(text.size()));
 }
 
-void VariantClear(VARIANT* pv)
+std::u16string AfxWideFromBstr(BSTR bstr)
 {
-    if (pv->vt == VT_BSTR)
-        SysFreeString(pv->bstrVal);
-    VariantInit(pv);
+    return bstr ? std::u16string(reinterpret_cast<const char16_t*>(bstr), SysStringLen(bstr)) : std::u16string();
 }
 
 // ---- Exceptions ---------------------------------------------------------------------------------
@@ -195,10 +80,25 @@ bool g_containerEnabled = false;
 
 void AfxRegisterControlClass(const char* clsid, AFX_CONTROL_FACTORY factory)
 {
-    registry()[normalisedClsid(clsid)] = std::move(factory);
+    const std::string id = normalisedClsid(clsid);
+    registry()[id] = std::move(factory);
+    AfxControlClassChanged(id, true);
 }
 
-void AfxUnregisterControlClass(const char* clsid) { registry().erase(normalisedClsid(clsid)); }
+void AfxUnregisterControlClass(const char* clsid)
+{
+    const std::string id = normalisedClsid(clsid);
+    if (registry().erase(id))
+        AfxControlClassChanged(id, false);
+}
+
+std::vector<std::string> AfxControlClassIds()
+{
+    std::vector<std::string> ids;
+    for (const auto& [id, factory] : registry())
+        ids.push_back(id);
+    return ids;
+}
 
 std::unique_ptr<CHostedControl> AfxCreateControlInstance(const char* clsid)
 {
@@ -265,13 +165,15 @@ VARIANT call(IDispatch* pDispatch, DISPID dispid, WORD wFlags, std::span<VARIANT
         throw COleException(E_UNEXPECTED);
     VARIANT result;
     VariantInit(&result);
-    EXCEPINFO info;
-    const HRESULT hr = pDispatch->Invoke(dispid, wFlags, args, &result, &info);
+    EXCEPINFO info{};
+    const HRESULT hr = AfxDispatchInvoke(pDispatch, dispid, wFlags, args, &result, &info);
+    const CString description = AfxTextFromBstr(info.bstrDescription), source = AfxTextFromBstr(info.bstrSource);
+    SysFreeString(info.bstrDescription);
+    SysFreeString(info.bstrSource);
     if (FAILED(hr)) {
         VariantClear(&result);
         if (hr == DISP_E_EXCEPTION)
-            throw COleDispatchException(CString(info.description), CString(info.source), info.wCode,
-                                        info.scode);
+            throw COleDispatchException(description, source, info.wCode, info.scode);
         throw COleException(hr);
     }
     return result;

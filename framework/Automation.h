@@ -9,16 +9,10 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <string_view>
 #include <type_traits>
+#include <vector>
 
-// Automation strings: wide, length-prefixed, owned by whoever holds them last. A null BSTR is a
-// valid empty string; freeing it does nothing.
-using OLECHAR = char16_t;
-using BSTR = OLECHAR*;
-BSTR SysAllocString(const OLECHAR* psz);
-BSTR SysAllocStringLen(const OLECHAR* pch, UINT cch);
-void SysFreeString(BSTR bstr);
-UINT SysStringLen(BSTR bstr);
 long AfxLiveBstrCount(); // strings allocated and not yet freed, for leak checks in tests
 
 // Conversions between automation strings and 8-bit text in the process's locale encoding.
@@ -27,24 +21,9 @@ BSTR AfxAllocBstrFromText(LPCTSTR psz);
 CString AfxTextFromBstr(BSTR bstr);
 std::u16string AfxWideFromText(LPCTSTR psz);
 CString AfxTextFromWide(const OLECHAR* pch, std::size_t cch);
-
-enum : VARTYPE { VT_EMPTY = 0, VT_I4 = 3, VT_BSTR = 8, VT_BOOL = 11, VT_BYREF = 0x4000 };
-inline constexpr VARIANT_BOOL VARIANT_TRUE = -1;
-inline constexpr VARIANT_BOOL VARIANT_FALSE = 0;
-
-struct VARIANT
-{
-    VARTYPE vt;
-    union {
-        LONG lVal;
-        VARIANT_BOOL boolVal;
-        BSTR bstrVal;
-        LONG* plVal;
-        BSTR* pbstrVal;
-    };
-};
-void VariantInit(VARIANT* pv);
-void VariantClear(VARIANT* pv); // frees an owned BSTR and empties the variant
+// Automation strings from and to the UTF-16 text the controls work with.
+BSTR AfxAllocBstrFromWide(std::u16string_view text);
+std::u16string AfxWideFromBstr(BSTR bstr); // a null BSTR is empty text
 
 // Parameter-type strings, as in the original: VTS_BSTR VTS_PI4 concatenate to "\x08\x43".
 #define VTS_NONE ""
@@ -54,38 +33,10 @@ void VariantClear(VARIANT* pv); // frees an owned BSTR and empties the variant
 #define VTS_PI4 "\x43"
 #define VTS_PBSTR "\x48"
 
-inline constexpr WORD DISPATCH_METHOD = 0x1;
-inline constexpr WORD DISPATCH_PROPERTYGET = 0x2;
-inline constexpr WORD DISPATCH_PROPERTYPUT = 0x4;
-
-inline constexpr HRESULT S_OK = 0;
-inline constexpr HRESULT E_UNEXPECTED = HRESULT(0x8000FFFF);
-inline constexpr HRESULT E_FAIL = HRESULT(0x80004005);
-inline constexpr HRESULT DISP_E_MEMBERNOTFOUND = HRESULT(0x80020003);
-inline constexpr HRESULT DISP_E_TYPEMISMATCH = HRESULT(0x80020005);
-inline constexpr HRESULT DISP_E_EXCEPTION = HRESULT(0x80020009);
-inline constexpr HRESULT DISP_E_BADPARAMCOUNT = HRESULT(0x8002000E);
-constexpr bool FAILED(HRESULT hr) { return hr < 0; }
-
-struct EXCEPINFO
-{
-    WORD wCode = 0;
-    std::string source;
-    std::string description;
-    HRESULT scode = 0;
-};
-
-// A control's late-bound interface. Arguments come in declaration order; a by-reference argument
-// points at the caller's storage. The result starts as VT_EMPTY; a BSTR put there belongs to the
-// caller. A failure returns a failed HRESULT (DISP_E_EXCEPTION with pExcepInfo filled in when the
-// control itself raised it).
-class IDispatch
-{
-public:
-    virtual ~IDispatch() = default;
-    virtual HRESULT Invoke(DISPID dispid, WORD wFlags, std::span<VARIANT> args, VARIANT* pResult,
-                           EXCEPINFO* pExcepInfo) = 0;
-};
+// A call on a control's dispatch interface with the arguments in declaration order. Fills the
+// result (a BSTR there belongs to the caller) and, for DISP_E_EXCEPTION, *pExcepInfo.
+HRESULT AfxDispatchInvoke(IDispatch* pDispatch, DISPID dispid, WORD wFlags, std::span<VARIANT> args, VARIANT* pResult,
+                          EXCEPINFO* pExcepInfo);
 
 // Exceptions of the framework. Thrown by value, caught by reference.
 class CException
@@ -117,10 +68,19 @@ public:
     HRESULT m_scError;
 };
 
-// A control that a dialog template or CWnd::CreateControl can host.
-class CHostedControl : public IDispatch
+// A control that a dialog template or CWnd::CreateControl can host: its late-bound interface with
+// the arguments in declaration order (a by-reference argument points at the caller's storage), and
+// its persisted state. The result starts as VT_EMPTY; a BSTR put there belongs to the caller. A
+// failure returns a failed HRESULT (DISP_E_EXCEPTION with *pExcepInfo filled in, its strings the
+// caller's, when the control itself raised it).
+class CHostedControl
 {
 public:
+    virtual ~CHostedControl() = default;
+    virtual HRESULT Invoke(DISPID dispid, WORD wFlags, std::span<VARIANT> args, VARIANT* pResult,
+                           EXCEPINFO* pExcepInfo) = 0;
+    // The dispatch id of a member named for late binding by name; -1 (DISPID_UNKNOWN) when none is.
+    virtual DISPID GetDispID(std::u16string_view name) const { (void)name; return -1; }
     // The persisted state from the template; controls that keep none ignore it.
     virtual void Load(std::span<const BYTE> persisted) { (void)persisted; }
 };
@@ -130,6 +90,10 @@ using AFX_CONTROL_FACTORY = std::function<std::unique_ptr<CHostedControl>()>;
 void AfxRegisterControlClass(const char* clsid, AFX_CONTROL_FACTORY factory); // replaces any earlier one
 void AfxUnregisterControlClass(const char* clsid);
 std::unique_ptr<CHostedControl> AfxCreateControlInstance(const char* clsid); // nullptr when unknown
+// Framework-internal: the registered class ids, and the backend's hook for every change (the Win32
+// backend publishes a class object for each class, so that hosting goes through CoCreateInstance).
+std::vector<std::string> AfxControlClassIds();
+void AfxControlClassChanged(const std::string& clsid, bool registered);
 
 struct AFX_CONTROL_REGISTRAR
 {
@@ -158,6 +122,9 @@ template <> struct ArgKind<BSTR*> { static constexpr bool known = true; static c
 
 template <class T> struct ResultKind { static constexpr bool accepts(VARTYPE) { return false; } };
 template <> struct ResultKind<LONG> { static constexpr bool accepts(VARTYPE vt) { return vt == VT_I4 || vt == VT_BOOL; } };
+// Where a BOOL is not a LONG (Windows: int and long), it passes as one.
+template <class T> requires(std::is_same_v<T, BOOL> && !std::is_same_v<BOOL, LONG>) struct ArgKind<T> : ArgKind<LONG> {};
+template <class T> requires(std::is_same_v<T, BOOL> && !std::is_same_v<BOOL, LONG>) struct ResultKind<T> : ResultKind<LONG> {};
 template <> struct ResultKind<CString> { static constexpr bool accepts(VARTYPE vt) { return vt == VT_BSTR; } };
 
 void parameterTypesDoNotMatchArguments(); // never defined: calling it in a constant expression fails to compile
@@ -257,13 +224,5 @@ void AfxSetProperty(IDispatch* pDispatch, DISPID dwDispID, afx_detail::CheckedVt
     afx_detail::invoke(pDispatch, dwDispID, DISPATCH_PROPERTYPUT, list.span());
 }
 
-// A class identifier; its text form is the braced, upper-case one the registry uses.
-struct CLSID
-{
-    DWORD Data1;
-    WORD Data2;
-    WORD Data3;
-    BYTE Data4[8];
-};
-using REFCLSID = const CLSID&;
+// The text form of a class identifier: the braced, upper-case one the registry uses.
 CString AfxStringFromCLSID(REFCLSID clsid);

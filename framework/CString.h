@@ -12,8 +12,8 @@ public:
     CString(LPCTSTR psz) : m_str(psz ? psz : "") {}
     CString(std::string s) : m_str(std::move(s)) {}
 
-    // printf-style; the compiler checks the arguments against the format.
-    void Format(LPCTSTR pszFormat, ...) __attribute__((format(printf, 2, 3)));
+    // printf-style; where the platform's types allow it, the compiler checks the arguments.
+    void Format(LPCTSTR pszFormat, ...) AFX_PRINTF_FORMAT(2, 3);
     // Loads a string of the application's string table; false (and empty) when there is none.
     BOOL LoadString(UINT nID);
 

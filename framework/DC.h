@@ -6,13 +6,14 @@
 #include <memory>
 
 class QPainter;
+struct AfxDCImpl; // the backend's drawing state
 
 class CDC
 {
 public:
     virtual ~CDC();
-    HDC GetSafeHdc() const { return reinterpret_cast<HDC>(const_cast<CDC*>(this)); }
-    static CDC* FromHandle(HDC hDC) { return reinterpret_cast<CDC*>(hDC); }
+    HDC GetSafeHdc() const;
+    static CDC* FromHandle(HDC hDC); // the CDC painting on that handle now; nullptr when none is
 
     void FillSolidRect(LPCRECT lpRect, COLORREF clr);
     void FillSolidRect(int x, int y, int cx, int cy, COLORREF clr);
@@ -20,11 +21,9 @@ public:
     COLORREF GetNearestColor(COLORREF clr) const;
     BOOL DrawIcon(int x, int y, HICON hIcon);
 
-    QPainter* GetPainter() const { return m_pPainter.get(); } // framework-internal
-
 protected:
-    CDC() = default;
-    std::unique_ptr<QPainter> m_pPainter;
+    CDC();
+    std::unique_ptr<AfxDCImpl> m_pImpl;
 };
 
 // Begins painting on a window for the paint message being handled; ends it when destroyed.
@@ -37,6 +36,3 @@ public:
 private:
     CWnd* m_pWnd;
 };
-
-COLORREF GetSysColor(int nIndex);
-int GetSystemMetrics(int nIndex);

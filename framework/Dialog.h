@@ -14,8 +14,6 @@
 
 #include "Wnd.h"
 
-using INT_PTR = std::intptr_t;
-
 class CDialog : public CWnd
 {
 public:

@@ -3,8 +3,6 @@
 
 #include "AfxTypes.h"
 
-#include <memory>
-
 class QFont;
 
 class CFont
@@ -22,10 +20,9 @@ public:
                     BYTE bUnderline, BYTE cStrikeOut, BYTE nCharSet, BYTE nOutPrecision, BYTE nClipPrecision,
                     BYTE nQuality, BYTE nPitchAndFamily, LPCTSTR lpszFacename);
     BOOL DeleteObject();
-    BOOL IsCreated() const { return m_pFont != nullptr; }
+    BOOL IsCreated() const { return m_hObject != nullptr; }
 
-    const QFont* GetQFont() const { return m_pFont.get(); } // framework-internal
+    const QFont* GetQFont() const; // the Qt backend's font, for it and its tests
 
-private:
-    std::unique_ptr<QFont> m_pFont;
+    HFONT m_hObject = nullptr;
 };

@@ -16,8 +16,10 @@ public:
     };
 
     BOOL AppendMenu(UINT nFlags, UINT_PTR nIDNewItem = 0, LPCTSTR lpszNewItem = nullptr);
-    UINT GetMenuItemCount() const { return UINT(m_items.size()); }
-    const std::vector<Item>& GetItems() const { return m_items; }
+    UINT GetMenuItemCount() const;
+    const std::vector<Item>& GetItems() const { return m_items; } // those appended by the program
+
+    HMENU m_hMenu = nullptr; // the window system's menu, where the platform keeps one
 
 private:
     std::vector<Item> m_items;

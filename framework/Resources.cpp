@@ -20,7 +20,7 @@ const T* findById(std::span<const T> items, UINT nID)
 void AfxSetResourceTable(const AFX_RESOURCES* pResources) { table() = pResources; }
 const AFX_RESOURCES* AfxGetResourceTable() { return table(); }
 
-const DLGTEMPLATE* AfxFindDialogTemplate(UINT nID)
+const AFX_DLGTEMPLATE* AfxFindDialogTemplate(UINT nID)
 {
     return table() ? findById(table()->dialogs, nID) : nullptr;
 }

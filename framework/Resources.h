@@ -8,7 +8,7 @@
 
 // One item of a dialog template. Rectangles are in dialog units. windowClass is "BUTTON", "EDIT",
 // "STATIC", or the class id of a hosted control in braces ("{83029FA3-...}").
-struct DLGITEMTEMPLATE
+struct AFX_DLGITEMTEMPLATE
 {
     int id;
     const char* windowClass;
@@ -19,7 +19,7 @@ struct DLGITEMTEMPLATE
     std::span<const BYTE> initData = {}; // persisted state handed to a hosted control
 };
 
-struct DLGTEMPLATE
+struct AFX_DLGTEMPLATE
 {
     UINT id;
     DWORD style;
@@ -28,7 +28,7 @@ struct DLGTEMPLATE
     const char* caption;
     const char* fontFace;
     WORD pointSize;
-    std::span<const DLGITEMTEMPLATE> items; // in tab order
+    std::span<const AFX_DLGITEMTEMPLATE> items; // in tab order
 };
 
 struct STRINGRESOURCE
@@ -68,7 +68,7 @@ struct VERSIONINFO
 
 struct AFX_RESOURCES
 {
-    std::span<const DLGTEMPLATE> dialogs;
+    std::span<const AFX_DLGTEMPLATE> dialogs;
     std::span<const STRINGRESOURCE> strings;
     std::span<const ICONRESOURCE> icons;
     const VERSIONINFO* version;
@@ -84,7 +84,7 @@ struct AFX_RESOURCE_REGISTRAR
     explicit AFX_RESOURCE_REGISTRAR(const AFX_RESOURCES* pResources) { AfxSetResourceTable(pResources); }
 };
 
-const DLGTEMPLATE* AfxFindDialogTemplate(UINT nID);
+const AFX_DLGTEMPLATE* AfxFindDialogTemplate(UINT nID);
 const char* AfxFindString(UINT nID); // nullptr when there is no such string
 const ICONRESOURCE* AfxFindIcon(UINT nID);
 const VERSIONINFO* AfxGetVersionInfo();

@@ -15,13 +15,6 @@ class CMenu;
 class CDataExchange;
 class AfxWindowImpl; // the Qt side of a window; framework-internal
 
-struct RECT
-{
-    LONG left, top, right, bottom;
-};
-using LPRECT = RECT*;
-using LPCRECT = const RECT*;
-
 class CRect : public RECT
 {
 public:
@@ -36,8 +29,6 @@ public:
         return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
     }
 };
-
-using TIMERPROC = void (*)(void* hWnd, UINT message, UINT_PTR idEvent, DWORD dwTime);
 
 class CWnd : public CCmdTarget
 {

@@ -11,7 +11,7 @@ namespace {
 const AFX_CONTROL_REGISTRAR s_registrar(kScaleControlClsid,
                                         [] { return std::make_unique<COposScaleControl>(CreateScaleService()); });
 
-constexpr char kExceptionSource[] = "Tarabo OPOS Scale";
+constexpr char16_t kExceptionSource[] = u"Tarabo OPOS Scale";
 
 void setLong(VARIANT& v, LONG value)
 {
@@ -19,21 +19,19 @@ void setLong(VARIANT& v, LONG value)
     v.lVal = value;
 }
 
-BSTR allocBstr(const std::u16string& text) { return SysAllocStringLen(text.data(), UINT(text.size())); }
-
 std::optional<std::u16string> readBstr(BSTR bstr)
 {
     if (!bstr)
         return std::nullopt;
-    return std::u16string(bstr, SysStringLen(bstr));
+    return AfxWideFromBstr(bstr);
 }
 
 HRESULT raise(EXCEPINFO* pExcepInfo, const char* description)
 {
     if (pExcepInfo) {
         pExcepInfo->wCode = 0;
-        pExcepInfo->source = kExceptionSource;
-        pExcepInfo->description = description;
+        pExcepInfo->bstrSource = AfxAllocBstrFromWide(kExceptionSource);
+        pExcepInfo->bstrDescription = AfxAllocBstrFromText(description);
         pExcepInfo->scode = E_FAIL;
     }
     return DISP_E_EXCEPTION;
@@ -119,7 +117,7 @@ void COposScaleControl::GetDescription(std::span<VARIANT>, VARIANT& result)
 {
     const std::u16string description = m_service->GetDescription();
     result.vt = VT_BSTR;
-    result.bstrVal = allocBstr(description);
+    result.bstrVal = AfxAllocBstrFromWide(description);
 }
 
 void COposScaleControl::GetMaximumWeight(std::span<VARIANT>, VARIANT& result)
@@ -156,7 +154,7 @@ void COposScaleControl::DirectIO(std::span<VARIANT> args, VARIANT& result)
     BSTR* string = args[2].pbstrVal;
     std::optional<std::u16string> text = readBstr(*string);
     const LONG code = m_service->DirectIO(args[0].lVal, data, text);
-    BSTR fresh = text ? allocBstr(*text) : nullptr;
+    BSTR fresh = text ? AfxAllocBstrFromWide(*text) : nullptr;
     SysFreeString(*string);
     *string = fresh;
     *args[1].plVal = data;

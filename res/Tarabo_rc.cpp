@@ -13,7 +13,7 @@ constexpr DWORD kButton = kChild | BS_DEFPUSHBUTTON | WS_TABSTOP;
 const BYTE kScaleState[20] = {0x00, 0x00, 0x00, 0x00, 0x01, 0x00, 0x01, 0x00, 0xe5, 0x02,
                               0x00, 0x00, 0xe5, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00};
 
-const DLGITEMTEMPLATE kConsoleItems[] = {
+const AFX_DLGITEMTEMPLATE kConsoleItems[] = {
     {IDOK, "BUTTON", "Exit", 119, 165, 50, 14, kButton},
     {IDC_DIO_COMMAND, "EDIT", "", 65, 118, 22, 14, kChild | ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP},
     {IDCANCEL, "BUTTON", "Direct IO", 7, 118, 50, 14, kButton},
@@ -36,14 +36,14 @@ const DLGITEMTEMPLATE kConsoleItems[] = {
 
 #define TARABO_NOTICE "Copyright (C) 2026 Tarabo" // fits the About box's notice line
 
-const DLGITEMTEMPLATE kAboutItems[] = {
+const AFX_DLGITEMTEMPLATE kAboutItems[] = {
     {IDC_STATIC, "STATIC", "128", 11, 17, 20, 20, kChild | SS_ICON},
     {IDC_STATIC, "STATIC", "Tarabo Version 1.0", 40, 10, 119, 8, kChild | SS_LEFT | SS_NOPREFIX | WS_GROUP},
     {IDC_STATIC, "STATIC", TARABO_NOTICE, 40, 25, 119, 8, kChild | SS_LEFT | WS_GROUP},
     {IDOK, "BUTTON", "OK", 178, 7, 32, 14, kChild | BS_DEFPUSHBUTTON | WS_GROUP | WS_TABSTOP},
 };
 
-const DLGTEMPLATE kDialogs[] = {
+const AFX_DLGTEMPLATE kDialogs[] = {
     {IDD_ABOUTBOX, DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_SETFONT, 0, 0, 0, 217, 55,
      "About Tarabo", "MS Sans Serif", 8, kAboutItems},
     {IDD_CONSOLE, DS_MODALFRAME | WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU | DS_SETFONT, WS_EX_APPWINDOW, 0,

@@ -21,7 +21,7 @@ std::vector<AfxDialogImpl*>& runningDialogs()
     return s_running;
 }
 
-Qt::WindowFlags windowFlags(const DLGTEMPLATE& tpl)
+Qt::WindowFlags windowFlags(const AFX_DLGTEMPLATE& tpl)
 {
     // WS_EX_APPWINDOW: a window of its own, with its own taskbar entry.
     Qt::WindowFlags flags = (tpl.exStyle & WS_EX_APPWINDOW) ? Qt::Window : Qt::Dialog;
@@ -36,11 +36,11 @@ Qt::WindowFlags windowFlags(const DLGTEMPLATE& tpl)
 }
 
 // Creates and loads the hosted controls first, so that a failure leaves nothing made.
-bool createControls(const DLGTEMPLATE& tpl, std::vector<std::unique_ptr<CHostedControl>>& controls)
+bool createControls(const AFX_DLGTEMPLATE& tpl, std::vector<std::unique_ptr<CHostedControl>>& controls)
 {
     controls.resize(tpl.items.size());
     for (std::size_t i = 0; i < tpl.items.size(); ++i) {
-        const DLGITEMTEMPLATE& item = tpl.items[i];
+        const AFX_DLGITEMTEMPLATE& item = tpl.items[i];
         if (!AfxIsControlClass(item.windowClass))
             continue;
         if (!AfxControlContainerEnabled())
@@ -53,14 +53,14 @@ bool createControls(const DLGTEMPLATE& tpl, std::vector<std::unique_ptr<CHostedC
 }
 }
 
-AfxDialogImpl::AfxDialogImpl(CDialog& dlg, const DLGTEMPLATE& tpl, std::function<void()> script)
+AfxDialogImpl::AfxDialogImpl(CDialog& dlg, const AFX_DLGTEMPLATE& tpl, std::function<void()> script)
     : AfxWindowImpl(nullptr, 0, tpl.style, tpl.exStyle), m_dlg(dlg), m_tpl(tpl), m_script(std::move(script))
 {
 }
 
 std::unique_ptr<AfxDialogImpl> AfxDialogImpl::create(CDialog& dlg, const std::function<void()>& script)
 {
-    const DLGTEMPLATE* tpl = AfxFindDialogTemplate(dlg.GetTemplateID());
+    const AFX_DLGTEMPLATE* tpl = AfxFindDialogTemplate(dlg.GetTemplateID());
     std::vector<std::unique_ptr<CHostedControl>> controls;
     if (!tpl || !createControls(*tpl, controls))
         return nullptr;
@@ -98,7 +98,7 @@ void AfxDialogImpl::build(std::vector<std::unique_ptr<CHostedControl>> controls)
     m_window->setFixedSize(AfxDialogUnitsToPixels(units, 0, 0, m_tpl.cx, m_tpl.cy).size());
     QWidget* previous = nullptr;
     for (std::size_t i = 0; i < m_tpl.items.size(); ++i) {
-        const DLGITEMTEMPLATE& tpl = m_tpl.items[i];
+        const AFX_DLGITEMTEMPLATE& tpl = m_tpl.items[i];
         AfxWindowImpl* item = addChild(std::make_unique<AfxWindowImpl>(this, tpl.id, tpl.style, tpl.exStyle));
         QWidget* w = AfxCreateItemWidget(*item, tpl, m_window.get());
         w->setGeometry(AfxDialogUnitsToPixels(units, tpl.x, tpl.y, tpl.cx, tpl.cy));

@@ -31,15 +31,15 @@ protected:
     bool handleKey(AfxWindowImpl* pSource, QKeyEvent* pEvent) override;
 
 private:
-    AfxDialogImpl(CDialog& dlg, const DLGTEMPLATE& tpl, std::function<void()> script);
+    AfxDialogImpl(CDialog& dlg, const AFX_DLGTEMPLATE& tpl, std::function<void()> script);
     void build(std::vector<std::unique_ptr<CHostedControl>> controls);
-    void buildItem(const DLGITEMTEMPLATE& item, std::unique_ptr<CHostedControl> control);
+    void buildItem(const AFX_DLGITEMTEMPLATE& item, std::unique_ptr<CHostedControl> control);
     void initialFocus();
     void onEnter(AfxWindowImpl* pSource);
     QWidget* ownerWidget() const;
 
     CDialog& m_dlg;
-    const DLGTEMPLATE& m_tpl;
+    const AFX_DLGTEMPLATE& m_tpl;
     std::function<void()> m_script;
     std::unique_ptr<QDialog> m_window;
     INT_PTR m_result = IDCANCEL;

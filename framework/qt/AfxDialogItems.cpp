@@ -46,7 +46,7 @@ void setEdge(QFrame* frame, DWORD style, DWORD exStyle)
     frame->setLineWidth(1);
 }
 
-QWidget* makeStatic(AfxWindowImpl& item, const DLGITEMTEMPLATE& tpl, QWidget* parent)
+QWidget* makeStatic(AfxWindowImpl& item, const AFX_DLGITEMTEMPLATE& tpl, QWidget* parent)
 {
     auto* label = new AfxWidget<QLabel>(&item, parent);
     label->setTextFormat(Qt::PlainText);
@@ -67,7 +67,7 @@ QWidget* makeStatic(AfxWindowImpl& item, const DLGITEMTEMPLATE& tpl, QWidget* pa
     return label;
 }
 
-QWidget* makeWidget(AfxWindowImpl& item, const DLGITEMTEMPLATE& tpl, QWidget* parent)
+QWidget* makeWidget(AfxWindowImpl& item, const AFX_DLGITEMTEMPLATE& tpl, QWidget* parent)
 {
     if (AfxIsControlClass(tpl.windowClass))
         return new AfxWidget<QFrame>(&item, parent);
@@ -87,7 +87,7 @@ Qt::FocusPolicy focusPolicy(QWidget* w, DWORD style)
 }
 }
 
-QWidget* AfxCreateItemWidget(AfxWindowImpl& item, const DLGITEMTEMPLATE& tpl, QWidget* parent)
+QWidget* AfxCreateItemWidget(AfxWindowImpl& item, const AFX_DLGITEMTEMPLATE& tpl, QWidget* parent)
 {
     QWidget* w = makeWidget(item, tpl, parent);
     w->setFocusPolicy(focusPolicy(w, tpl.style));

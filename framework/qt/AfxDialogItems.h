@@ -11,4 +11,4 @@ bool AfxIsControlClass(const char* windowClass);
 
 // Makes the item's widget (bound to item) as a child of parent, with the item's kind, styles and
 // text; placement is the caller's.
-QWidget* AfxCreateItemWidget(AfxWindowImpl& item, const DLGITEMTEMPLATE& tpl, QWidget* parent);
+QWidget* AfxCreateItemWidget(AfxWindowImpl& item, const AFX_DLGITEMTEMPLATE& tpl, QWidget* parent);

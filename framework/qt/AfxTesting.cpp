@@ -4,7 +4,6 @@
 #include "AfxQtApplication.h"
 #include "AfxReports.h"
 #include "AfxSystemMenu.h"
-#include "AfxTestHooks.h"
 
 #include "AfxConvert.h"
 #include "Font.h"
@@ -24,12 +23,6 @@
 #include <memory>
 
 namespace {
-struct ModalScript
-{
-    CDialog* dialog = nullptr;
-    std::function<void()> script;
-} g_modalScript;
-
 QWidget* itemWidget(CWnd& dlg, int nID)
 {
     AfxWindowImpl* item = dlg.GetImpl() ? dlg.GetImpl()->child(nID) : nullptr;
@@ -74,14 +67,6 @@ void AfxTestShutdown()
     g_testApp.reset();
 }
 
-std::function<void()> AfxTakeModalScript(CDialog* pDialog)
-{
-    if (g_modalScript.dialog != pDialog)
-        return {};
-    g_modalScript.dialog = nullptr;
-    return std::move(g_modalScript.script);
-}
-
 void AfxPumpMessages(int milliseconds)
 {
     if (milliseconds <= 0) {
@@ -91,14 +76,6 @@ void AfxPumpMessages(int milliseconds)
     QEventLoop loop;
     QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
     loop.exec();
-}
-
-INT_PTR AfxRunModal(CDialog& dlg, std::function<void()> script)
-{
-    g_modalScript = {&dlg, std::move(script)};
-    const INT_PTR result = dlg.DoModal();
-    g_modalScript = {};
-    return result;
 }
 
 void AfxPost(int delayMs, std::function<void()> fn)

@@ -15,7 +15,7 @@
 
 class QKeyEvent;
 class QMenu;
-struct DLGITEMTEMPLATE;
+struct AFX_DLGITEMTEMPLATE;
 
 // What a widget adaptor offers back to the framework.
 class AfxWidgetHooks

@@ -9,7 +9,17 @@
 #include <QPainter>
 #include <QPalette>
 
+struct AfxDCImpl
+{
+    std::unique_ptr<QPainter> painter;
+};
+
+CDC::CDC() : m_pImpl(std::make_unique<AfxDCImpl>()) {}
 CDC::~CDC() = default;
+
+// A handle is the address of the CDC that painting runs on.
+HDC CDC::GetSafeHdc() const { return reinterpret_cast<HDC>(const_cast<CDC*>(this)); }
+CDC* CDC::FromHandle(HDC hDC) { return reinterpret_cast<CDC*>(hDC); }
 
 void CDC::FillSolidRect(LPCRECT lpRect, COLORREF clr)
 {
@@ -19,8 +29,8 @@ void CDC::FillSolidRect(LPCRECT lpRect, COLORREF clr)
 
 void CDC::FillSolidRect(int x, int y, int cx, int cy, COLORREF clr)
 {
-    if (m_pPainter)
-        m_pPainter->fillRect(QRect(x, y, cx, cy), AfxToQColor(clr));
+    if (m_pImpl->painter)
+        m_pImpl->painter->fillRect(QRect(x, y, cx, cy), AfxToQColor(clr));
 }
 
 // Qt paints on true-colour surfaces, where every colour is shown as it is.
@@ -28,9 +38,9 @@ COLORREF CDC::GetNearestColor(COLORREF clr) const { return clr; }
 
 BOOL CDC::DrawIcon(int x, int y, HICON hIcon)
 {
-    if (!m_pPainter || !hIcon)
+    if (!m_pImpl->painter || !hIcon)
         return FALSE;
-    m_pPainter->drawPixmap(x, y, hIcon->pixmap);
+    m_pImpl->painter->drawPixmap(x, y, hIcon->pixmap);
     return TRUE;
 }
 
@@ -39,19 +49,19 @@ CPaintDC::CPaintDC(CWnd* pWnd) : m_pWnd(pWnd)
 {
     AfxWindowImpl* impl = pWnd ? pWnd->GetImpl() : nullptr;
     if (impl && impl->inPaint() && impl->widget()) {
-        m_pPainter = std::make_unique<QPainter>(impl->widget());
+        m_pImpl->painter = std::make_unique<QPainter>(impl->widget());
         // Client coordinates start inside a framed item's border.
         if (const auto* frame = qobject_cast<const QFrame*>(impl->widget())) {
-            m_pPainter->setClipRect(frame->contentsRect());
-            m_pPainter->translate(frame->contentsRect().topLeft());
+            m_pImpl->painter->setClipRect(frame->contentsRect());
+            m_pImpl->painter->translate(frame->contentsRect().topLeft());
         }
     }
 }
 
 CPaintDC::~CPaintDC()
 {
-    if (m_pPainter)
-        m_pPainter->end();
+    if (m_pImpl->painter)
+        m_pImpl->painter->end();
 }
 
 COLORREF GetSysColor(int nIndex)

@@ -42,8 +42,15 @@ void setAverageWidth(QFont& font, int width)
 }
 }
 
+struct HFONT__
+{
+    QFont font;
+};
+
 CFont::CFont() = default;
-CFont::~CFont() = default;
+CFont::~CFont() { DeleteObject(); }
+
+const QFont* CFont::GetQFont() const { return m_hObject ? &m_hObject->font : nullptr; }
 
 // Escapement, orientation, character set, precisions and quality have no Qt counterpart here: the
 // program draws horizontal text with outline fonts.
@@ -63,13 +70,15 @@ BOOL CFont::CreateFont(int nHeight, int nWidth, int, int, int nWeight, BYTE bIta
         font.setPixelSize(nHeight < 0 ? -nHeight : QFontInfo(QApplication::font()).pixelSize());
     if (nWidth > 0)
         setAverageWidth(font, nWidth);
-    m_pFont = std::make_unique<QFont>(font);
+    DeleteObject();
+    m_hObject = new HFONT__{font};
     return TRUE;
 }
 
 BOOL CFont::DeleteObject()
 {
-    const bool had = m_pFont != nullptr;
-    m_pFont.reset();
+    const bool had = m_hObject != nullptr;
+    delete m_hObject;
+    m_hObject = nullptr;
     return had ? TRUE : FALSE;
 }

@@ -1,5 +1,4 @@
 #include "Wnd.h"
-#include "AfxItemInt.h"
 
 #include "AfxConvert.h"
 #include "AfxIcon.h"
@@ -40,31 +39,6 @@ void CWnd::DetachImpl()
 QWidget* CWnd::GetSafeWidget() const { return m_pImpl ? m_pImpl->widget() : nullptr; }
 
 // ---- Messages -----------------------------------------------------------------------------------
-
-LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
-{
-    // Default() works on the message being handled; nested sends restore it on the way out.
-    struct Restore
-    {
-        CWnd* pWnd;
-        CurrentMessage saved;
-        ~Restore() { pWnd->m_current = saved; }
-    } restore{this, m_current};
-    m_current = {message, wParam, lParam};
-    LRESULT result = 0;
-    if (!OnWndMsg(message, wParam, lParam, &result))
-        result = DefWindowProc(message, wParam, lParam);
-    return result;
-}
-
-LRESULT CWnd::SendMessage(UINT message, WPARAM wParam, LPARAM lParam)
-{
-    LRESULT result = 0;
-    AfxCallGuarded([&] { result = WindowProc(message, wParam, lParam); });
-    return result;
-}
-
-LRESULT CWnd::Default() { return DefWindowProc(m_current.message, m_current.wParam, m_current.lParam); }
 
 LRESULT CWnd::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
@@ -120,16 +94,6 @@ int CWnd::GetDlgItemText(int nID, CString& rString) const
     return rString.GetLength();
 }
 
-UINT CWnd::GetDlgItemInt(int nID, BOOL* lpTrans, BOOL bSigned) const
-{
-    CString text;
-    GetDlgItemText(nID, text);
-    long long value = 0;
-    const bool ok = GetDlgItem(nID) && AfxParseItemInt(text, bSigned != FALSE, value);
-    if (lpTrans)
-        *lpTrans = ok ? TRUE : FALSE;
-    return ok ? UINT(value) : 0;
-}
 
 void CWnd::SetWindowText(LPCTSTR lpszString)
 {
@@ -155,8 +119,6 @@ UINT_PTR CWnd::SetTimer(UINT_PTR nIDEvent, UINT nElapse, TIMERPROC)
 BOOL CWnd::KillTimer(UINT_PTR nIDEvent) { return m_pImpl && m_pImpl->killTimer(nIDEvent) ? TRUE : FALSE; }
 
 // ---- Geometry and look --------------------------------------------------------------------------
-
-void CWnd::Invalidate(BOOL bErase) { InvalidateRect(nullptr, bErase); }
 
 // Qt always erases before painting, so bErase changes nothing.
 void CWnd::InvalidateRect(LPCRECT lpRect, BOOL)
@@ -211,15 +173,4 @@ CMenu* CWnd::GetSystemMenu(BOOL bRevert)
         return nullptr;
     }
     return m_pImpl->systemMenu();
-}
-
-// ---- Data exchange ------------------------------------------------------------------------------
-
-void CWnd::DoDataExchange(CDataExchange*) {}
-
-BOOL CWnd::UpdateData(BOOL bSaveAndValidate)
-{
-    CDataExchange dx(this, bSaveAndValidate);
-    DoDataExchange(&dx);
-    return TRUE;
 }

@@ -26,3 +26,6 @@ BOOL CWnd::CreateControl(REFCLSID clsid, LPCTSTR lpszWindowName, DWORD dwStyle, 
 }
 
 IDispatch* CWnd::GetControlDispatch() const { return m_pImpl ? m_pImpl->control() : nullptr; }
+
+// Controls are created straight from the registry here.
+void AfxControlClassChanged(const std::string&, bool) {}

@@ -131,7 +131,7 @@ TEST_F(AppTest, minimisedConsoleCentresItsIconByTheIntegerFormula)
 TEST(Resources, aboutBoxShowsTheVersionAndTheVersionBlocksNotice)
 {
     const VERSIONINFO* v = AfxGetVersionInfo();
-    const DLGTEMPLATE* about = AfxFindDialogTemplate(IDD_ABOUTBOX);
+    const AFX_DLGTEMPLATE* about = AfxFindDialogTemplate(IDD_ABOUTBOX);
     ASSERT_TRUE(v && about && about->items.size() == 4);
     EXPECT_STREQ(about->items[1].text, "Tarabo Version 1.0");
     EXPECT_STREQ(about->items[2].text, v->legalCopyright);

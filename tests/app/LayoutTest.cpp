@@ -38,7 +38,7 @@ using LayoutTest = ConsoleTest;
 
 TEST_F(LayoutTest, templateHoldsTheSixteenItemsInTabOrderAndTheWindowShowsTheirTexts)
 {
-    const DLGTEMPLATE* t = AfxFindDialogTemplate(IDD_CONSOLE);
+    const AFX_DLGTEMPLATE* t = AfxFindDialogTemplate(IDD_CONSOLE);
     ASSERT_NE(t, nullptr);
     EXPECT_EQ(t->style, DS_MODALFRAME | WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU | DS_SETFONT);
     EXPECT_EQ(t->exStyle, WS_EX_APPWINDOW);
@@ -49,7 +49,7 @@ TEST_F(LayoutTest, templateHoldsTheSixteenItemsInTabOrderAndTheWindowShowsTheirT
     RunConsole([&](CWeighConsoleDlg& dlg) {
         for (std::size_t i = 0; i < std::size(kItems); ++i) {
             const ItemRow& want = kItems[i];
-            const DLGITEMTEMPLATE& item = t->items[i];
+            const AFX_DLGITEMTEMPLATE& item = t->items[i];
             SCOPED_TRACE(want.id);
             EXPECT_EQ(item.id, want.id);
             EXPECT_STREQ(item.windowClass, want.windowClass);

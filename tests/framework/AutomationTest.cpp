@@ -37,7 +37,7 @@ TEST(AutomationCalls, StringsByReferenceDoNotLeakTrueGoesOutAsVariantTrueAndFail
     ScaleDlg dlg;
     AfxRunModal(dlg, [&] {
         LONG length = 0;
-        BSTR out = SysAllocString(u"old"); // replaced, and freed, by the control
+        BSTR out = SysAllocString(OLESTR("old")); // replaced, and freed, by the control
         dlg.m_scale.InvokeHelper(1, DISPATCH_METHOD, VT_I4, &length, VTS_BSTR VTS_PBSTR, "abc", &out);
         EXPECT_TRUE(length == 4 && AfxTextFromBstr(out) == "abc!");
         SysFreeString(std::exchange(out, nullptr));
@@ -46,9 +46,11 @@ TEST(AutomationCalls, StringsByReferenceDoNotLeakTrueGoesOutAsVariantTrueAndFail
         SysFreeString(out);
         CString name;
         dlg.m_scale.InvokeHelper(6, DISPATCH_METHOD, VT_BSTR, &name, VTS_NONE);
-        EXPECT_EQ(name, AfxTextFromWide(u"caf\u00e9", 4));
+        EXPECT_EQ(name, AfxTextFromWide(OLESTR("caf\u00e9"), 4));
         const std::u16string odd = std::u16string(5000, u'w') + u"\U0001F600\xD800" u"end"; // emoji, lone surrogate
-        const std::string text = AfxTextFromWide(odd.data(), odd.size()).str();
+        const BSTR oddBstr = AfxAllocBstrFromWide(odd);
+        const std::string text = AfxTextFromBstr(oddBstr).str();
+        SysFreeString(oddBstr);
         EXPECT_TRUE(text.size() > 5003 && text.ends_with("end") && text.find('\0') == std::string::npos);
 
         ASSERT_NE(FakeControl::last, nullptr);

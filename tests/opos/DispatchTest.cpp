@@ -57,13 +57,15 @@ TEST_F(ScaleDispatch, MembersReachTheServiceAndAServiceFailureBecomesAnException
     script->Queue("ReadWeight", Answer{.raise = true});
     script->Queue("DirectIO", Answer{.data = 9, .string = u"unused", .raise = true});
     LONG weight = 17, data = 5;
-    EXCEPINFO info;
+    EXCEPINFO info{};
     const VARIANT byRef{.vt = VT_I4 | VT_BYREF, .plVal = &weight}, timeout{.vt = VT_I4, .lVal = 100};
     EXPECT_EQ(Invoke(dispid::ReadWeight, DISPATCH_METHOD, {byRef, timeout}, nullptr, &info), DISP_E_EXCEPTION);
-    EXPECT_EQ(info.source, "Tarabo OPOS Scale");
-    EXPECT_FALSE(info.description.empty());
+    EXPECT_EQ(AfxTextFromBstr(info.bstrSource), "Tarabo OPOS Scale");
+    EXPECT_NE(SysStringLen(info.bstrDescription), 0u);
+    SysFreeString(info.bstrSource);
+    SysFreeString(info.bstrDescription);
     EXPECT_EQ(weight, 17);
-    BSTR mine = SysAllocString(u"mine"), string = mine;
+    BSTR mine = SysAllocString(OLESTR("mine")), string = mine;
     EXPECT_THROW(scale.DirectIO(4, data, string), COleDispatchException);
     EXPECT_TRUE(string == mine && AfxTextFromBstr(string) == "mine" && data == 5);
     SysFreeString(string);
@@ -80,7 +82,7 @@ TEST_F(ScaleDispatch, StringsByReferenceAreTakenOverAndReplacedAndResultsLeaveNo
     script->Queue("DirectIO", Answer{.data = 0, .string = std::nullopt});
     script->Queue("DirectIO", Answer{.data = 3, .string = u""});
     LONG data = 5;
-    BSTR string = SysAllocString(u"request");
+    BSTR string = SysAllocString(OLESTR("request"));
     ASSERT_EQ(scale.DirectIO(4, data, string), 0);
     EXPECT_TRUE(AfxTextFromBstr(string) == "reply" && data == 21);
     EXPECT_EQ(AfxLiveBstrCount(), liveAtStart + 1) << "the request was freed; the reply is the caller's";

@@ -8,3 +8,5 @@ BOOL CMenu::AppendMenu(UINT nFlags, UINT_PTR nIDNewItem, LPCTSTR lpszNewItem)
         m_items.push_back({nFlags, nIDNewItem, CString(lpszNewItem)});
     return TRUE;
 }
+
+UINT CMenu::GetMenuItemCount() const { return UINT(m_items.size()); }

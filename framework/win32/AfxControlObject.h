@@ -1,0 +1,12 @@
+// Framework-internal: the controls of the registry as COM objects. Each registered class id has a
+// class object in the process (CoRegisterClassObject), so hosting reaches them through CoCreateInstance
+// as it reaches any other control. An object wraps a CHostedControl in a real IDispatch (arguments
+// arrive in reverse order, a property's value as the named DISPID_PROPERTYPUT argument), takes its
+// persisted state through IPersistStreamInit and answers the container through a minimal IOleObject.
+#pragma once
+
+#include "Automation.h"
+
+// Publishes every registered class; from then on registry changes are published as they happen.
+// Needs COM initialised on the calling thread.
+void AfxPublishControlClasses();

@@ -1,0 +1,8 @@
+#include "WinApp.h"
+
+#include <cstdlib>
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
+{
+    return AfxWinMain(__argc, __argv);
+}
