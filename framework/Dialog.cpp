@@ -1,6 +1,9 @@
 // What every backend's dialogs share: the standard OK and Cancel handling and initialisation.
 #include "Dialog.h"
 
+#include "AfxDialogImpl.h" // the backend's dialog window
+#include "AfxTestHooks.h"
+
 BEGIN_MESSAGE_MAP(CDialog, CWnd)
     ON_COMMAND(IDOK, OnOK)
     ON_COMMAND(IDCANCEL, OnCancel)
@@ -9,6 +12,18 @@ END_MESSAGE_MAP()
 CDialog::CDialog(UINT nIDTemplate, CWnd* pParentWnd) : m_nIDTemplate(nIDTemplate), m_pParentWnd(pParentWnd) {}
 
 CDialog::~CDialog() = default;
+
+INT_PTR CDialog::DoModal()
+{
+    std::unique_ptr<AfxDialogImpl> window = AfxDialogImpl::create(*this, AfxTakeModalScript(this));
+    return window ? window->run() : -1;
+}
+
+void CDialog::EndDialog(int nResult)
+{
+    if (auto* window = dynamic_cast<AfxDialogImpl*>(GetImpl()))
+        window->end(nResult);
+}
 
 BOOL CDialog::OnInitDialog()
 {

@@ -30,6 +30,20 @@ LRESULT CWnd::SendMessage(UINT message, WPARAM wParam, LPARAM lParam)
 
 LRESULT CWnd::Default() { return DefWindowProc(m_current.message, m_current.wParam, m_current.lParam); }
 
+void CWnd::SetDlgItemText(int nID, LPCTSTR lpszString)
+{
+    if (CWnd* item = GetDlgItem(nID))
+        item->SetWindowText(lpszString);
+}
+
+int CWnd::GetDlgItemText(int nID, CString& rString) const
+{
+    rString.Empty();
+    if (CWnd* item = GetDlgItem(nID))
+        item->GetWindowText(rString);
+    return rString.GetLength();
+}
+
 // The number rule is the framework's own, the same on every platform.
 UINT CWnd::GetDlgItemInt(int nID, BOOL* lpTrans, BOOL bSigned) const
 {

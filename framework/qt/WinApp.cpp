@@ -13,8 +13,6 @@
 #include <cstring>
 
 namespace {
-CWinApp* g_app = nullptr;
-
 bool hasDisplay(int argc, char** argv)
 {
     for (int i = 1; i < argc; ++i)
@@ -41,35 +39,7 @@ void explainNoDisplay(const char* program)
 }
 }
 
-BEGIN_MESSAGE_MAP(CWinApp, CCmdTarget)
-END_MESSAGE_MAP()
-
-CWinApp::CWinApp(LPCTSTR lpszAppName)
-    : m_strAppName(lpszAppName ? lpszAppName : program_invocation_short_name)
-{
-    g_app = this;
-}
-
-CWinApp::~CWinApp()
-{
-    if (g_app == this)
-        g_app = nullptr;
-}
-
-BOOL CWinApp::InitInstance() { return TRUE; }
-
-BOOL CWinApp::Enable3dControls() { return TRUE; }
-
-HICON CWinApp::LoadIcon(UINT nIDResource) const { return AfxLoadIcon(nIDResource); }
-
-void CWinApp::OnHelp()
-{
-    CString text;
-    text.Format("No help is available for %s.", static_cast<LPCTSTR>(m_strAppName));
-    AfxMessageBox(text, MB_OK | MB_ICONEXCLAMATION);
-}
-
-CWinApp* AfxGetApp() { return g_app; }
+CString AfxModuleName() { return CString(program_invocation_short_name); }
 
 int AfxWinMain(int argc, char** argv)
 {

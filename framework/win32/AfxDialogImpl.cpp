@@ -79,7 +79,7 @@ BOOL AfxDialogImpl::onInitDialog()
     for (const AFX_DLGITEMTEMPLATE& tpl : m_tpl.items)
         if (!AfxIsControlClass(tpl.windowClass) && (tpl.style & SS_TYPEMASK) == SS_ICON && tpl.text)
             if (HICON icon = AfxLoadIcon(UINT(std::strtoul(tpl.text, nullptr, 10))))
-                SendDlgItemMessage(m_hWnd, tpl.id, STM_SETICON, WPARAM(icon), 0);
+                SendDlgItemMessage(m_hWnd, tpl.id & 0xFFFF, STM_SETICON, WPARAM(icon), 0);
     BOOL defaultFocus = TRUE;
     AfxCallGuarded([&] { defaultFocus = m_dlg.OnInitDialog(); });
     return defaultFocus;

@@ -8,8 +8,6 @@
 #include <string>
 
 namespace {
-CWinApp* g_app = nullptr;
-
 // The executable's name without folder and extension.
 CString moduleName()
 {
@@ -21,34 +19,7 @@ CString moduleName()
 }
 }
 
-BEGIN_MESSAGE_MAP(CWinApp, CCmdTarget)
-END_MESSAGE_MAP()
-
-CWinApp::CWinApp(LPCTSTR lpszAppName) : m_strAppName(lpszAppName ? CString(lpszAppName) : moduleName())
-{
-    g_app = this;
-}
-
-CWinApp::~CWinApp()
-{
-    if (g_app == this)
-        g_app = nullptr;
-}
-
-BOOL CWinApp::InitInstance() { return TRUE; }
-
-BOOL CWinApp::Enable3dControls() { return TRUE; }
-
-HICON CWinApp::LoadIcon(UINT nIDResource) const { return AfxLoadIcon(nIDResource); }
-
-void CWinApp::OnHelp()
-{
-    CString text;
-    text.Format("No help is available for %s.", static_cast<LPCTSTR>(m_strAppName));
-    AfxMessageBox(text, MB_OK | MB_ICONEXCLAMATION);
-}
-
-CWinApp* AfxGetApp() { return g_app; }
+CString AfxModuleName() { return moduleName(); }
 
 // COM for the user-interface thread first, so that templates can host controls.
 int AfxWinMain(int, char**)

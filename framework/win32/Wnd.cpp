@@ -73,19 +73,6 @@ CWnd* CWnd::GetDlgItem(int nID) const
     return item->m_pWnd;
 }
 
-void CWnd::SetDlgItemText(int nID, LPCTSTR lpszString)
-{
-    if (CWnd* item = GetDlgItem(nID))
-        item->SetWindowText(lpszString);
-}
-
-int CWnd::GetDlgItemText(int nID, CString& rString) const
-{
-    rString.Empty();
-    if (CWnd* item = GetDlgItem(nID))
-        item->GetWindowText(rString);
-    return rString.GetLength();
-}
 
 
 void CWnd::SetWindowText(LPCTSTR lpszString)
