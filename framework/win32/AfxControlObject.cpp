@@ -65,7 +65,8 @@ public:
     {
         HRESULT hr = S_OK;
         for (UINT i = 0; i < count; ++i) {
-            ids[i] = m_control->GetDispID(AfxWideFromBstr(names[i]));
+            // Plain zero-terminated strings, not BSTRs: no length before them.
+            ids[i] = m_control->GetDispID(reinterpret_cast<const char16_t*>(names[i]));
             if (ids[i] == DISPID_UNKNOWN)
                 hr = DISP_E_UNKNOWNNAME;
         }
