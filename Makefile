@@ -1,7 +1,7 @@
 # The README's commands. Each installs what is missing, configures, builds, then runs.
 JOBS ?= 2
 
-.PHONY: deps run test test-sanitize bench fuzz screenshot package windows test-windows clean
+.PHONY: deps run test test-sanitize bench fuzz screenshot package windows test-windows windows-package clean
 
 deps:
 	@scripts/install-deps.sh
@@ -54,6 +54,10 @@ windows:
 test-windows:
 	@scripts/install-deps.sh --windows
 	JOBS=$(JOBS) scripts/test-windows.sh
+
+# The Windows installer and zip in build/windows.
+windows-package: windows
+	cmake --build --preset windows -j $(JOBS) --target windows_package
 
 clean:
 	rm -rf build

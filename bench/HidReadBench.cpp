@@ -5,52 +5,24 @@
 //   every 20 ms, as a share of one core.
 // Prints "name value" lines; medians of 5 batches.
 #include "../tests/opos/HidTestScale.h"
+#include "ControlCalls.h"
 
 #include "opos/Opos.h"
 
-#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <thread>
 
 #include <poll.h>
-#include <time.h>
 
 namespace {
 
+using namespace bench;
 using Clock = std::chrono::steady_clock;
 constexpr int kBatches = 5, kReadsPerBatch = 20000;
 const hidtest::Bytes kStable{0x03, 0x04, 0x02, 0x00, 0x6E, 0x03};
 const hidtest::Bytes kMoving{0x03, 0x03, 0x02, 0x00, 0x6E, 0x03};
-
-double Median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
-LONG Call(CHostedControl* control, DISPID id)
-{
-    LONG result = -1;
-    AfxInvokeHelper<LONG>(control, id, DISPATCH_METHOD, VT_I4, &result, VTS_NONE);
-    return result;
-}
-
-LONG ReadWeight(CHostedControl* control, LONG& weight, LONG timeoutMs)
-{
-    LONG result = -1;
-    AfxInvokeHelper<LONG, LONG*, LONG>(control, opos::dispid::ReadWeight, DISPATCH_METHOD, VT_I4, &result,
-                                       VTS_PI4 VTS_I4, &weight, timeoutMs);
-    return result;
-}
-
-double ThreadCpuSeconds()
-{
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
-}
 
 // The floor: what any program reading the node pays per report.
 double RawRoundTripUs()
@@ -93,7 +65,7 @@ int main()
         const auto start = Clock::now();
         for (int i = 0; i < kReadsPerBatch; ++i) {
             LONG weight = 0;
-            Call(control.get(), opos::dispid::ClearInput);
+            Method(control.get(), opos::dispid::ClearInput);
             fake.Send(kStable);
             if (ReadWeight(control.get(), weight, 1000) != OPOS_SUCCESS || weight != 878000) {
                 std::fprintf(stderr, "hid bench: a read failed\n");
@@ -116,7 +88,7 @@ int main()
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
     });
-    Call(control.get(), opos::dispid::ClearInput);
+    Method(control.get(), opos::dispid::ClearInput);
     LONG weight = 0;
     const double cpuStart = ThreadCpuSeconds();
     const auto start = Clock::now();
@@ -129,6 +101,6 @@ int main()
     std::printf("hid_wait_seconds %.3f\n", wall);
     std::printf("hid_wait_reports %d\n", sent.load());
     std::printf("hid_wait_cpu_percent %.4f\n", 100.0 * cpu / wall);
-    Call(control.get(), opos::dispid::Close);
+    Method(control.get(), opos::dispid::Close);
     return result == OPOS_E_TIMEOUT ? 0 : 1;
 }

@@ -5,6 +5,7 @@
 // - the CPU a read uses while it waits a whole time-out for a scale in motion, as a share of
 //   one core (the fake's own thread not counted).
 // Prints "name value" lines; medians of 7 batches.
+#include "ControlCalls.h"
 #include "FakeSerialScale.h"
 
 #include "opos/DeviceRegistry.h"
@@ -19,42 +20,14 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <termios.h>
-#include <time.h>
 #include <unistd.h>
 
 namespace {
 
+using namespace bench;
 using Clock = std::chrono::steady_clock;
 constexpr int kBatches = 7, kReadsPerBatch = 1000;
 const std::string kRequest = "SI\r\n";
-
-double Median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
-LONG Method(CHostedControl* control, DISPID id)
-{
-    LONG result = -1;
-    AfxInvokeHelper<LONG>(control, id, DISPATCH_METHOD, VT_I4, &result, VTS_NONE);
-    return result;
-}
-
-LONG ReadWeight(CHostedControl* control, LONG& weight, LONG timeoutMs)
-{
-    LONG result = -1;
-    AfxInvokeHelper<LONG, LONG*, LONG>(control, opos::dispid::ReadWeight, DISPATCH_METHOD, VT_I4, &result,
-                                       VTS_PI4 VTS_I4, &weight, timeoutMs);
-    return result;
-}
-
-double ThreadCpuSeconds()
-{
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
-}
 
 // Microseconds per read over one batch; -1 when a read fails.
 template <class Read>

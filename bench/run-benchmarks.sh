@@ -102,7 +102,7 @@ echo "$table"
 IFS='|' read -r sr_ratio sr_ok <<<"$(compare "$(get serial serial_read_tarabo_us)" "$(get serial serial_read_floor_us)" 2.0)"
 sc=$(get serial serial_wait_cpu_percent)
 serial=$(cat <<TABLE
-| Read Weight on a serial scale (MT-SICS fake on a pty answering at once), ClearInput + ReadWeight, median of 7 batches | $(rate "$(get serial serial_read_tarabo_us)") | $(rate "$(get serial serial_read_floor_us)") | $sr_ratio | ≤ 2.00 | $sr_ok |
+| ReadWeight on a serial scale (an MT-SICS fake on a pty that answers at once: ClearInput, ReadWeight through the control) against the raw request/answer round trip (write, poll, read), median of 7 × 1000 | $(get serial serial_read_tarabo_us) µs | $(get serial serial_read_floor_us) µs | $sr_ratio | ≤ 2.00 | $sr_ok |
 | CPU of the reading thread while ReadWeight waits $(get serial serial_wait_seconds) s for a serial scale in motion ($(get serial serial_wait_requests) requests) | ${sc:-n/a} % of a core | – | – | < 1 % | $(verdict "$(awk -v c="$sc" 'BEGIN { print (c != "" && c < 1 ? 1 : 0) }')") |
 TABLE
 )

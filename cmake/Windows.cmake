@@ -24,15 +24,21 @@ add_library(tarabo_core OBJECT
 target_include_directories(tarabo_core PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(tarabo_core PUBLIC tarabo_framework)
 
+# Icon 128 and the version block as resources: the object library tarabo_win_resources.
+include(${CMAKE_CURRENT_LIST_DIR}/WinResources.cmake)
+
 # A GUI-subsystem program entered through WinMain.
 add_executable(tarabo WIN32 framework/win32/WinMain.cpp)
-target_link_libraries(tarabo PRIVATE tarabo_core tarabo_opos)
+target_link_libraries(tarabo PRIVATE tarabo_core tarabo_opos tarabo_win_resources)
 set_target_properties(tarabo PROPERTIES OUTPUT_NAME Tarabo)
 
 # Test programs run under Wine, in this tree's prefix (scripts/test-windows.sh makes it fresh).
 # Finding the tests needs Wine too, so GoogleTest lists them when CTest runs, not at build time.
 set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_SOURCE_DIR}/scripts/wine-run.sh ${CMAKE_BINARY_DIR}/wine)
 set(CMAKE_GTEST_DISCOVER_TESTS_DISCOVERY_MODE PRE_TEST)
+
+# The installer and the zip, once the program's target exists.
+include(${CMAKE_CURRENT_LIST_DIR}/WindowsPackage.cmake)
 
 if(TARABO_BUILD_TESTS)
   enable_testing()

@@ -1,15 +1,6 @@
-# The same sources as the 32-bit build, compiled for 64-bit Windows with Debian's MinGW-w64 (posix
-# thread model). Only for running the tests under 64-bit Wine on machines whose kernel runs no
-# 32-bit programs (and so no 32-bit Wine); what ships is the 32-bit build.
-set(CMAKE_SYSTEM_NAME Windows)
+# The same sources as the 32-bit build, compiled for 64-bit Windows. Only for running the tests
+# under 64-bit Wine on machines whose kernel runs no 32-bit programs (and so no 32-bit Wine); what
+# ships is the 32-bit build.
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
-
-set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
-set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
-
-set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+set(TARABO_MINGW_TRIPLE x86_64-w64-mingw32)
+include(${CMAKE_CURRENT_LIST_DIR}/MinGW-w64.cmake)

@@ -23,3 +23,14 @@ void CDialog::OnOK()
 }
 
 void CDialog::OnCancel() { EndDialog(IDCANCEL); }
+
+// The window's close command (the caption's close button, the system menu's Close, Alt+F4) ends up
+// as command 2, at once.
+LRESULT CDialog::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_CLOSE) {
+        SendMessage(WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+        return 0;
+    }
+    return CWnd::DefWindowProc(message, wParam, lParam);
+}

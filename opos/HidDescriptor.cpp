@@ -248,4 +248,18 @@ bool HidFieldValue(const HidField& field, bool numbered, const std::uint8_t* rep
     return true;
 }
 
+bool HidSetFieldValue(const HidField& field, bool numbered, std::uint8_t* report, std::size_t size, std::uint32_t value)
+{
+    const std::size_t start = numbered ? 1 : 0;
+    if (field.bitSize == 0 || field.bitSize > 32 || (std::uint64_t(field.bitOffset) + field.bitSize + 7) / 8 + start > size)
+        return false;
+    for (std::uint32_t b = 0; b < field.bitSize; ++b) {
+        const std::uint32_t at = field.bitOffset + b;
+        const std::uint8_t mask = std::uint8_t(1u << (at % 8));
+        std::uint8_t& byte = report[start + at / 8];
+        byte = (value >> b) & 1 ? byte | mask : byte & ~mask;
+    }
+    return true;
+}
+
 }

@@ -42,4 +42,8 @@ bool ParseHidDescriptor(const std::uint8_t* data, std::size_t size, HidDescripto
 // its logical minimum is negative; false when the report is too short or the field wider than 32 bits.
 bool HidFieldValue(const HidField& field, bool numbered, const std::uint8_t* report, std::size_t size, std::int64_t& value);
 
+// Writes value into the field's bits of a report (id byte first when numbered); false when the
+// report is too short or the field wider than 32 bits.
+bool HidSetFieldValue(const HidField& field, bool numbered, std::uint8_t* report, std::size_t size, std::uint32_t value);
+
 }

@@ -76,7 +76,19 @@ void HidScale::ClearInput()
     m_latest.reset();
 }
 
-LONG HidScale::DirectIO(LONG, LONG&, std::optional<std::u16string>&, std::int64_t) { return OPOS_E_ILLEGAL; }
+LONG HidScale::DirectIO(LONG command, LONG&, std::optional<std::u16string>&, std::int64_t)
+{
+    const std::vector<std::uint8_t> report = ZeroScaleReport(m_layout, m_layout.data.numbered);
+    if (command != kCommandZero || report.empty())
+        return OPOS_E_ILLEGAL;
+    TakeIn();
+    if (m_gone)
+        return OPOS_E_OFFLINE;
+    const bool sent = m_layout.zero->kind == HidField::Kind::Output
+                          ? ::write(m_connection.fd, report.data(), report.size()) == ssize_t(report.size())
+                          : m_connection.setFeature && m_connection.setFeature(report);
+    return sent ? OPOS_SUCCESS : OPOS_E_FAILURE;
+}
 
 void HidScale::TakeIn()
 {

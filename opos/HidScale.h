@@ -20,11 +20,15 @@ struct HidConnection
     std::function<std::vector<std::uint8_t>(std::uint8_t reportId, std::size_t size)> feature;
     // The scale's current input report, asked for over the control pipe; empty when it will not say.
     std::function<std::vector<std::uint8_t>(std::uint8_t reportId, std::size_t size)> input;
+    // Sends a feature report (the id first); false when the device refuses. Output reports are
+    // written to fd.
+    std::function<bool(const std::vector<std::uint8_t>& report)> setFeature;
 };
 
 class HidScale : public IScaleDevice
 {
 public:
+    static constexpr LONG kCommandZero = 5; // Direct IO: zero the scale
     // Raises DeviceError (OPOS_E_NOHARDWARE) when the descriptor describes no scale; closes fd then.
     explicit HidScale(HidConnection connection);
     ~HidScale() override;

@@ -14,6 +14,7 @@ constexpr std::uint32_t kScaling = HidUsage(kScalePage, 0x41);
 constexpr std::uint32_t kUnit = HidUsage(kScalePage, 0x50);
 constexpr std::uint32_t kStatus = HidUsage(kScalePage, 0x70);
 constexpr std::uint32_t kWeightLimitReport = HidUsage(kScalePage, 0x34);
+constexpr std::uint32_t kZeroScale = HidUsage(kScalePage, 0x80);
 constexpr int kLastStatus = 8, kLastUnit = 12;
 
 // A named array (status 0x70 with selectors 0x71..0x78, unit 0x50 with 0x51..0x5C) or a
@@ -126,7 +127,33 @@ bool FindScaleLayout(const HidDescriptor& descriptor, HidScaleLayout& layout, st
             break;
         }
     }
+    layout.zero.reset();
+    for (const HidField& f : descriptor.fields) {
+        if (f.kind != HidField::Kind::Input && !f.isArray && f.usage == kZeroScale) {
+            layout.zero = f;
+            break;
+        }
+    }
+    if (layout.zero) {
+        std::uint32_t bits = 0;
+        for (const HidField& f : descriptor.fields)
+            if (f.kind == layout.zero->kind && f.reportId == layout.zero->reportId)
+                bits = std::max(bits, f.bitOffset + f.bitSize);
+        layout.zeroReportSize = (bits + 7) / 8 + (descriptor.numberedReports ? 1 : 0);
+    }
     return true;
+}
+
+std::vector<std::uint8_t> ZeroScaleReport(const HidScaleLayout& layout, bool numbered)
+{
+    if (!layout.zero)
+        return {};
+    std::vector<std::uint8_t> report(layout.zeroReportSize);
+    if (numbered && !report.empty())
+        report[0] = layout.zero->reportId;
+    if (!HidSetFieldValue(*layout.zero, numbered, report.data(), report.size(), 1))
+        return {};
+    return report;
 }
 
 bool DecodeScaleReport(const ScaleReportLayout& layout, const std::uint8_t* report, std::size_t size,

@@ -26,7 +26,12 @@ struct HidScaleLayout
 {
     ScaleReportLayout data;                       // input report (0x32)
     std::optional<ScaleReportLayout> weightLimit; // feature report (0x34)
+    std::optional<HidField> zero;                 // Zero Scale (0x80), in an output or feature report
+    std::size_t zeroReportSize = 0;               // bytes, id included
 };
+
+// The report that asks the scale to zero itself; empty when the layout has no zero control.
+std::vector<std::uint8_t> ZeroScaleReport(const HidScaleLayout& layout, bool numbered);
 
 // False, with why, when the descriptor has no scale data report with status, unit and weight.
 bool FindScaleLayout(const HidDescriptor& descriptor, HidScaleLayout& layout, std::string& why);

@@ -138,6 +138,10 @@ HidConnection OpenHidrawNode(const std::string& path)
     const int fd = c.fd;
     c.feature = [fd](std::uint8_t reportId, std::size_t length) { return getReport(fd, true, reportId, length); };
     c.input = [fd](std::uint8_t reportId, std::size_t length) { return getReport(fd, false, reportId, length); };
+    c.setFeature = [fd](const std::vector<std::uint8_t>& report) {
+        std::vector<std::uint8_t> copy = report;
+        return ::ioctl(fd, HIDIOCSFEATURE(copy.size()), copy.data()) >= 0;
+    };
     return c;
 }
 

@@ -57,7 +57,9 @@ bool configure(int fd, const LineSettings& settings)
         tio.c_cflag |= PARENB | (settings.framing.parity == 'O' ? PARODD : 0);
     if (settings.framing.stopBits == 2)
         tio.c_cflag |= CSTOPB;
-    tio.c_cc[VMIN] = 0;
+    // At least one byte, no timer: a non-blocking read of an empty queue then says EAGAIN, so an
+    // end of file can only mean a hang-up.
+    tio.c_cc[VMIN] = 1;
     tio.c_cc[VTIME] = 0;
     for (const auto& [baud, speed] : kBauds)
         if (baud == settings.baud)
@@ -111,6 +113,8 @@ bool SerialLine::Send(std::string_view bytes)
         const ssize_t n = ::write(m_fd, bytes.data(), bytes.size());
         if (n < 0 && errno == EINTR)
             continue;
+        if (n < 0 && errno == EAGAIN)
+            return true; // the output queue is full: the request is lost, and asked again later
         if (n <= 0)
             return false;
         bytes.remove_prefix(std::size_t(n));
@@ -138,6 +142,20 @@ SerialLine::Input SerialLine::Receive(int timeoutMs, std::string& into)
     if (n < 0 && (errno == EAGAIN || errno == EINTR) && !(pfd.revents & POLLHUP))
         return Input::Data;
     return Input::HungUp; // EIO, or end of file on a line whose other end has gone
+}
+
+bool SerialLine::Drain(std::string& into)
+{
+    for (;;) {
+        char buffer[256];
+        const ssize_t n = ::read(m_fd, buffer, sizeof buffer);
+        if (n > 0)
+            into.append(buffer, std::size_t(n));
+        else if (n < 0 && errno == EAGAIN)
+            return true;
+        else if (n == 0 || errno != EINTR) // non-blocking, so an end of file is a hang-up
+            return false;
+    }
 }
 
 void SerialLine::ClearInput() { tcflush(m_fd, TCIFLUSH); }

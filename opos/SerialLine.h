@@ -34,12 +34,16 @@ public:
     int Fd() const { return m_fd; }
     const std::string& Path() const { return m_path; }
 
-    // False when the line is gone (a USB adapter pulled) or refuses the bytes.
+    // False when the line is gone (a USB adapter pulled) or refuses the bytes; bytes that do not
+    // fit the full output queue are dropped, as a line would lose them.
     bool Send(std::string_view bytes);
 
     enum class Input { Data, Silence, HungUp };
     // Waits up to timeoutMs (-1: no limit) for bytes and appends what has come to `into`.
     Input Receive(int timeoutMs, std::string& into);
+
+    // Appends what has come without waiting; false when the line has hung up.
+    bool Drain(std::string& into);
 
     // Drops what the port has received and not yet been read.
     void ClearInput();

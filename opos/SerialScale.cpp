@@ -128,17 +128,12 @@ ScaleReading SerialScale::ReadingAt(std::int64_t nowMs)
         return m_reading;
     std::uint64_t expirations;
     [[maybe_unused]] const ssize_t drained = ::read(m_timerFd, &expirations, sizeof expirations);
-    for (;;) {
-        std::string bytes;
-        const SerialLine::Input input = m_line->Receive(0, bytes);
-        if (input == SerialLine::Input::HungUp) {
-            m_reading = {ScaleStatus::Gone, 0};
-            return m_reading;
-        }
-        if (bytes.empty())
-            break;
-        m_reader.Feed(bytes);
+    std::string bytes;
+    if (!m_line->Drain(bytes)) {
+        m_reading = {ScaleStatus::Gone, 0};
+        return m_reading;
     }
+    m_reader.Feed(bytes);
     while (const std::optional<Frame> frame = m_reader.Next())
         Take(*frame, nowMs);
     if (m_nextRequestMs && nowMs >= *m_nextRequestMs)
@@ -167,8 +162,10 @@ void SerialScale::Take(const Frame& frame, std::int64_t nowMs)
         break;
     case FrameKind::Identity: return;
     }
+    // A result ends the read, so the timer is left alone; Direct IO 4 still asks again in time.
     m_nextRequestMs = std::max(nowMs, m_sentMs + kRepeatMs);
-    ArmTimer(nowMs);
+    if (m_reading.status == ScaleStatus::InMotion || m_reading.status == ScaleStatus::StableZero)
+        ArmTimer(nowMs);
 }
 
 void SerialScale::ArmTimer(std::int64_t nowMs)

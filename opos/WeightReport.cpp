@@ -17,8 +17,9 @@ const char16_t* invalidReason(ScaleStatus status)
     default: return u" (fault)";
     }
 }
+}
 
-const char* unitSymbol(LONG unit)
+const char* WeightReport::UnitSymbol(LONG unit)
 {
     switch (unit) {
     case SCAL_WU_GRAM: return "g";
@@ -27,7 +28,6 @@ const char* unitSymbol(LONG unit)
     case SCAL_WU_POUND: return "lb";
     default: return "";
     }
-}
 }
 
 LONG WeightReport::Answer(const ScaleReading& reading, LONG unit, bool zeroValid, LONG& data,
@@ -53,7 +53,7 @@ std::u16string WeightReport::FormatWeight(LONG weight, LONG unit)
     const long long magnitude = weight < 0 ? -(long long)weight : weight;
     char number[24], text[40];
     std::snprintf(number, sizeof number, "%s%lld.%03lld", weight < 0 ? "-" : "", magnitude / 1000, magnitude % 1000);
-    std::snprintf(text, sizeof text, "%6s %s", number, unitSymbol(unit));
+    std::snprintf(text, sizeof text, "%6s %s", number, UnitSymbol(unit));
     return std::u16string(text, text + std::char_traits<char>::length(text));
 }
 

@@ -17,6 +17,8 @@ public:
     // Fills data and string from the reading; OPOS_E_OFFLINE for a device that is gone.
     LONG Answer(const ScaleReading& reading, LONG unit, bool zeroValid, LONG& data, std::optional<std::u16string>& string);
 
+    // "g", "Kg", "oz", "lb"; empty for other units.
+    static const char* UnitSymbol(LONG unit);
     // The weight as a display shows it: " 1.250 Kg", " 878.000 g".
     static std::u16string FormatWeight(LONG weight, LONG unit);
 

@@ -9,6 +9,7 @@
 #include "SerialScale.h"
 #include "StandardScaleService.h"
 #include "Utf8.h"
+#include "WeightReport.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -37,17 +38,6 @@ const char kUsage[] =
 
 constexpr LONG kClaimTimeoutMs = 1000;
 constexpr int kProbeWaitMs = 500; // per protocol
-
-const char* unitText(LONG unit)
-{
-    switch (unit) {
-    case SCAL_WU_GRAM: return "g";
-    case SCAL_WU_KILOGRAM: return "Kg";
-    case SCAL_WU_OUNCE: return "oz";
-    case SCAL_WU_POUND: return "lb";
-    default: return "";
-    }
-}
 
 std::string resultText(LONG code)
 {
@@ -154,7 +144,7 @@ int read(const std::string& name, LONG timeoutMs, std::ostream& out)
     if (read) {
         char text[32];
         std::snprintf(text, sizeof text, "%.03f", weight * 0.001);
-        out << text << " " << unitText(service.GetWeightUnit()) << "\n";
+        out << text << " " << WeightReport::UnitSymbol(service.GetWeightUnit()) << "\n";
     }
     service.Release();
     service.Close();

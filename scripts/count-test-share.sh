@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Lines of C++ in tests/ against the rest of the tree (the code), counting only lines with
-# something besides blanks and comments. Usage: scripts/count-test-share.sh [commit]
-# (default: the working tree).
+# something besides blanks and comments, with the test lines of each folder under tests/.
+# Usage: scripts/count-test-share.sh [commit] (default: the working tree).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -38,11 +38,19 @@ count() {
 }
 
 tests=0 code=0
+declare -A area
 while IFS= read -r f; do
     [[ $f =~ \.(cpp|cc|c|h|hpp)$ ]] || continue
     [[ -n $rev || -f $f ]] || continue
     n=$(show "$rev" "$f" | count)
-    if [[ $f == tests/* ]]; then tests=$((tests + n)); else code=$((code + n)); fi
+    if [[ $f == tests/* ]]; then
+        tests=$((tests + n))
+        a=${f#tests/}; a=${a%%/*}
+        area[$a]=$((${area[$a]:-0} + n))
+    else
+        code=$((code + n))
+    fi
 done < <(files "$rev")
 
+for a in $(printf '%s\n' "${!area[@]}" | sort); do printf '  tests/%-10s %5d\n' "$a" "${area[$a]}"; done
 awk -v t="$tests" -v c="$code" 'BEGIN { printf "tests: %d lines, code: %d lines, tests/code: %.1f %%\n", t, c, 100 * t / c }'

@@ -18,7 +18,7 @@ for group in "$@"; do
     # The native 32-bit Windows build and its tests under Wine (64-bit compiler and Wine for kernels
     # that run no 32-bit programs).
     --windows) packages+=(g++-mingw-w64-i686-posix wine wine32:i386 xvfb xauth fonts-wine
-                        g++-mingw-w64-x86-64-posix wine64); need_i386=true ;;
+                        g++-mingw-w64-x86-64-posix wine64 nsis); need_i386=true ;;
     # Fuzz targets (libFuzzer with the address and undefined-behaviour sanitizers).
     --fuzz) packages+=(clang libclang-rt-14-dev) ;;
     # The Debian package and its checks.

@@ -14,12 +14,3 @@ void CDialog::EndDialog(int nResult)
     if (auto* window = dynamic_cast<AfxDialogImpl*>(GetImpl()))
         window->end(nResult);
 }
-
-LRESULT CDialog::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (message == WM_CLOSE) {
-        SendMessage(WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
-        return 0;
-    }
-    return CWnd::DefWindowProc(message, wParam, lParam);
-}

@@ -116,9 +116,10 @@ void AfxDialogImpl::releaseControls()
     m_sites.clear();
 }
 
+// Template ids are 16 bits: -1 (IDC_STATIC) is 0xFFFF to the window system.
 AfxWindowImpl* AfxDialogImpl::item(int nID)
 {
-    const HWND hWndItem = m_hWnd ? GetDlgItem(m_hWnd, nID) : nullptr;
+    const HWND hWndItem = m_hWnd ? GetDlgItem(m_hWnd, nID & 0xFFFF) : nullptr;
     if (!hWndItem)
         return nullptr;
     if (AfxWindowImpl* bound = AfxFindWindow(hWndItem))

@@ -165,13 +165,13 @@ int AfxFocusedItemId(CWnd& dlg)
     return GetDlgCtrlID(focus);
 }
 
-// What the window shows on the screen once its painting is done.
+// What the window shows on the screen when it paints itself now.
 AFX_IMAGE AfxGrabClientArea(CWnd& wnd)
 {
     const HWND h = windowOf(wnd);
     if (!h)
         return {};
-    RedrawWindow(h, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+    RedrawWindow(h, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
     RECT rc;
     GetClientRect(h, &rc);
     Canvas canvas(rc.right, rc.bottom);

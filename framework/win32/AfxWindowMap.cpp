@@ -81,6 +81,15 @@ AfxWindowImpl* AfxClaimWindow(HWND hWnd)
     return impl;
 }
 
+void AfxRestartTimer(AfxWindowImpl* pImpl, UINT message, WPARAM wParam)
+{
+    if (message != WM_TIMER)
+        return;
+    const auto it = pImpl->m_timers.find(wParam);
+    if (it != pImpl->m_timers.end())
+        ::SetTimer(pImpl->m_hWnd, it->first, it->second, nullptr);
+}
+
 LRESULT CALLBACK AfxWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
     AfxWindowImpl* impl = AfxFindWindow(hWnd);
@@ -92,6 +101,7 @@ LRESULT CALLBACK AfxWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lPara
             impl->unbind();
         return super ? CallWindowProc(super, hWnd, message, wParam, lParam) : ::DefWindowProc(hWnd, message, wParam, lParam);
     }
+    AfxRestartTimer(impl, message, wParam);
     return impl->m_pWnd->SendMessage(message, wParam, lParam);
 }
 
@@ -110,6 +120,7 @@ INT_PTR CALLBACK AfxDlgProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lPara
         impl->onNcDestroy();
         return FALSE;
     }
+    AfxRestartTimer(impl, message, wParam);
     const LRESULT result = impl->m_pWnd->SendMessage(message, wParam, lParam);
     if (returnsDirectly(message))
         return INT_PTR(result);

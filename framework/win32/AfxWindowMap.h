@@ -7,6 +7,7 @@
 #include "Menu.h"
 #include "Wnd.h"
 
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -36,6 +37,7 @@ public:
     CWnd* m_pWnd;
     WNDPROC m_pfnSuper = nullptr;
     CMenu m_sysMenu;
+    std::map<UINT_PTR, UINT> m_timers; // id -> period
     CFont* m_pFont = nullptr;
     AfxControlSite* m_pSite = nullptr; // the control hosted in this item, owned by its dialog
     // Tests paint a window as if minimised to a client area of their size, into their own DC.
@@ -48,6 +50,10 @@ AfxWindowImpl* AfxFindWindow(HWND hWnd);
 // The binding a window being created claims with its first message.
 void AfxHookWindowCreate(AfxWindowImpl* pImpl);
 AfxWindowImpl* AfxClaimWindow(HWND hWnd);
+
+// A tick of a program timer restarts its period, so that a handler that outlasts several periods
+// gets at most one tick at once: missed ticks are not made up.
+void AfxRestartTimer(AfxWindowImpl* pImpl, UINT message, WPARAM wParam);
 
 LRESULT CALLBACK AfxWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK AfxDlgProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);

@@ -14,9 +14,3 @@ void CDialog::EndDialog(int nResult)
     if (auto* window = dynamic_cast<AfxDialogImpl*>(GetImpl()))
         window->end(nResult);
 }
-
-// The dialog manager turns WM_CLOSE into command 2.
-LRESULT CDialog::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam)
-{
-    return CWnd::DefWindowProc(message, wParam, lParam);
-}

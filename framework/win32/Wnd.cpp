@@ -114,10 +114,19 @@ int CWnd::GetDlgCtrlID() const { return hwndOf(this) ? ::GetDlgCtrlID(hwndOf(thi
 UINT_PTR CWnd::SetTimer(UINT_PTR nIDEvent, UINT nElapse, TIMERPROC)
 {
     const HWND h = hwndOf(this);
-    return h ? ::SetTimer(h, nIDEvent, std::max(1u, nElapse / g_timerSpeedup), nullptr) : 0;
+    const UINT period = std::max(1u, nElapse / g_timerSpeedup);
+    if (!h || !::SetTimer(h, nIDEvent, period, nullptr))
+        return 0;
+    m_pImpl->m_timers[nIDEvent] = period;
+    return nIDEvent;
 }
 
-BOOL CWnd::KillTimer(UINT_PTR nIDEvent) { return hwndOf(this) ? ::KillTimer(hwndOf(this), nIDEvent) : FALSE; }
+BOOL CWnd::KillTimer(UINT_PTR nIDEvent)
+{
+    if (m_pImpl)
+        m_pImpl->m_timers.erase(nIDEvent);
+    return hwndOf(this) ? ::KillTimer(hwndOf(this), nIDEvent) : FALSE;
+}
 
 // ---- Geometry and look --------------------------------------------------------------------------
 

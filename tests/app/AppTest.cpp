@@ -35,34 +35,27 @@ TEST_F(AppTest, applicationRunsTheConsoleAsItsMainWindowUntilExitWhichLeavesTheD
     EXPECT_EQ(Count("Release()") + Count("Close()"), 0) << "the console does not close the device on the way out";
 }
 
-TEST_F(AppTest, escapeCloseBoxAndSystemMenuCloseEachRunDirectIOOnce)
+// Escape and the window's close commands send Direct IO; Enter presses the focused button, sends
+// Direct IO from the command box and does nothing on the Loop box, not even check it.
+TEST_F(AppTest, keysAndCloseCommandsReachTheirCommandsAndNeverEndTheConsole)
 {
-    RunConsole([&](CWeighConsoleDlg& dlg) {
-        dlg.SetDlgItemText(IDC_DIO_COMMAND, "7");
-        AfxPressKey(dlg, AfxKey::Escape);
-        EXPECT_EQ(Count("DirectIO(7,0,null)"), 1);
-        AfxCloseBox(dlg);
-        EXPECT_EQ(Count("DirectIO(7,0,null)"), 2);
-        EXPECT_TRUE(AfxChooseSystemMenuItem(dlg, SC_CLOSE));
-        EXPECT_EQ(Count("DirectIO(7,0,null)"), 3);
-        EXPECT_TRUE(dlg.IsWindowVisible());
-    });
-}
-
-// Enter presses a focused button and sends Direct IO from the command box; on the Loop box it does
-// nothing, not even check it. It never ends the console.
-TEST_F(AppTest, enterPressesTheFocusedButtonSendsFromTheCommandBoxAndNeverEndsTheConsole)
-{
-    const struct { int focus; const char* call; } rows[] = {
-        {IDC_DIO_COMMAND, "DirectIO(4,0,null)"}, {IDC_READ_WEIGHT, "ReadWeight(0,1000)"}, {IDC_LOOP, nullptr}};
+    const auto enter = [](CWnd& dlg) { AfxPressKey(dlg, AfxKey::Enter); };
+    const struct { const char* what; int focus; std::function<void(CWnd&)> act; const char* call; } rows[] = {
+        {"Escape", IDC_DIO_COMMAND, [](CWnd& dlg) { AfxPressKey(dlg, AfxKey::Escape); }, "DirectIO(7,0,null)"},
+        {"close box", IDC_LOOP, AfxCloseBox, "DirectIO(7,0,null)"},
+        {"system menu Close", IDC_LOOP, [](CWnd& dlg) { AfxChooseSystemMenuItem(dlg, SC_CLOSE); }, "DirectIO(7,0,null)"},
+        {"Enter in the command box", IDC_DIO_COMMAND, enter, "DirectIO(7,0,null)"},
+        {"Enter on Read Weight", IDC_READ_WEIGHT, enter, "ReadWeight(0,1000)"},
+        {"Enter on Loop", IDC_LOOP, enter, nullptr},
+    };
     const INT_PTR result = RunConsole([&](CWeighConsoleDlg& dlg) {
-        dlg.SetDlgItemText(IDC_DIO_COMMAND, "4");
+        dlg.SetDlgItemText(IDC_DIO_COMMAND, "7");
         for (const auto& row : rows) {
             device->ClearCalls();
             AfxSetItemFocus(dlg, row.focus);
-            AfxPressKey(dlg, AfxKey::Enter);
+            row.act(dlg);
             dlg.SendMessage(WM_TIMER, 1, 0);
-            EXPECT_EQ(row.call ? Count(row.call) : long(device->Calls().size()), row.call ? 1 : 0) << row.focus;
+            EXPECT_EQ(row.call ? Count(row.call) : long(device->Calls().size()), row.call ? 1 : 0) << row.what;
         }
     });
     EXPECT_EQ(result, -2) << "still open when the script ended";

@@ -5,6 +5,7 @@
 #include "console/WeighConsoleDlg.h"
 #include "framework/AfxTesting.h"
 #include "opos/Opos.h"
+#include "opos/ScalesConfig.h"
 
 #include <gtest/gtest.h>
 
@@ -39,6 +40,8 @@ protected:
     std::shared_ptr<opos::ScriptedScale> device; // capacity 2500, unit 2 (Kg)
 
 private:
+    // Whatever scales.conf the machine has, "K350" is the simulated scale here.
+    opos::ConfigFilesOverride m_noConfiguration{{}};
     std::unique_ptr<opos::ServiceOverride> m_override;
 };
 

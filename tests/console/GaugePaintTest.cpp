@@ -26,6 +26,7 @@ const GaugeRow kGaugeRows[] = {
     {"tinyMaximumWithMostNegativeWeightIsNoRed", INT_MIN * 0.001, 0.001, GaugeRow::None},
 };
 using GaugePaint = ConsoleTable<GaugeRow>;
+void PrintTo(const GaugeRow& row, std::ostream* os) { *os << row.behaviour; }
 
 // Counts, down the middle column of the client area, the rows that are pure red and those in the
 // button-face colour.
@@ -60,6 +61,7 @@ TEST_F(ConsoleTest, successfulReadRepaintsTheGaugeWithTheNewMaximum)
     device->maximumWeight = 1000;
     device->Queue("ReadWeight", {.result = 0, .weight = 1500});
     RunConsole([&](CWeighConsoleDlg& dlg) {
+        AfxPumpMessages(50); // the window's first painting
         AfxClickItem(dlg, IDC_READ_WEIGHT);
         EXPECT_DOUBLE_EQ(dlg.m_gauge.m_dValue, 1.5);
         AfxPumpMessages(50);

@@ -49,6 +49,7 @@ const CommandRow kCommandRows[] = {
       {IDC_CAPACITY, "Max Weight 2 Kg"}}, 2.5},
 };
 using Command = ConsoleTable<CommandRow>;
+void PrintTo(const CommandRow& row, std::ostream* os) { *os << row.behaviour; }
 
 TEST_P(Command, makesItsCallsAndLeavesThisOnScreen)
 {
@@ -103,6 +104,7 @@ const NoteRow kNoteRows[] = {
     {"closeClearsTheWeightReadFlagEvenWhenTheReleaseFails", {kGoodRead, kReleaseFailing, kFailedRead}, true},
 };
 using CapacityNote = ConsoleTable<NoteRow>;
+void PrintTo(const NoteRow& row, std::ostream* os) { *os << row.behaviour; }
 
 TEST_P(CapacityNote, endsTheCapacityLineAfterTheseCommands)
 {

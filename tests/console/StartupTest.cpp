@@ -44,6 +44,7 @@ const TimerRow kTimerRows[] = {
     {"failedPropertyReadAtStartUpLeavesNoTimerRunning", true, 1100, 0},
 };
 using StartUpTimer = ConsoleTable<TimerRow>;
+void PrintTo(const TimerRow& row, std::ostream* os) { *os << row.behaviour; }
 
 TEST_P(StartUpTimer, readsOnTicksWithLoopChecked)
 {

@@ -1,4 +1,4 @@
-// Timers (ticks, coalescing, nested loops) and what happens when a handler fails.
+// Timers: ticks after a slow handler, and what happens when a handler fails.
 #include "FrameworkFixture.h"
 
 #include <chrono>
@@ -53,25 +53,6 @@ TEST(Timers, AHandlerThatOutlastsSeveralPeriodsGetsAtMostOneImmediateTick)
     });
     // Ticks 2 and 3 may follow tick 1 at once only if missed ticks were made up.
     EXPECT_GE(dlg.ticks[2] - dlg.ticks[0], period / 2) << "a burst of ticks followed the slow handler";
-}
-
-TEST(Timers, TicksCarryTheirIdAndGoOnInNestedDialogsAndMessageBoxes)
-{
-    TimerDlg dlg;
-    int duringDialog = -1, duringBox = -1;
-    AfxRunModal(dlg, [&] {
-        dlg.SetTimer(5, 10, nullptr);
-        AfxPost(80, [&, start = dlg.ticks.size()] {
-            duringDialog = int(dlg.ticks.size() - start);
-            AfxClickItem(*AfxCurrentModalDialog(), IDOK);
-        });
-        EXPECT_EQ(CDialog(IDD_ABOUT_TEST).DoModal(), IDOK);
-        AfxPost(80, [&, start = dlg.ticks.size()] { duringBox = int(dlg.ticks.size() - start), AfxDismissReports(); });
-        AfxMessageBox("Nested");
-    });
-    EXPECT_EQ(dlg.ids.front(), 5u);
-    EXPECT_GE(duringDialog, 2);
-    EXPECT_GE(duringBox, 2);
 }
 
 TEST(Failures, AHandlerThatFailsOnEveryTickRaisesOneReportAndTicksGoOn)

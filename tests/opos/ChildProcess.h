@@ -15,7 +15,8 @@ public:
     ChildProcess& operator=(const ChildProcess&) = delete;
 
     void Send(const std::string& line);
-    // The next line the child printed; empty if none came within five seconds.
+    // The next line the child printed; empty once the child has ended (on POSIX also when it
+    // printed nothing for five seconds).
     std::string ReadLine();
     // Ends the child at once, as a crash would, and waits until it is gone.
     void Kill();

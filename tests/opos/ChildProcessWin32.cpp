@@ -1,62 +1,16 @@
-// The child's standard input and output are two anonymous pipes. Anonymous pipes cannot be waited
-// on with a time-out, so a thread reads the child's output as it comes.
+// The child's standard input and output are two anonymous pipes; the child's end of each is
+// closed here, so a child that ends gives an end of file rather than a wait.
 #include "ChildProcess.h"
 
 #define NOMINMAX
 #include <windows.h>
-
-#include <chrono>
-#include <condition_variable>
-#include <mutex>
-#include <thread>
 
 struct ChildProcess::Impl
 {
     PROCESS_INFORMATION process{};
     HANDLE toChild = nullptr;
     HANDLE fromChild = nullptr;
-    std::thread reader;
-    std::mutex mutex;
-    std::condition_variable arrived;
-    std::string output; // read and not yet taken by ReadLine
-    bool ended = false;
-
-    void Read()
-    {
-        char buffer[256];
-        DWORD n = 0;
-        while (::ReadFile(fromChild, buffer, sizeof buffer, &n, nullptr) && n > 0) {
-            std::lock_guard lock(mutex);
-            output.append(buffer, n);
-            arrived.notify_all();
-        }
-        std::lock_guard lock(mutex);
-        ended = true;
-        arrived.notify_all();
-    }
 };
-
-namespace {
-
-// Quotes an argument so that the child's command-line parser gives it back unchanged.
-std::string Quoted(const std::string& arg)
-{
-    std::string q = "\"";
-    int backslashes = 0;
-    for (char c : arg) {
-        if (c == '\\') {
-            ++backslashes;
-            continue;
-        }
-        q.append(c == '"' ? 2 * backslashes + 1 : backslashes, '\\');
-        backslashes = 0;
-        q += c;
-    }
-    q.append(2 * backslashes, '\\');
-    return q + '"';
-}
-
-}
 
 ChildProcess::ChildProcess(const std::string& program, const std::vector<std::string>& args) : m(new Impl)
 {
@@ -66,10 +20,10 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
         return;
     ::SetHandleInformation(m->toChild, HANDLE_FLAG_INHERIT, 0);
     ::SetHandleInformation(m->fromChild, HANDLE_FLAG_INHERIT, 0);
-
-    std::string commandLine = Quoted(program);
+    // The arguments are logical names and numbers: quoting them is enough.
+    std::string commandLine = '"' + program + '"';
     for (const auto& a : args)
-        commandLine += ' ' + Quoted(a);
+        commandLine += " \"" + a + '"';
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
@@ -81,18 +35,14 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
         m->process = {};
     ::CloseHandle(childIn);
     ::CloseHandle(childOut);
-    m->reader = std::thread([impl = m.get()] { impl->Read(); });
 }
 
 ChildProcess::~ChildProcess()
 {
     Kill();
-    if (m->toChild)
-        ::CloseHandle(m->toChild);
-    if (m->reader.joinable())
-        m->reader.join();
-    if (m->fromChild)
-        ::CloseHandle(m->fromChild);
+    for (HANDLE h : {m->toChild, m->fromChild})
+        if (h)
+            ::CloseHandle(h);
 }
 
 void ChildProcess::Send(const std::string& line)
@@ -104,13 +54,11 @@ void ChildProcess::Send(const std::string& line)
 
 std::string ChildProcess::ReadLine()
 {
-    std::unique_lock lock(m->mutex);
-    m->arrived.wait_for(lock, std::chrono::seconds(5), [this] { return m->ended || m->output.find('\n') != std::string::npos; });
-    const auto end = m->output.find('\n');
-    if (end == std::string::npos)
-        return {};
-    std::string line = m->output.substr(0, end);
-    m->output.erase(0, end + 1);
+    std::string line;
+    char c = 0;
+    DWORD n = 0;
+    while (::ReadFile(m->fromChild, &c, 1, &n, nullptr) && n == 1 && c != '\n')
+        line += c;
     if (!line.empty() && line.back() == '\r')
         line.pop_back();
     return line;

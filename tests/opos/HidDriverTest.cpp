@@ -17,9 +17,7 @@ namespace {
 class HidDriver : public ::testing::Test
 {
 protected:
-    fs::path dir = fs::temp_directory_path() / ("tarabo-hid-driver-" + std::to_string(::getpid()));
-    std::string conf = (dir / "scales.conf").string();
-    ConfigFilesOverride files{{conf}};
+    TestConfigFiles conf;
     ManualClock clock{0};
     ClockOverride clockGuard{clock};
     FakeHidScale fake{hidtest::kReorderedDescriptor, {}};
@@ -33,11 +31,9 @@ protected:
     std::string name = UniqueName("HIDCONF");
     ScaleDriver scale;
 
-    HidDriver() { fs::create_directories(dir); }
-    ~HidDriver() override { fs::remove_all(dir); }
     LONG OpenWith(const std::string& settings)
     {
-        std::ofstream(conf) << "[" << name << "]\ndriver = hid\n" << settings;
+        conf.Write("[" + name + "]\ndriver = hid\n" + settings);
         return scale.Open(name);
     }
     std::string Description() { return scale.Description().str(); }
@@ -96,16 +92,11 @@ TEST(Hidraw, NodesComeFromSysfsInNumberOrderAndOpeningSaysWhyItCannot)
     };
     node("hidraw10", "DRIVER=hid-generic\nHID_ID=0003:00000922:00008003\nHID_NAME=Test Shipping Scale\n", hidtest::kScaleDescriptor);
     node("hidraw2", "HID_ID=0003:0000046D:0000C077\nHID_NAME=Mouse\n", hidtest::kMouseDescriptor);
-    const std::vector<HidrawNode> nodes = ListHidrawNodes(sysfs.string());
+    std::vector<std::string> nodes;
+    for (const HidrawNode& n : ListHidrawNodes(sysfs.string()))
+        nodes.push_back(n.path + " " + std::to_string(n.vendor) + ":" + std::to_string(n.product) + " " + n.name + (n.scale ? " scale" : ""));
     fs::remove_all(sysfs);
-    ASSERT_EQ(nodes.size(), 2u);
-    EXPECT_EQ(nodes[0].path, "/dev/hidraw2");
-    EXPECT_FALSE(nodes[0].scale);
-    EXPECT_EQ(nodes[1].path, "/dev/hidraw10");
-    EXPECT_EQ(nodes[1].name, "Test Shipping Scale");
-    EXPECT_EQ(nodes[1].vendor, 0x0922);
-    EXPECT_EQ(nodes[1].product, 0x8003);
-    EXPECT_TRUE(nodes[1].scale);
+    EXPECT_EQ(nodes, (std::vector<std::string>{"/dev/hidraw2 1133:49271 Mouse", "/dev/hidraw10 2338:32771 Test Shipping Scale scale"}));
 
     const struct { std::string path; const char* why; } failures[] = {
         {"/dev/hidraw-none", "/dev/hidraw-none: no such device: is the scale plugged in?"},
@@ -113,8 +104,7 @@ TEST(Hidraw, NodesComeFromSysfsInNumberOrderAndOpeningSaysWhyItCannot)
     };
     for (const auto& f : failures) {
         try {
-            OpenHidrawNode(f.path);
-            ADD_FAILURE() << f.path << " opened";
+            ADD_FAILURE() << f.path << " opened: " << OpenHidrawNode(f.path).path;
         } catch (const DeviceError& e) {
             EXPECT_EQ(e.Result(), OPOS_E_NOHARDWARE);
             EXPECT_EQ(std::string(e.what()).find(f.why), 0u) << e.what();

@@ -15,7 +15,8 @@ namespace hidtest {
 
 using Bytes = std::vector<std::uint8_t>;
 
-// Report 3: status, unit (named arrays), scaling, weight; feature report 5: the weight limit.
+// Report 3: status, unit (named arrays), scaling, weight; feature report 5: the weight limit;
+// output report 2: Zero Scale.
 inline const Bytes kScaleDescriptor{
     0x05, 0x8D, 0x09, 0x20, 0xA1, 0x01,                    // Scale page, Scale Device, Application
     0x85, 0x05, 0x09, 0x34, 0xA1, 0x02,                    //  report 5, Weight Limit Report
@@ -28,6 +29,9 @@ inline const Bytes kScaleDescriptor{
     0x09, 0x50, 0xA1, 0x02, 0x19, 0x51, 0x29, 0x5C, 0x15, 0x01, 0x25, 0x0C, 0x75, 0x08, 0x95, 0x01, 0x81, 0x00, 0xC0,
     0x09, 0x41, 0x15, 0x81, 0x25, 0x7F, 0x75, 0x08, 0x95, 0x01, 0x81, 0x02,
     0x09, 0x40, 0x15, 0x00, 0x27, 0xFF, 0xFF, 0x00, 0x00, 0x75, 0x10, 0x95, 0x01, 0x81, 0x02,
+    0xC0,
+    0x85, 0x02, 0x09, 0x31, 0xA1, 0x02,                    //  report 2, Scale Control Report
+    0x09, 0x80, 0x15, 0x00, 0x25, 0x01, 0x75, 0x01, 0x95, 0x01, 0x91, 0x02, 0x75, 0x07, 0x91, 0x03,
     0xC0,
     0xC0,
 };
@@ -94,6 +98,14 @@ public:
     // What the scale answers when asked for its current report (nothing unless set).
     void SetCurrent(Bytes report) { m_current = std::move(report); }
     bool Send(const Bytes& report) const { return ::send(m_peer, report.data(), report.size(), MSG_NOSIGNAL) == ssize_t(report.size()); }
+    // An output report the scale was sent; empty when none is waiting.
+    Bytes Received() const
+    {
+        Bytes report(64);
+        const ssize_t got = ::recv(m_peer, report.data(), report.size(), MSG_DONTWAIT);
+        report.resize(got > 0 ? std::size_t(got) : 0);
+        return report;
+    }
     void Unplug()
     {
         if (m_peer >= 0)

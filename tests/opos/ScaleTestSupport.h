@@ -3,10 +3,13 @@
 #pragma once
 
 #include "Opos.h"
+#include "ScalesConfig.h"
 #include "WeightReport.h"
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <memory>
 #include <string>
@@ -67,6 +70,36 @@ private:
 // the same claim.
 inline std::string UniqueName(const std::string& base) { return base + "-test-" + std::to_string(::getpid()); }
 inline std::u16string Wide(const std::string& ascii) { return std::u16string(ascii.begin(), ascii.end()); }
+
+// Scales configuration files of the test's own, in a temporary folder removed afterwards, read in
+// order by every Open while the object lives.
+class TestConfigFiles
+{
+public:
+    explicit TestConfigFiles(const std::vector<std::string>& names = {"scales.conf"})
+        : m_dir(std::filesystem::temp_directory_path() / ("tarabo-test-conf-" + std::to_string(::getpid()))),
+          m_override(Paths(m_dir, names))
+    {
+        std::filesystem::create_directories(m_dir);
+    }
+    ~TestConfigFiles() { std::filesystem::remove_all(m_dir); }
+    std::string Path(const std::string& name = "scales.conf") const { return (m_dir / name).string(); }
+    void Write(const std::string& text, const std::string& name = "scales.conf") const
+    {
+        std::ofstream(Path(name), std::ios::binary) << text;
+    }
+
+private:
+    static std::vector<std::string> Paths(const std::filesystem::path& dir, const std::vector<std::string>& names)
+    {
+        std::vector<std::string> paths;
+        for (const std::string& name : names)
+            paths.push_back((dir / name).string());
+        return paths;
+    }
+    std::filesystem::path m_dir;
+    opos::ConfigFilesOverride m_override;
+};
 
 // A 15 kg device whose readings follow a function of the clock time, looked at every 50 ms.
 class FakeScaleDevice : public opos::IScaleDevice

@@ -2,7 +2,6 @@
 // far end of a pseudo-terminal, in real time.
 #include "FakeSerialScale.h"
 #include "ScaleTestSupport.h"
-#include "ScalesConfig.h"
 #include "ScalesTool.h"
 #include "SerialPorts.h"
 #include "SerialScale.h"
@@ -79,22 +78,18 @@ TEST_F(SerialScaleTest, ReadWeightGivesEachProtocolsAnswersTheirResults)
         Scenario scenario;
         LONG timeoutMs, result, extended;
     } cases[] = {
-        {"stable", always(&Dialect::stable), 2000, OPOS_SUCCESS, 0},
         {"settles within the time-out", settlesAt(400), 3000, OPOS_SUCCESS, 0},
         {"settles past the time-out", settlesAt(60000), 400, OPOS_E_TIMEOUT, 0},
         {"over capacity", always(&Dialect::over), 2000, OPOS_E_EXTENDED, OPOS_ESCAL_OVERWEIGHT},
         {"under zero", always(&Dialect::under), 2000, OPOS_E_EXTENDED, OPOS_ESCAL_UNDERWEIGHT},
         {"silence", [](const Dialect&, int, std::int64_t) { return Pieces{}; }, 300, OPOS_E_TIMEOUT, 0},
         {"errors that persist", always(&Dialect::error), 3000, OPOS_E_FAILURE, 0},
-        {"noise, then a frame in pieces",
-         [](const Dialect& d, int, std::int64_t) {
-             return Pieces{"\x7f\x15#", d.stable.substr(0, 3), d.stable.substr(3, 4), d.stable.substr(7)};
+        {"a lost request, noise and a cut frame, then a frame in pieces",
+         [](const Dialect& d, int n, std::int64_t) {
+             const std::string& f = d.stable;
+             return n == 0 ? Pieces{} : n == 1 ? Pieces{"\x7f\x15#" + f.substr(0, 4)} : Pieces{f.substr(0, 3), f.substr(3, 4), f.substr(7)};
          },
-         2000, OPOS_SUCCESS, 0},
-        {"first request lost", [](const Dialect& d, int n, std::int64_t) { return n == 0 ? Pieces{} : Pieces{d.stable}; }, 3000,
-         OPOS_SUCCESS, 0},
-        {"a frame cut short", [](const Dialect& d, int n, std::int64_t) { return Pieces{d.stable.substr(0, n == 0 ? 4 : 99)}; },
-         3000, OPOS_SUCCESS, 0},
+         4000, OPOS_SUCCESS, 0},
     };
     for (const Dialect& dialect : kDialects) {
         for (const auto& c : cases) {
@@ -113,49 +108,6 @@ TEST_F(SerialScaleTest, ReadWeightGivesEachProtocolsAnswersTheirResults)
     }
 }
 
-TEST_F(SerialScaleTest, PulledCableIsOfflineUntilReopened)
-{
-    for (const Dialect& dialect : kDialects) {
-        SCOPED_TRACE(Info(dialect.protocol).name);
-        Connect(dialect, always(&Dialect::stable));
-        ASSERT_TRUE(scale.Enable(name));
-        LONG weight = 0;
-        EXPECT_EQ(scale.ReadWeight(weight, 2000), OPOS_SUCCESS);
-        fake->HangUp();
-        EXPECT_EQ(scale.ReadWeight(weight, 2000), OPOS_E_OFFLINE);
-        EXPECT_EQ(scale.ReadWeight(weight, 2000), OPOS_E_OFFLINE) << "stays offline";
-        EXPECT_EQ(scale.Close(), OPOS_SUCCESS);
-    }
-}
-
-TEST_F(SerialScaleTest, PortsThatCannotBeOpenedSayWhy)
-{
-    Connect(kDialects[0], always(&Dialect::stable));
-    SerialScale holder(SerialSettings{fake->Path(), Protocol::Toledo, {}});
-    const struct {
-        std::string path, why;
-    } cases[] = {
-        {"/dev/tarabo-no-such-tty", "no such device"},
-        {"/dev/null", "not a serial port"},
-        {fake->Path(), "busy"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.path);
-        DeviceInstallation other(Wide(name), [&] { return std::make_unique<SerialScale>(SerialSettings{c.path, Protocol::Toledo, {}}); });
-        EXPECT_EQ(scale.Open(name), OPOS_E_NOHARDWARE);
-        EXPECT_NE(scale.Description().str().find(c.why), std::string::npos) << scale.Description().str();
-    }
-}
-
-TEST_F(SerialScaleTest, SicsIdentityNamesTheModelAndItsCapacity)
-{
-    Connect(kDialects[2], always(&Dialect::stable));
-    ASSERT_TRUE(scale.Enable(name, 1));
-    EXPECT_EQ(scale.MaximumWeight(), 3100000);
-    EXPECT_EQ(scale.WeightUnit(), SCAL_WU_GRAM);
-    EXPECT_NE(scale.Description().str().find("MT-SICS scale Fake on"), std::string::npos);
-}
-
 TEST(SerialProbe, TaraboScalesProbeFindsTheProtocolThatAnswersAndPrintsItsSection)
 {
     for (const Dialect& dialect : kDialects) {
@@ -172,18 +124,9 @@ TEST(SerialProbe, TaraboScalesProbeFindsTheProtocolThatAnswersAndPrintsItsSectio
         EXPECT_NE(out.str().find(section), std::string::npos) << out.str();
     }
     FakeSerialScale silent('W', [](const std::string&, int, std::int64_t) { return Pieces{}; });
-    const struct {
-        std::string device, out, err;
-    } failures[] = {
-        {silent.Path(), "No scale answered on " + silent.Path(), ""},
-        {"/dev/tarabo-no-such-tty", "", "tarabo-scales: /dev/tarabo-no-such-tty: no such device"},
-    };
-    for (const auto& f : failures) {
-        std::ostringstream out, err;
-        EXPECT_EQ(RunScalesTool({"probe", f.device}, out, err), 1);
-        EXPECT_EQ(out.str().substr(0, f.out.size()), f.out);
-        EXPECT_EQ(err.str().substr(0, f.err.size()), f.err);
-    }
+    std::ostringstream out, err;
+    EXPECT_EQ(RunScalesTool({"probe", silent.Path()}, out, err), 1);
+    EXPECT_EQ(out.str().find("No scale answered on " + silent.Path()), 0u) << out.str();
 }
 
 TEST(SerialPorts, ByIdNamesComeFirstAndPlatformPlaceholdersAreLeftOut)
@@ -206,46 +149,39 @@ TEST(SerialPorts, ByIdNamesComeFirstAndPlatformPlaceholdersAreLeftOut)
     fs::remove_all(root);
 }
 
-TEST(SerialConfig, SectionsOpenSerialScalesAndBadSettingsSayWhichKey)
+TEST(SerialConfig, SectionsOpenSerialScalesAndBadSettingsOrPortsSayWhy)
 {
-    namespace fs = std::filesystem;
-    const fs::path file = fs::temp_directory_path() / ("tarabo-serial-" + std::to_string(::getpid()) + ".conf");
-    ConfigFilesOverride files{{file.string()}};
+    const TestConfigFiles files;
     const std::string name = UniqueName("SERIALCONF");
-    FakeSerialScale fake('\r', [](const std::string&, int, std::int64_t) { return Pieces{kDialects[1].stable}; });
-    const std::string section = "[" + name + "]\ndriver = serial\ndevice = " + fake.Path() + "\n";
+    const auto silence = [](const std::string&, int, std::int64_t) { return Pieces{}; };
+    FakeSerialScale fake('\r', silence), held('\r', silence);
+    const SerialScale holder(SerialSettings{held.Path(), Protocol::Nci, {}});
     const struct {
-        std::string settings;
+        std::string device, settings;
         LONG result;
         const char* description;
     } cases[] = {
-        {"protocol = nci\ncapacity = 30000\n", OPOS_SUCCESS, "NCI SCP-01/02 scale on /dev/pts/"},
-        {"protocol = nci\nbaud = 19200\nframing = 8o2\n", OPOS_SUCCESS, "(19200 8O2)"},
-        {"", OPOS_E_NOEXIST, "no protocol given (toledo, nci, sics"},
-        {"protocol = dialog06\n", OPOS_E_NOEXIST, "line 4: key \"protocol\": unknown protocol \"dialog06\""},
-        {"protocol = nci\nbaud = 9601\n", OPOS_E_NOEXIST, "key \"baud\": baud rate 9601 is not one of"},
-        {"protocol = nci\nframing = 7X1\n", OPOS_E_NOEXIST, "key \"framing\": \"7X1\" is not a framing"},
-        {"protocol = nci\nunit = stone\n", OPOS_E_NOEXIST, "key \"unit\": \"stone\" is not a unit"},
-        {"protocol = nci\nparity = even\n", OPOS_E_NOEXIST, "key \"parity\": not a setting of driver \"serial\""},
+        {fake.Path(), "protocol = nci\ncapacity = 30000\n", OPOS_SUCCESS, "NCI SCP-01/02 scale on /dev/pts/"},
+        {fake.Path(), "protocol = nci\ncapacity = 30000\nbaud = 19200\nframing = 8o2\n", OPOS_SUCCESS, "(19200 8O2)"},
+        {fake.Path(), "", OPOS_E_NOEXIST, "no protocol given (toledo, nci, sics"},
+        {fake.Path(), "protocol = dialog06\n", OPOS_E_NOEXIST, "line 4: key \"protocol\": unknown protocol \"dialog06\""},
+        {fake.Path(), "protocol = nci\nbaud = 9601\n", OPOS_E_NOEXIST, "key \"baud\": baud rate 9601 is not one of"},
+        {fake.Path(), "protocol = nci\nframing = 7X1\n", OPOS_E_NOEXIST, "key \"framing\": \"7X1\" is not a framing"},
+        {fake.Path(), "protocol = nci\nunit = stone\n", OPOS_E_NOEXIST, "key \"unit\": \"stone\" is not a unit"},
+        {"/dev/tarabo-no-such-tty", "protocol = nci\n", OPOS_E_NOHARDWARE, "no such device"},
+        {"/dev/null", "protocol = nci\n", OPOS_E_NOHARDWARE, "not a serial port"},
+        {held.Path(), "protocol = nci\n", OPOS_E_NOHARDWARE, "busy"},
     };
     ScaleDriver scale;
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.settings);
-        std::ofstream(file) << section << c.settings;
+        SCOPED_TRACE(c.device + ": " + c.settings);
+        files.Write("[" + name + "]\ndriver = serial\ndevice = " + c.device + "\n" + c.settings);
         EXPECT_EQ(scale.Open(name), c.result);
         EXPECT_NE(scale.Description().str().find(c.description), std::string::npos) << scale.Description().str();
         if (c.result == OPOS_SUCCESS) {
+            EXPECT_EQ(scale.MaximumWeight(), 30000);
             EXPECT_EQ(scale.WeightUnit(), SCAL_WU_KILOGRAM) << "the configured unit until the scale says";
             EXPECT_EQ(scale.Close(), OPOS_SUCCESS);
         }
     }
-    std::ofstream(file) << section << "protocol = nci\ncapacity = 30000\n";
-    ASSERT_TRUE(scale.Enable(name));
-    LONG weight = 0;
-    EXPECT_EQ(scale.ReadWeight(weight, 2000), OPOS_SUCCESS);
-    EXPECT_EQ(weight, 1250);
-    EXPECT_EQ(scale.WeightUnit(), SCAL_WU_POUND);
-    EXPECT_EQ(scale.MaximumWeight(), 30000);
-    EXPECT_EQ(scale.Close(), OPOS_SUCCESS);
-    fs::remove(file);
 }

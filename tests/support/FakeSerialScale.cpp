@@ -37,12 +37,6 @@ void FakeSerialScale::HangUp()
     m_slave = -1;
 }
 
-void FakeSerialScale::SetScript(Script script)
-{
-    std::lock_guard lock(m_mutex);
-    m_script = std::move(script);
-}
-
 void FakeSerialScale::Run()
 {
     std::string pending;
@@ -61,11 +55,7 @@ void FakeSerialScale::Run()
             const std::string request = pending.substr(0, end + 1);
             pending.erase(0, end + 1);
             const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - m_start).count();
-            std::vector<std::string> pieces;
-            {
-                std::lock_guard lock(m_mutex);
-                pieces = m_script(request, m_requests++, ms);
-            }
+            const std::vector<std::string> pieces = m_script(request, m_requests++, ms);
             for (std::size_t i = 0; i < pieces.size(); ++i) {
                 if (i > 0)
                     poll(nullptr, 0, 5);

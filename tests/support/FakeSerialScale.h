@@ -7,7 +7,6 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -30,7 +29,6 @@ public:
     // Pulls the cable: the far end closes.
     void HangUp();
     int Requests() const { return m_requests; }
-    void SetScript(Script script);
 
 private:
     void Run();
@@ -40,7 +38,6 @@ private:
     int m_stopPipe[2] = {-1, -1};
     std::string m_path;
     char m_terminator;
-    std::mutex m_mutex;
     Script m_script;
     std::atomic<int> m_requests{0};
     std::chrono::steady_clock::time_point m_start = std::chrono::steady_clock::now();

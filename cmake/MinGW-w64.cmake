@@ -1,0 +1,13 @@
+# Cross-compiling for Windows with Debian's MinGW-w64, posix thread model (it has std::mutex and
+# std::thread). The including toolchain file sets CMAKE_SYSTEM_PROCESSOR and TARABO_MINGW_TRIPLE.
+set(CMAKE_SYSTEM_NAME Windows)
+
+set(CMAKE_C_COMPILER ${TARABO_MINGW_TRIPLE}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${TARABO_MINGW_TRIPLE}-g++-posix)
+set(CMAKE_RC_COMPILER ${TARABO_MINGW_TRIPLE}-windres)
+
+set(CMAKE_FIND_ROOT_PATH /usr/${TARABO_MINGW_TRIPLE})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)

@@ -1,0 +1,54 @@
+# The Windows package (make windows-package): an NSIS installer that installs Tarabo.exe with a
+# Start-menu shortcut and an uninstaller, offering the simulated scale control as a component off
+# by default when TaraboSimScale.dll is built; and a plain zip of Tarabo.exe.
+find_program(TARABO_MAKENSIS makensis DOC "NSIS, for the Windows installer")
+set(TARABO_SIMSCALE_DLL ${CMAKE_BINARY_DIR}/TaraboSimScale.dll)
+if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
+  set(TARABO_NSIS_TARGET amd64-unicode)
+else()
+  set(TARABO_NSIS_TARGET x86-unicode)
+endif()
+
+# An installer at `output` around the program `exe` (a path, which may be a generator expression),
+# rebuilt when the targets in `depends` change.
+function(tarabo_nsis_installer output exe depends)
+  if(NOT TARABO_MAKENSIS)
+    message(FATAL_ERROR "makensis not found: scripts/install-deps.sh --windows installs it")
+  endif()
+  set(script ${PROJECT_SOURCE_DIR}/packaging/windows/Tarabo.nsi)
+  add_custom_command(
+    OUTPUT ${output}
+    COMMAND ${TARABO_MAKENSIS} -V2 -DEXE=${exe} -DOUTFILE=${output} -DVERSION=${PROJECT_VERSION}
+            -DSIMSCALE_DLL=${TARABO_SIMSCALE_DLL} -DTARGET=${TARABO_NSIS_TARGET} ${script}
+    DEPENDS ${script} ${depends}
+    COMMENT "Building the installer ${output}")
+endfunction()
+
+# What ships, without the tests: what scripts/test-windows.sh builds of a tree it cannot test.
+add_custom_target(windows_shipped)
+foreach(shipped tarabo tarabo_simscale tarabo_opos_service tarabo_win_resources)
+  if(TARGET ${shipped})
+    add_dependencies(windows_shipped ${shipped})
+  endif()
+endforeach()
+
+if(TARGET tarabo)
+  set(setup ${CMAKE_BINARY_DIR}/Tarabo-${PROJECT_VERSION}-setup.exe)
+  set(zip ${CMAKE_BINARY_DIR}/Tarabo-${PROJECT_VERSION}.zip)
+  set(packaged tarabo)
+  if(TARGET tarabo_simscale) # the simulated scale control's DLL, when it builds
+    list(APPEND packaged tarabo_simscale)
+  endif()
+  tarabo_nsis_installer(${setup} $<TARGET_FILE:tarabo> "${packaged}")
+  add_custom_command(
+    OUTPUT ${zip}
+    COMMAND ${CMAKE_COMMAND} -E tar cf ${zip} --format=zip Tarabo.exe
+    WORKING_DIRECTORY $<TARGET_FILE_DIR:tarabo>
+    DEPENDS tarabo
+    COMMENT "Zipping Tarabo.exe")
+  add_custom_target(windows_package DEPENDS ${setup} ${zip})
+else()
+  add_custom_target(windows_package
+    COMMAND ${CMAKE_COMMAND} -E echo "windows-package: this tree builds no Tarabo.exe yet"
+    COMMAND ${CMAKE_COMMAND} -E false)
+endif()
