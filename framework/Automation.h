@@ -72,13 +72,14 @@ public:
 // the arguments in declaration order (a by-reference argument points at the caller's storage), and
 // its persisted state. The result starts as VT_EMPTY; a BSTR put there belongs to the caller. A
 // failure returns a failed HRESULT (DISP_E_EXCEPTION with *pExcepInfo filled in, its strings the
-// caller's, when the control itself raised it).
+// caller's, when the control itself raised it; DISP_E_TYPEMISMATCH with the argument's index in
+// declaration order in *puArgErr, when the caller asks for it).
 class CHostedControl
 {
 public:
     virtual ~CHostedControl() = default;
     virtual HRESULT Invoke(DISPID dispid, WORD wFlags, std::span<VARIANT> args, VARIANT* pResult,
-                           EXCEPINFO* pExcepInfo) = 0;
+                           EXCEPINFO* pExcepInfo, UINT* puArgErr = nullptr) = 0;
     // The dispatch id of a member named for late binding by name; -1 (DISPID_UNKNOWN) when none is.
     virtual DISPID GetDispID(std::u16string_view name) const { (void)name; return -1; }
     // The persisted state from the template; controls that keep none ignore it.

@@ -3,6 +3,7 @@
 #include "AutomationFailure.h"
 #include "ServiceFactory.h"
 
+#include <algorithm>
 #include <optional>
 
 using namespace opos;
@@ -40,49 +41,65 @@ HRESULT raise(EXCEPINFO* pExcepInfo, const char* description)
 
 COposScaleControl::COposScaleControl(std::shared_ptr<IScaleService> service) : m_service(std::move(service)) {}
 
-const COposScaleControl::Member* COposScaleControl::Find(DISPID id)
+std::span<const COposScaleControl::Member> COposScaleControl::Members()
 {
     constexpr WORD get = DISPATCH_PROPERTYGET, put = DISPATCH_PROPERTYPUT, method = DISPATCH_METHOD;
     static const Member s_members[] = {
-        {dispid::DeviceEnabled, put, 1, {VT_BOOL}, &COposScaleControl::PutDeviceEnabled},
-        {dispid::Description, get, 0, {}, &COposScaleControl::GetDescription},
-        {dispid::MaximumWeight, get, 0, {}, &COposScaleControl::GetMaximumWeight},
-        {dispid::WeightUnit, get, 0, {}, &COposScaleControl::GetWeightUnit},
-        {dispid::Open, method, 1, {VT_BSTR}, &COposScaleControl::Open},
-        {dispid::Close, method, 0, {}, &COposScaleControl::Close},
-        {dispid::Claim, method, 1, {VT_I4}, &COposScaleControl::Claim},
-        {dispid::Release, method, 0, {}, &COposScaleControl::Release},
-        {dispid::ClearInput, method, 0, {}, &COposScaleControl::ClearInput},
-        {dispid::DirectIO, method, 3, {VT_I4, VT_I4 | VT_BYREF, VT_BSTR | VT_BYREF}, &COposScaleControl::DirectIO},
-        {dispid::ReadWeight, method, 2, {VT_I4 | VT_BYREF, VT_I4}, &COposScaleControl::ReadWeight},
+        {u"DeviceEnabled", dispid::DeviceEnabled, put, 1, {VT_BOOL}, &COposScaleControl::PutDeviceEnabled},
+        {u"Description", dispid::Description, get, 0, {}, &COposScaleControl::GetDescription},
+        {u"MaximumWeight", dispid::MaximumWeight, get, 0, {}, &COposScaleControl::GetMaximumWeight},
+        {u"WeightUnit", dispid::WeightUnit, get, 0, {}, &COposScaleControl::GetWeightUnit},
+        {u"Open", dispid::Open, method, 1, {VT_BSTR}, &COposScaleControl::Open},
+        {u"Close", dispid::Close, method, 0, {}, &COposScaleControl::Close},
+        {u"Claim", dispid::Claim, method, 1, {VT_I4}, &COposScaleControl::Claim},
+        {u"Release", dispid::Release, method, 0, {}, &COposScaleControl::Release},
+        {u"ClearInput", dispid::ClearInput, method, 0, {}, &COposScaleControl::ClearInput},
+        {u"DirectIO", dispid::DirectIO, method, 3, {VT_I4, VT_I4 | VT_BYREF, VT_BSTR | VT_BYREF}, &COposScaleControl::DirectIO},
+        {u"ReadWeight", dispid::ReadWeight, method, 2, {VT_I4 | VT_BYREF, VT_I4}, &COposScaleControl::ReadWeight},
     };
-    for (const Member& member : s_members)
+    return s_members;
+}
+
+const COposScaleControl::Member* COposScaleControl::Find(DISPID id)
+{
+    for (const Member& member : Members())
         if (member.dispid == id)
             return &member;
     return nullptr;
 }
 
+// Names are matched as late binding matches them: without regard to case.
+DISPID COposScaleControl::GetDispID(std::u16string_view name) const
+{
+    const auto lower = [](char16_t c) { return c >= u'A' && c <= u'Z' ? char16_t(c - u'A' + u'a') : c; };
+    for (const Member& member : Members())
+        if (std::ranges::equal(member.name, name, {}, lower, lower))
+            return member.dispid;
+    return -1; // DISPID_UNKNOWN
+}
+
 // A by-reference argument with no storage behind it is as unusable as one of the wrong type.
-HRESULT COposScaleControl::CheckArguments(const Member& member, std::span<VARIANT> args)
+HRESULT COposScaleControl::CheckArguments(const Member& member, std::span<VARIANT> args, UINT* puArgErr)
 {
     if (args.size() != member.argCount)
         return DISP_E_BADPARAMCOUNT;
     for (std::size_t i = 0; i < args.size(); ++i) {
-        if (args[i].vt != member.argTypes[i])
+        if (args[i].vt != member.argTypes[i] || ((args[i].vt & VT_BYREF) && !args[i].plVal)) {
+            if (puArgErr)
+                *puArgErr = UINT(i);
             return DISP_E_TYPEMISMATCH;
-        if ((args[i].vt & VT_BYREF) && !args[i].plVal)
-            return DISP_E_TYPEMISMATCH;
+        }
     }
     return S_OK;
 }
 
 HRESULT COposScaleControl::Invoke(DISPID dispid, WORD wFlags, std::span<VARIANT> args, VARIANT* pResult,
-                                  EXCEPINFO* pExcepInfo)
+                                  EXCEPINFO* pExcepInfo, UINT* puArgErr)
 {
     const Member* member = Find(dispid);
     if (!member || !(wFlags & member->kind))
         return DISP_E_MEMBERNOTFOUND;
-    if (const HRESULT hr = CheckArguments(*member, args); FAILED(hr))
+    if (const HRESULT hr = CheckArguments(*member, args, puArgErr); FAILED(hr))
         return hr;
     return Call(*member, args, pResult, pExcepInfo);
 }

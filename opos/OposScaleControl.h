@@ -35,7 +35,8 @@ public:
     explicit COposScaleControl(std::shared_ptr<opos::IScaleService> service);
 
     HRESULT Invoke(DISPID dispid, WORD wFlags, std::span<VARIANT> args, VARIANT* pResult,
-                   EXCEPINFO* pExcepInfo) override;
+                   EXCEPINFO* pExcepInfo, UINT* puArgErr = nullptr) override;
+    DISPID GetDispID(std::u16string_view name) const override;
 
     opos::IScaleService& Service() const { return *m_service; }
 
@@ -43,14 +44,16 @@ private:
     using Handler = void (COposScaleControl::*)(std::span<VARIANT> args, VARIANT& result);
     struct Member
     {
+        std::u16string_view name;
         DISPID dispid;
         WORD kind;
         std::size_t argCount;
         std::array<VARTYPE, 3> argTypes;
         Handler handler;
     };
+    static std::span<const Member> Members();
     static const Member* Find(DISPID dispid);
-    static HRESULT CheckArguments(const Member& member, std::span<VARIANT> args);
+    static HRESULT CheckArguments(const Member& member, std::span<VARIANT> args, UINT* puArgErr);
     HRESULT Call(const Member& member, std::span<VARIANT> args, VARIANT* pResult, EXCEPINFO* pExcepInfo);
 
     void PutDeviceEnabled(std::span<VARIANT> args, VARIANT& result);

@@ -1,11 +1,14 @@
 #include "AfxControlObject.h"
 
+#include <atomic>
 #include <map>
 #include <string>
 #include <vector>
 
 namespace {
 bool g_published = false;
+// Live class objects and control objects, and server locks.
+std::atomic<long> g_inUse = 0;
 
 // IUnknown for an object with one or more interfaces; the last Release deletes it.
 template <class Derived>
@@ -28,8 +31,15 @@ private:
 class ControlObject final : public IDispatch, public IPersistStreamInit, public IOleObject, public RefCounted<ControlObject>
 {
 public:
-    ControlObject(CLSID clsid, std::unique_ptr<CHostedControl> control) : m_clsid(clsid), m_control(std::move(control)) {}
-    ~ControlObject() { SetClientSite(nullptr); }
+    ControlObject(CLSID clsid, std::unique_ptr<CHostedControl> control) : m_clsid(clsid), m_control(std::move(control))
+    {
+        ++g_inUse;
+    }
+    ~ControlObject()
+    {
+        SetClientSite(nullptr);
+        --g_inUse;
+    }
 
     // IUnknown
     STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override
@@ -55,14 +65,15 @@ public:
     {
         HRESULT hr = S_OK;
         for (UINT i = 0; i < count; ++i) {
-            ids[i] = m_control->GetDispID(AfxWideFromBstr(names[i]));
+            // Plain zero-terminated strings, not BSTRs: no length before them.
+            ids[i] = m_control->GetDispID(reinterpret_cast<const char16_t*>(names[i]));
             if (ids[i] == DISPID_UNKNOWN)
                 hr = DISP_E_UNKNOWNNAME;
         }
         return hr;
     }
     STDMETHODIMP Invoke(DISPID dispid, REFIID, LCID, WORD wFlags, DISPPARAMS* params, VARIANT* pResult,
-                        EXCEPINFO* pExcepInfo, UINT*) override;
+                        EXCEPINFO* pExcepInfo, UINT* puArgErr) override;
 
     // IPersistStreamInit
     STDMETHODIMP GetClassID(CLSID* pClsid) override { return *pClsid = m_clsid, S_OK; }
@@ -118,9 +129,10 @@ private:
 };
 
 // The control takes its arguments in declaration order: the reverse of DISPPARAMS'. A property put
-// carries its value as the one named argument, DISPID_PROPERTYPUT.
+// carries its value as the one named argument, DISPID_PROPERTYPUT. A mismatched argument is
+// reported by its index in DISPPARAMS.
 STDMETHODIMP ControlObject::Invoke(DISPID dispid, REFIID, LCID, WORD wFlags, DISPPARAMS* params, VARIANT* pResult,
-                                   EXCEPINFO* pExcepInfo, UINT*)
+                                   EXCEPINFO* pExcepInfo, UINT* puArgErr)
 {
     const UINT count = params ? params->cArgs : 0;
     if (params && params->cNamedArgs > 0 &&
@@ -132,12 +144,15 @@ STDMETHODIMP ControlObject::Invoke(DISPID dispid, REFIID, LCID, WORD wFlags, DIS
     VARIANT result;
     VariantInit(&result);
     EXCEPINFO info{};
+    UINT argErr = 0;
     HRESULT hr = E_FAIL;
     try {
-        hr = m_control->Invoke(dispid, wFlags, args, &result, &info);
+        hr = m_control->Invoke(dispid, wFlags, args, &result, &info, &argErr);
     } catch (...) {
         hr = E_FAIL;
     }
+    if (puArgErr && hr == DISP_E_TYPEMISMATCH && argErr < count)
+        *puArgErr = count - 1 - argErr;
     if (pResult && SUCCEEDED(hr))
         *pResult = result;
     else
@@ -170,7 +185,8 @@ STDMETHODIMP ControlObject::Load(LPSTREAM pStream)
 class ClassObject final : public IClassFactory, public RefCounted<ClassObject>
 {
 public:
-    ClassObject(std::string id, CLSID clsid) : m_id(std::move(id)), m_clsid(clsid) {}
+    ClassObject(CLSID clsid, AFX_CONTROL_FACTORY factory) : m_clsid(clsid), m_factory(std::move(factory)) { ++g_inUse; }
+    ~ClassObject() { --g_inUse; }
 
     STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override
     {
@@ -190,7 +206,7 @@ public:
             return CLASS_E_NOAGGREGATION;
         std::unique_ptr<CHostedControl> control;
         try {
-            control = AfxCreateControlInstance(m_id.c_str());
+            control = m_factory();
         } catch (...) {
         }
         if (!control)
@@ -200,11 +216,15 @@ public:
         object->Release();
         return hr;
     }
-    STDMETHODIMP LockServer(BOOL) override { return S_OK; }
+    STDMETHODIMP LockServer(BOOL lock) override
+    {
+        lock ? ++g_inUse : --g_inUse;
+        return S_OK;
+    }
 
 private:
-    std::string m_id;
     CLSID m_clsid;
+    AFX_CONTROL_FACTORY m_factory;
 };
 
 std::map<std::string, DWORD>& cookies()
@@ -219,7 +239,7 @@ void publish(const std::string& id)
     CLSID clsid;
     if (FAILED(CLSIDFromString(reinterpret_cast<LPCOLESTR>(wide.c_str()), &clsid)))
         return;
-    auto* factory = new ClassObject(id, clsid);
+    auto* factory = new ClassObject(clsid, [id] { return AfxCreateControlInstance(id.c_str()); });
     DWORD cookie = 0;
     if (SUCCEEDED(CoRegisterClassObject(clsid, factory, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie)))
         cookies()[id] = cookie;
@@ -255,3 +275,13 @@ void AfxControlClassChanged(const std::string& clsid, bool registered)
     else if (!cookies().count(clsid))
         publish(clsid);
 }
+
+HRESULT AfxGetControlClassObject(REFCLSID clsid, AFX_CONTROL_FACTORY factory, REFIID riid, void** ppv)
+{
+    auto* object = new ClassObject(clsid, std::move(factory));
+    const HRESULT hr = object->QueryInterface(riid, ppv);
+    object->Release();
+    return hr;
+}
+
+bool AfxControlServerInUse() { return g_inUse > 0; }

@@ -82,7 +82,8 @@ HRESULT echo(std::span<VARIANT> args, VARIANT* pResult)
 }
 }
 
-HRESULT FakeControl::Invoke(DISPID dispid, WORD wFlags, std::span<VARIANT> args, VARIANT* pResult, EXCEPINFO* pExcepInfo)
+HRESULT FakeControl::Invoke(DISPID dispid, WORD wFlags, std::span<VARIANT> args, VARIANT* pResult, EXCEPINFO* pExcepInfo,
+                            UINT*)
 {
     if (dispid == 1)
         return echo(args, pResult);

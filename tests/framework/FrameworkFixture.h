@@ -26,7 +26,8 @@ enum : int {
 class FakeControl : public CHostedControl
 {
 public:
-    HRESULT Invoke(DISPID dispid, WORD wFlags, std::span<VARIANT> args, VARIANT* pResult, EXCEPINFO* pExcepInfo) override;
+    HRESULT Invoke(DISPID dispid, WORD wFlags, std::span<VARIANT> args, VARIANT* pResult, EXCEPINFO* pExcepInfo,
+                   UINT* puArgErr = nullptr) override;
     void Load(std::span<const BYTE> persisted) override { lastLoaded.assign(persisted.begin(), persisted.end()); }
 
     static inline FakeControl* last = nullptr; // the most recently created instance
