@@ -27,9 +27,11 @@ target_link_libraries(tarabo_core PUBLIC tarabo_framework)
 # Icon 128 and the version block as resources: the object library tarabo_win_resources.
 include(${CMAKE_CURRENT_LIST_DIR}/WinResources.cmake)
 
-# A GUI-subsystem program entered through WinMain.
+# A GUI-subsystem program entered through WinMain. It hosts whatever control the machine has
+# registered under the scale control's class id: linking our own control in would publish it in
+# the process and hide the vendor's.
 add_executable(tarabo WIN32 framework/win32/WinMain.cpp)
-target_link_libraries(tarabo PRIVATE tarabo_core tarabo_opos tarabo_win_resources)
+target_link_libraries(tarabo PRIVATE tarabo_core tarabo_win_resources)
 set_target_properties(tarabo PROPERTIES OUTPUT_NAME Tarabo)
 
 # Test programs run under Wine, in this tree's prefix (scripts/test-windows.sh makes it fresh).
