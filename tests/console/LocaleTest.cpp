@@ -2,29 +2,19 @@
 // runs this suite a second time with LC_ALL=de_DE.UTF-8, whose decimal separator is a comma.
 #include "ConsoleHarness.h"
 
-#include <clocale>
 #include <cstdlib>
-#include <langinfo.h>
-#include <locale.h>
+#include <locale>
 
 namespace {
-
-// The decimal separator of the locale the environment asks for.
-std::string EnvironmentRadix()
-{
-    locale_t env = newlocale(LC_NUMERIC_MASK, "", nullptr);
-    if (!env)
-        return "(the environment's locale is not installed)";
-    std::string radix = nl_langinfo_l(RADIXCHAR, env);
-    freelocale(env);
-    return radix;
-}
 
 TEST_F(ConsoleTest, weightsCapacityAndDirectIOReplyKeepTheDecimalPointUnderAnyLocale)
 {
     const char* wanted = std::getenv("LC_ALL");
     if (wanted && std::string(wanted).starts_with("de_DE")) {
-        ASSERT_EQ(EnvironmentRadix(), ",") << "LC_ALL=" << wanted << " must be a locale with a decimal comma";
+        // std::locale("") throws when the environment's locale is not installed.
+        const std::locale environment("");
+        ASSERT_EQ(std::use_facet<std::numpunct<char>>(environment).decimal_point(), ',')
+            << "LC_ALL=" << wanted << " must be a locale with a decimal comma";
     }
 
     device->maximumWeight = 15000;
