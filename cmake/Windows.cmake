@@ -10,19 +10,7 @@ add_compile_definitions(_WIN32_WINNT=0x0601)
 add_subdirectory(framework)
 add_subdirectory(opos)
 
-# Everything of the program but its entry point, so tests link what the program runs.
-add_library(tarabo_core OBJECT
-  scale/Scale.cpp
-  console/WeighConsoleDlg.cpp
-  console/ConsoleCommands.cpp
-  console/ConsoleWindow.cpp
-  console/WeightGauge.cpp
-  app/WeighApp.cpp
-  res/Tarabo_rc.cpp
-  res/TaraboIcon.cpp
-)
-target_include_directories(tarabo_core PUBLIC ${CMAKE_SOURCE_DIR})
-target_link_libraries(tarabo_core PUBLIC tarabo_framework)
+include(${PROJECT_SOURCE_DIR}/cmake/TaraboCore.cmake)
 
 # Icon 128 and the version block as resources: the object library tarabo_win_resources.
 include(${CMAKE_CURRENT_LIST_DIR}/WinResources.cmake)

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds the fuzz targets (cmake --preset fuzz) and runs each one from its seeds in fuzz/corpus,
+# Builds the fuzz targets (cmake --preset fuzz) and runs each one from the inputs committed for it,
 # under the address and undefined-behaviour sanitizers. Fails on the first crash, leak or
 # undefined behaviour; the input that caused it is left in build/fuzz/findings.
 #   scripts/run-fuzz.sh [--runs N | --seconds S]   (default: --runs 20000, what CI runs)
@@ -24,7 +24,7 @@ for target in build/fuzz/fuzz/*_fuzz; do
   work=build/fuzz/corpus/$name
   mkdir -p "$work"
   echo "== $name (${limit[*]})"
-  # New inputs go to the work corpus; the seeds in fuzz/corpus stay as committed.
+  # Inputs found on the way go to the work folder; the committed starting inputs stay as they are.
   "$target" "${limit[@]}" -max_len=4096 -timeout=10 -artifact_prefix=build/fuzz/findings/"$name"- \
     -print_final_stats=1 "$work" "fuzz/corpus/$name" 2>&1 | tail -n 12
 done
