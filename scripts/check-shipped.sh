@@ -12,6 +12,7 @@ check() { # description, command...
   shift
   if "$@"; then echo "ok: $what"; else echo "FAILED: $what"; failures=$((failures + 1)); fi
 }
+gui() { dump "$1" | grep -q "Subsystem.*(Windows GUI)"; }
 is_pe32() { dump "$1" | grep -q 'Magic.*(PE32)$'; }
 system_dlls_only() {
   ! dump "$1" | awk '/DLL Name:/ { print tolower($3) }' |
@@ -21,7 +22,6 @@ exports() { dump "$1" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' | awk '
 
 exe=$tree/Tarabo.exe dll=$tree/TaraboSimScale.dll
 check "Tarabo.exe is a 32-bit program" is_pe32 "$exe"
-gui() { dump "$1" | grep -q "Subsystem.*(Windows GUI)"; }
 check "Tarabo.exe is a GUI-subsystem program" gui "$exe"
 check "Tarabo.exe imports only system DLLs" system_dlls_only "$exe"
 check "TaraboSimScale.dll is a 32-bit DLL" is_pe32 "$dll"
