@@ -10,7 +10,7 @@
 
 #include "opos/DeviceRegistry.h"
 #include "opos/Opos.h"
-#include "opos/SerialScale.h"
+#include "opos/serial/SerialScale.h"
 
 #include <algorithm>
 #include <atomic>

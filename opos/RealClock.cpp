@@ -31,6 +31,8 @@ bool RealClock::WaitReadable(int fd, std::int64_t ms)
         const int timeout = ms < 0 ? -1 : int(std::min<std::int64_t>(ms, INT_MAX));
         return ::poll(&entry, 1, timeout) > 0; // an interrupted wait counts as a wake-up: the caller looks again
     }
+#else
+    (void)fd;
 #endif
     // No descriptor (and on Windows no device has one): only the time passes.
     SleepMs(ms);

@@ -3,7 +3,7 @@
 #include "../console/ConsoleHarness.h"
 #include "../opos/HidTestScale.h"
 
-#include "opos/Hidraw.h"
+#include "opos/hid/Hidraw.h"
 
 #include <filesystem>
 #include <fstream>

@@ -2,7 +2,7 @@
 // pseudo-terminal, the standard control behind the console, real time.
 #include "../console/ConsoleHarness.h"
 #include "FakeSerialScale.h"
-#include "opos/ScalesConfig.h"
+#include "opos/config/ScalesConfig.h"
 
 #include <atomic>
 #include <filesystem>

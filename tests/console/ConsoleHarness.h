@@ -5,7 +5,7 @@
 #include "console/WeighConsoleDlg.h"
 #include "framework/AfxTesting.h"
 #include "opos/Opos.h"
-#include "opos/ScalesConfig.h"
+#include "opos/config/ScalesConfig.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,9 @@
 // closed here, so a child that ends gives an end of file rather than a wait.
 #include "ChildProcess.h"
 
+#ifndef NOMINMAX
 #define NOMINMAX
+#endif
 #include <windows.h>
 
 struct ChildProcess::Impl
