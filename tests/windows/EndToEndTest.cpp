@@ -140,14 +140,19 @@ std::wstring Text(HWND dialog, int id)
 // pointer or has the focus.
 void SendInputs(std::vector<INPUT> inputs) { SendInput(UINT(inputs.size()), inputs.data(), sizeof(INPUT)); }
 
+// Each event carries the point itself: a click that relied on SetCursorPos could land where the
+// pointer was before, should the display report the old position after the move.
 void ClickAt(POINT point)
 {
-    SetCursorPos(point.x, point.y);
-    INPUT down{}, up{};
-    down.type = up.type = INPUT_MOUSE;
-    down.mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-    up.mi.dwFlags = MOUSEEVENTF_LEFTUP;
-    SendInputs({down, up});
+    INPUT events[3]{};
+    const DWORD flags[3] = {MOUSEEVENTF_MOVE, MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP};
+    for (int i = 0; i < 3; ++i) {
+        events[i].type = INPUT_MOUSE;
+        events[i].mi.dx = point.x * 65535 / (GetSystemMetrics(SM_CXSCREEN) - 1);
+        events[i].mi.dy = point.y * 65535 / (GetSystemMetrics(SM_CYSCREEN) - 1);
+        events[i].mi.dwFlags = flags[i] | MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    }
+    SendInputs({events[0], events[1], events[2]});
 }
 
 // Waits until the program that owns a window waits for input with none pending, so that input
@@ -283,6 +288,13 @@ public:
             if (s.name == name)
                 return true;
         return false;
+    }
+    std::string Report() const
+    {
+        std::string seen = "seen:";
+        for (const Shown& s : Seen())
+            seen += " [" + std::string(s.weight.begin(), s.weight.end()) + " " + std::string(s.name.begin(), s.name.end()) + "]";
+        return seen;
     }
     bool SawWeight(const wchar_t* weight) const
     {
@@ -524,9 +536,7 @@ TEST_F(EndToEnd, TheConsoleWorksTheSimulatedScaleAsATechnicianWould)
     EXPECT_TRUE(WaitUntil([&] {
         return watcher.SawWeight(L"1.250") && watcher.SawWeight(L"3.480") && watcher.SawName(L"OPOS_E_TIMEOUT") &&
                watcher.SawName(L"OPOS_E_EXTENDED");
-    }, 40s));
-    for (const Shown& s : watcher.Seen())
-        std::cout << "seen: " << Narrow(s.weight) << " " << Narrow(s.name) << " " << Narrow(s.hex) << "\n";
+    }, 40s)) << watcher.Report();
 
     // The first console killed, the claim is free for the next one; its Close releases the claim,
     // and Exit ends it.
@@ -538,7 +548,7 @@ TEST_F(EndToEnd, TheConsoleWorksTheSimulatedScaleAsATechnicianWould)
     ASSERT_TRUE(WaitUntil([&] { return Text(third, IDC_STATUS) == kDescription; }, 10s));
     EXPECT_FALSE(Text(third, IDC_WEIGHT).starts_with(L"Claim Failed")) << Narrow(Text(third, IDC_WEIGHT));
     Click(third, IDC_CLOSE_DEVICE);
-    EXPECT_TRUE(WaitUntil([&] { return Text(third, IDC_STATUS).empty(); }, 10s));
+    EXPECT_TRUE(WaitUntil([&] { return Text(third, IDC_STATUS).empty(); }, 10s)) << Narrow(Text(third, IDC_STATUS));
     EXPECT_EQ(Text(third, IDC_RESULT_NAME), L"OPOS_SUCCESS");
     EXPECT_EQ(Text(third, IDC_WEIGHT), L"...");
     Click(third, IDOK_EXIT);
