@@ -6,7 +6,7 @@
 // lines.
 //   bench_win_read [--batches N] [--reads N]
 #include "FloorDialog.h"
-#include "Median.h"
+#include "Measure.h"
 #include "ReadingSequence.h"
 #include "ZeroLatencyScale.h"
 
@@ -24,18 +24,6 @@
 #include <string>
 
 namespace {
-
-double NowUs()
-{
-    static const LONGLONG frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f.QuadPart;
-    }();
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return double(t.QuadPart) * 1e6 / double(frequency);
-}
 
 std::string ItemText(HWND window, int id)
 {
@@ -102,10 +90,10 @@ void ShowAlone(const Window& w, const Window& other)
 double Batch(const Window& w, const Window& other, int reads)
 {
     ShowAlone(w, other);
-    const double start = NowUs();
+    const double start = bench::MicrosecondsNow();
     for (int i = 0; i < reads; ++i)
         Read(w);
-    return (NowUs() - start) / reads;
+    return (bench::MicrosecondsNow() - start) / reads;
 }
 
 // Every item of the console's template at the same place and of the same size in both windows.

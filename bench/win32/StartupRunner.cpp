@@ -5,7 +5,7 @@
 //   bench_win_startup [--runs N]
 // The children are the programs beside the runner: bench_win_startup_console.exe and
 // bench_win_startup_floor.exe.
-#include "Median.h"
+#include "Measure.h"
 
 #include <windows.h>
 
@@ -34,17 +34,7 @@ struct ChildRun
     std::string failure;
 };
 
-double Now()
-{
-    static const LONGLONG frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f.QuadPart;
-    }();
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return double(t.QuadPart) * 1000.0 / double(frequency);
-}
+double Now() { return bench::MicrosecondsNow() / 1000; } // milliseconds
 
 // Reads the child's output up to its "ready" line, noting when the line came.
 struct ReadyReader
@@ -112,7 +102,8 @@ ChildRun RunChild(const std::string& path)
     reader.pipe = readEnd;
     HANDLE thread = CreateThread(nullptr, 0, &ReadyReader::Run, &reader, 0, nullptr);
     // A child that never gets ready is ended, which ends the reader's wait too.
-    if (WaitForSingleObject(thread, kReadyTimeoutMs) != WAIT_OBJECT_0) {
+    const bool timedOut = WaitForSingleObject(thread, kReadyTimeoutMs) != WAIT_OBJECT_0;
+    if (timedOut) {
         TerminateProcess(process.hProcess, 99);
         if (WaitForSingleObject(thread, 5000) != WAIT_OBJECT_0) // another process holds the pipe
             TerminateThread(thread, 1);
@@ -131,8 +122,10 @@ ChildRun RunChild(const std::string& path)
     result.readyMs = reader.readyAt - start;
     result.peakKib = reader.peakKib;
     result.ok = reader.ready && exitCode == 0 && reader.peakKib > 0;
-    if (!reader.ready)
-        result.failure = path + ": no \"ready\" line within " + std::to_string(kReadyTimeoutMs / 1000) + " s";
+    if (timedOut)
+        result.failure = path + ": no \"ready\" line within " + std::to_string(kReadyTimeoutMs / 1000) + " s; ended it";
+    else if (!reader.ready)
+        result.failure = path + ": ended without a \"ready\" line (exit code " + std::to_string(exitCode) + ")";
     else if (exitCode != 0)
         result.failure = path + ": did not end cleanly after \"ready\" (exit code " + std::to_string(exitCode) + ")";
     else if (!result.ok)
