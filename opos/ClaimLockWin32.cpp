@@ -2,7 +2,9 @@
 // already lets go of the handle at once. The event never gets signalled; only its name counts.
 #include "ClaimLock.h"
 
-#define NOMINMAX
+#ifndef NOMINMAX
+#define NOMINMAX // std::min, not the macro
+#endif
 #include <windows.h>
 
 #include <algorithm>

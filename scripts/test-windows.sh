@@ -25,6 +25,8 @@ if [ $preset != windows ]; then
 fi
 cmake --preset $preset >/dev/null
 cmake --build --preset $preset -j "$JOBS"
+# What only the shipped 32-bit files can get wrong, checked on the files themselves.
+scripts/check-shipped.sh build/windows
 
 # A fresh prefix on a virtual display, with one server and the desktop held open for the whole run.
 . scripts/wine-session.sh

@@ -37,8 +37,11 @@ AfxControlSite* AfxControlSite::Create(const char* clsid, std::span<const BYTE> 
     const std::u16string wide = AfxWideFromText(clsid);
     CLSID id;
     IUnknown* control = nullptr;
+    // Controls in a dialog are in-process servers. Asking for a local server as well would, for a
+    // class that is not registered, make the system look for one through its RPC service: on
+    // Wine that starts the service and holds the program for ten seconds before it may end.
     if (FAILED(CLSIDFromString(reinterpret_cast<LPCOLESTR>(wide.c_str()), &id)) ||
-        FAILED(CoCreateInstance(id, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER, IID_IUnknown,
+        FAILED(CoCreateInstance(id, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
                                 reinterpret_cast<void**>(&control))))
         return nullptr;
     auto* site = new AfxControlSite;

@@ -1,7 +1,10 @@
 // The automation runtime is the platform's (OLEAUT32); here the conversions of its strings to 8-bit
-// text in the process code page, and calls on a control's dispatch interface.
+// text in the process code page, calls on a control's dispatch interface, and the count of live
+// strings for leak checks.
 #include "Automation.h"
 
+#include <mutex>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -50,5 +53,89 @@ HRESULT AfxDispatchInvoke(IDispatch* pDispatch, DISPID dispid, WORD wFlags, std:
     return hr;
 }
 
-// The platform's allocator keeps its own books.
-long AfxLiveBstrCount() { return 0; }
+namespace {
+// Watches the COM task allocator, which the automation runtime allocates its strings from, and
+// keeps the blocks allocated since it started and not yet freed.
+class CLiveBlockSpy final : public IMallocSpy
+{
+public:
+    long Count()
+    {
+        std::lock_guard lock(m_mutex);
+        return long(m_live.size());
+    }
+
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override
+    {
+        if (riid != IID_IUnknown && riid != IID_IMallocSpy) {
+            *ppv = nullptr;
+            return E_NOINTERFACE;
+        }
+        *ppv = static_cast<IMallocSpy*>(this);
+        return S_OK;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return 2; } // lives as long as the process
+    STDMETHODIMP_(ULONG) Release() override { return 1; }
+
+    STDMETHODIMP_(SIZE_T) PreAlloc(SIZE_T cbRequest) override { return cbRequest; }
+    STDMETHODIMP_(void*) PostAlloc(void* pActual) override
+    {
+        std::lock_guard lock(m_mutex);
+        if (pActual)
+            m_live.insert(pActual);
+        return pActual;
+    }
+    STDMETHODIMP_(void*) PreFree(void* pRequest, BOOL) override
+    {
+        std::lock_guard lock(m_mutex);
+        m_live.erase(pRequest);
+        return pRequest;
+    }
+    STDMETHODIMP_(void) PostFree(BOOL) override {}
+    STDMETHODIMP_(SIZE_T) PreRealloc(void* pRequest, SIZE_T cbRequest, void** ppNewRequest, BOOL) override
+    {
+        std::lock_guard lock(m_mutex);
+        m_realloc = m_live.erase(pRequest) ? pRequest : nullptr;
+        *ppNewRequest = pRequest;
+        return cbRequest;
+    }
+    STDMETHODIMP_(void*) PostRealloc(void* pActual, BOOL) override
+    {
+        std::lock_guard lock(m_mutex);
+        if (pActual)
+            m_live.insert(pActual);
+        else if (m_realloc)
+            m_live.insert(m_realloc); // the old block stays when the new one could not be had
+        return pActual;
+    }
+    STDMETHODIMP_(void*) PreGetSize(void* pRequest, BOOL) override { return pRequest; }
+    STDMETHODIMP_(SIZE_T) PostGetSize(SIZE_T cbActual, BOOL) override { return cbActual; }
+    STDMETHODIMP_(void*) PreDidAlloc(void* pRequest, BOOL) override { return pRequest; }
+    STDMETHODIMP_(int) PostDidAlloc(void*, BOOL, int fActual) override { return fActual; }
+    STDMETHODIMP_(void) PreHeapMinimize() override {}
+    STDMETHODIMP_(void) PostHeapMinimize() override {}
+
+private:
+    std::mutex m_mutex;
+    std::unordered_set<void*> m_live;
+    void* m_realloc = nullptr;
+};
+}
+
+// Counted from the first call on: the string cache is switched off then (a cached string would
+// stay allocated after SysFreeString), and a spy on the task allocator keeps the books. Any block
+// of task memory counts, so a leak of other automation memory shows as well.
+long AfxLiveBstrCount()
+{
+    static CLiveBlockSpy* const spy = [] {
+        using SetOaNoCacheFn = void(WINAPI*)();
+        if (const HMODULE oleaut = GetModuleHandleW(L"oleaut32.dll"))
+            if (const auto noCache = reinterpret_cast<SetOaNoCacheFn>(
+                    reinterpret_cast<void (*)()>(GetProcAddress(oleaut, "SetOaNoCache"))))
+                noCache();
+        auto* created = new CLiveBlockSpy;
+        CoRegisterMallocSpy(created);
+        return created;
+    }();
+    return spy->Count();
+}

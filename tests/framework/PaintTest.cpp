@@ -70,7 +70,12 @@ TEST(Painting, PaintHandlersDrawThroughPaintDCAndTheIconIsOneSharedHandleOfThe32
     AfxRunModal(dlg, [&] { EXPECT_EQ(dlg.GetDlgItem(IDC_GAUGE), &dlg.m_gauge) << "attached again on a second run"; });
     CDialog about(IDD_ABOUT_TEST);
     AfxRunModal(about, [&] {
-        const AFX_IMAGE icon = AfxGrabClientArea(*about.GetDlgItem(-1));
-        EXPECT_EQ(icon.GetPixel(icon.width / 2, icon.height / 2), kRed) << "an SS_ICON static shows the icon its text names";
+        // A window that has only just been shown may not be on the screen yet on a loaded machine.
+        COLORREF centre = 0;
+        for (int attempt = 0; attempt < 50 && centre != kRed; ++attempt, AfxPumpMessages(20)) {
+            const AFX_IMAGE icon = AfxGrabClientArea(*about.GetDlgItem(-1));
+            centre = icon.GetPixel(icon.width / 2, icon.height / 2);
+        }
+        EXPECT_EQ(centre, kRed) << "an SS_ICON static shows the icon its text names";
     });
 }

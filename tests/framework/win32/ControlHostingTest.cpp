@@ -131,9 +131,11 @@ struct RawDlg : CDialog
 
 TEST_F(Hosting, aControlWithoutPersistenceIsHostedAndGetsItsArgumentsInReverseOrder)
 {
+    const long liveStrings = AfxLiveBstrCount();
     RawDlg dlg;
     LONG result = 0, number = 21;
     BSTR text = SysAllocString(L"from the caller"); // the control frees it and puts its own
+    EXPECT_EQ(AfxLiveBstrCount(), liveStrings + 1) << "the platform's strings are counted";
     const INT_PTR end = AfxRunModal(dlg, [&] {
         dlg.m_control.InvokeHelper(5, DISPATCH_METHOD, VT_I4, &result, VTS_I4 VTS_PI4 VTS_PBSTR, LONG(7), &number, &text);
         dlg.m_control.SetProperty(6, VT_BOOL, TRUE);
@@ -143,6 +145,7 @@ TEST_F(Hosting, aControlWithoutPersistenceIsHostedAndGetsItsArgumentsInReverseOr
     EXPECT_EQ(number, 42) << "a by-reference long comes back";
     EXPECT_EQ(AfxTextFromBstr(text), "from the control");
     SysFreeString(text);
+    EXPECT_EQ(AfxLiveBstrCount(), liveStrings) << "every string of the call freed once";
     const std::string last = std::to_string(VT_BSTR | VT_BYREF) + " " + std::to_string(VT_I4 | VT_BYREF) + " 3";
     EXPECT_EQ(RawControl::calls, (std::vector<std::string>{"5 call " + last, "6 put 11 named -3"}));
     EXPECT_EQ(RawControl::liveCount, 0u) << "released with the window";

@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Checks the 32-bit files that ship, for what differs from the 64-bit build that the Wine tests run
+# where 32-bit programs cannot: the format, the subsystem, DLLs that every Windows has, and the
+# COM entry points exported under their plain names (undecorated, as regsvr32 looks them up).
+#   scripts/check-shipped.sh build/windows
+set -u
+tree=${1:?usage: scripts/check-shipped.sh <32-bit build tree>}
+dump() { i686-w64-mingw32-objdump -p "$1"; }
+failures=0
+check() { # description, command...
+  local what=$1
+  shift
+  if "$@"; then echo "ok: $what"; else echo "FAILED: $what"; failures=$((failures + 1)); fi
+}
+gui() { dump "$1" | grep -q "Subsystem.*(Windows GUI)"; }
+is_pe32() { dump "$1" | grep -q 'Magic.*(PE32)$'; }
+system_dlls_only() {
+  ! dump "$1" | awk '/DLL Name:/ { print tolower($3) }' |
+    grep -vxE 'kernel32\.dll|user32\.dll|gdi32\.dll|ole32\.dll|oleaut32\.dll|advapi32\.dll|msvcrt\.dll|version\.dll|comctl32\.dll|shell32\.dll'
+}
+exports() { dump "$1" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' | awk '/^\t\[/ { print $NF }' | sort | tr '\n' ' '; }
+
+exe=$tree/Tarabo.exe dll=$tree/TaraboSimScale.dll
+check "Tarabo.exe is a 32-bit program" is_pe32 "$exe"
+check "Tarabo.exe is a GUI-subsystem program" gui "$exe"
+check "Tarabo.exe imports only system DLLs" system_dlls_only "$exe"
+check "TaraboSimScale.dll is a 32-bit DLL" is_pe32 "$dll"
+check "TaraboSimScale.dll imports only system DLLs" system_dlls_only "$dll"
+check "TaraboSimScale.dll exports the four COM entry points undecorated" \
+  test "$(exports "$dll")" = "DllCanUnloadNow DllGetClassObject DllRegisterServer DllUnregisterServer "
+[ "$failures" -eq 0 ]
