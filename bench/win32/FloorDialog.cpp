@@ -157,9 +157,9 @@ void FloorDialog::ShowNextReading()
 {
     const Reading r = ReadingFor(++m_reads, 0);
     char text[64];
+    SetDlgItemText(m_hWnd, IDC_RESULT_NAME, "OPOS_SUCCESS");
     std::snprintf(text, sizeof text, "%08lx", static_cast<unsigned long>(r.result));
     SetDlgItemText(m_hWnd, IDC_RESULT_HEX, text);
-    SetDlgItemText(m_hWnd, IDC_RESULT_NAME, "OPOS_SUCCESS");
     std::snprintf(text, sizeof text, "%.03f", double(r.weight) * 0.001);
     SetDlgItemText(m_hWnd, IDC_WEIGHT, text);
     InvalidateRect(GetDlgItem(m_hWnd, IDC_GAUGE), nullptr, TRUE);
