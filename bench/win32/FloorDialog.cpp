@@ -125,6 +125,8 @@ INT_PTR CALLBACK FloorDialog::DialogProc(HWND hWnd, UINT message, WPARAM wParam,
 LRESULT CALLBACK FloorDialog::GaugeProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
     auto* self = reinterpret_cast<FloorDialog*>(GetWindowLongPtr(GetParent(hWnd), DWLP_USER));
+    if (!self)
+        return DefWindowProc(hWnd, message, wParam, lParam);
     if (message != WM_PAINT)
         return CallWindowProc(self->m_staticProc, hWnd, message, wParam, lParam);
     PAINTSTRUCT ps;
