@@ -23,6 +23,7 @@ test-sanitize: deps
 	ctest --preset sanitize -j $(JOBS)
 
 bench: deps
+	@scripts/install-deps.sh --windows
 	cmake --preset bench
 	cmake --build --preset bench -j $(JOBS)
 	bench/run-benchmarks.sh build/bench

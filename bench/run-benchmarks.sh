@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs the benchmarks of a bench build and prints one Markdown table: Tarabo against the floor (a
-# bare Qt dialog of the console's size and items), ratio, goal, pass or fail. Exits 1 when a goal
-# is missed or a benchmark fails.
+# bare Qt dialog of the console's size and items), ratio, goal, pass or fail; then the Windows
+# build's rows under Wine (bench/run-windows-benchmarks.sh). Exits 1 when a goal is missed or a
+# benchmark fails.
 #   bench/run-benchmarks.sh build/bench
 set -euo pipefail
 # The figures are read back with awk: keep the decimal point whatever the caller's locale.
@@ -13,42 +14,13 @@ out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
 failed=0
 
-# run NAME COMMAND...: "name value" lines into $out/NAME.out, diagnostics into $out/NAME.err.
-run() {
-  local name=$1
-  shift
-  echo "bench: $name..." >&2
-  if ! "$@" >"$out/$name.out" 2>"$out/$name.err"; then
-    failed=1
-    echo "bench: $name failed; its last diagnostics:" >&2
-    grep -v XDG_RUNTIME_DIR "$out/$name.err" | tail -n 20 >&2 || true
-  fi
-}
-
-# get NAME KEY [FIELD]: a value from NAME's output; "" when missing.
-get() { awk -v k="$2" -v f="${3:-2}" '$1 == k { print $f; exit }' "$out/$1.out"; }
-
-# verdict OK: "pass" or "**FAIL**" (these run in subshells: the table is searched for failures).
-verdict() {
-  if [ "$1" = 1 ]; then echo pass; else echo "**FAIL**"; fi
-}
-
-# compare TARABO FLOOR GOAL: "ratio|verdict", the ratio being Tarabo over floor (lower is better).
-compare() {
-  if [ -z "$1" ] || [ -z "$2" ]; then echo "n/a|**FAIL**"; return; fi
-  local ratio ok
-  ratio=$(awk -v t="$1" -v f="$2" 'BEGIN { printf "%.2f", (f > 0 ? t / f : 99) }')
-  ok=$(awk -v r="$ratio" -v g="$3" 'BEGIN { print (r <= g ? 1 : 0) }')
-  echo "$ratio|$(verdict "$ok")"
-}
+. "$(dirname "$0")/report.sh"
 
 run startup "$bin/bench_startup" --runs 15 "$bin/bench_startup_console" "$bin/bench_startup_floor"
 run read "$bin/bench_read_path"
 run soak "$bin/bench_loop_soak" 100000
 run hid "$bin/bench_hid_read"
 run serial "$bin/bench_serial_read"
-
-mib() { awk -v k="$1" 'BEGIN { if (k == "") print "n/a"; else printf "%.1f MiB", k / 1024 }'; }
 
 # Start-up and memory.
 st=$(get startup startup_tarabo_ms); sf=$(get startup startup_floor_ms)
@@ -60,7 +32,6 @@ runs=$(get startup startup_runs)
 # The read path: the ratio is of time per read.
 rt=$(get read read_tarabo_us); rf=$(get read read_floor_us)
 IFS='|' read -r r_ratio r_ok <<<"$(compare "$rt" "$rf" 1.5)"
-rate() { awk -v us="$1" 'BEGIN { if (us == "" || us <= 0) print "n/a"; else printf "%d reads/s (%.1f µs)", 1e6 / us + 0.5, us }'; }
 
 # The soak.
 reads=$(get soak soak_reads); shown=$(get soak soak_results_shown); calls=$(get soak soak_readweight_calls)
@@ -108,9 +79,18 @@ TABLE
 )
 echo "$serial"
 [[ $serial == *FAIL* ]] && failed=1
+# The Windows build under Wine against its own floor: rows of this table, then its notes.
+# TARABO_BENCH_WINDOWS=0 leaves it out.
+windows=
+if [ "${TARABO_BENCH_WINDOWS:-1}" != 0 ]; then
+  echo "bench: the Windows build under Wine..." >&2
+  windows=$("$(dirname "$0")/run-windows-benchmarks.sh") || failed=1
+  [ -z "$windows" ] || echo "${windows%%$'\n\n'*}"
+fi
 echo
 awk -v cpu="$cpu" -v s="$(get soak soak_seconds)" 'BEGIN {
   if (cpu != "") printf "Loop soak: %.1f µs of CPU per timer read (the event loop included), so Loop at one read a second costs %.4f %% of a core; the soak took %s s.\n", cpu, cpu / 1e4, s }'
 echo "Window: console $(get read window_tarabo_px), floor $(get read window_floor_px) pixels."
+[[ $windows != *$'\n\n'* ]] || echo "${windows#*$'\n\n'}"
 echo "Machine: $(nproc) cores, $(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n 1), $(awk '/^MemTotal/ { printf "%.1f GiB", $2 / 1048576 }' /proc/meminfo) memory; $(date -u +%Y-%m-%d)."
 exit $failed

@@ -30,6 +30,9 @@ set(CMAKE_GTEST_DISCOVER_TESTS_DISCOVERY_MODE PRE_TEST)
 # The installer and the zip, once the program's target exists.
 include(${CMAKE_CURRENT_LIST_DIR}/WindowsPackage.cmake)
 
+# The benchmarks under Wine, built only when asked for (the target windows_bench).
+add_subdirectory(bench/win32 EXCLUDE_FROM_ALL)
+
 if(TARABO_BUILD_TESTS)
   enable_testing()
   add_subdirectory(tests)

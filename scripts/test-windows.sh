@@ -28,43 +28,11 @@ cmake --build --preset $preset -j "$JOBS"
 # What only the shipped 32-bit files can get wrong, checked on the files themselves.
 scripts/check-shipped.sh build/windows
 
-export WINEPREFIX=$PWD/$tree/wine WINESERVER=$wineserver WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-
-# A virtual display when there is none, for as long as the tests run.
-xvfb_pid=
-if [ -z "${DISPLAY:-}" ]; then
-  for n in $(seq 90 130); do [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ] || break; done
-  Xvfb :$n -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-  xvfb_pid=$!
-  export DISPLAY=:$n
-  for _ in $(seq 50); do [ -e /tmp/.X11-unix/X$n ] && break; sleep 0.1; done
-fi
-finish() {
-  exec 7>&-
-  "$wineserver" -k 2>/dev/null || true
-  [ -z "$xvfb_pid" ] || { kill "$xvfb_pid"; wait "$xvfb_pid"; } 2>/dev/null || true
-}
-trap finish EXIT
-
-# A fresh prefix for every run, so that nothing a previous run registered or left behind leaks in.
-# One server for the whole run, and Wine's own background programs (services, devices) started
-# under it at set-up, all detached from our streams: otherwise each test waits for the server to
-# linger, and the background programs keep CTest's pipes open.
+# A fresh prefix on a virtual display, with one server and the desktop held open for the whole run.
+. scripts/wine-session.sh
+trap wine_session_end EXIT
 start=$(date +%s)
-"$wineserver" -k 2>/dev/null || true
-rm -rf "$WINEPREFIX"
-# Debian's Wine does not find its own fonts ("MS Sans Serif" among them) unless they are in the
-# prefix; there before the prefix starts, they are indexed once while it is made.
-mkdir -p "$WINEPREFIX/drive_c/windows/Fonts"
-cp /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/"
-"$wineserver" -p </dev/null >/dev/null 2>&1
-"$loader" wineboot -i </dev/null >/dev/null 2>&1
-# Without a window manager, managed and decorated windows make every destroyed window wait.
-for value in Managed Decorated; do
-  "$loader" reg add 'HKCU\Software\Wine\X11 Driver' /v $value /d N /f </dev/null >/dev/null 2>&1
-done
-# The desktop, opened once with our streams detached and kept open until the run ends.
-exec 7> >(exec "$loader" "$tree/tests/windows/keep_desktop.exe" >/dev/null 2>&1)
+wine_session_start "$loader" "$wineserver" "$PWD/$tree/wine" "$tree/tests/windows/keep_desktop.exe"
 echo "test-windows: Wine prefix ready in $(($(date +%s) - start)) s"
 
 start=$(date +%s)
