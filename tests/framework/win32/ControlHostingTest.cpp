@@ -58,9 +58,9 @@ struct RawControl : IDispatch
     {
         std::string call = std::to_string(id) + (flags == DISPATCH_PROPERTYPUT ? " put" : " call");
         for (UINT i = 0; i < p->cArgs; ++i)
-            call += " " + std::to_string(p->rgvarg[i].vt);
+            call.append(" ").append(std::to_string(p->rgvarg[i].vt));
         for (UINT i = 0; i < p->cNamedArgs; ++i)
-            call += " named " + std::to_string(p->rgdispidNamedArgs[i]);
+            call.append(" named ").append(std::to_string(p->rgdispidNamedArgs[i]));
         calls.push_back(call);
         if (id == 9) {
             info->bstrSource = SysAllocString(L"Raw");
