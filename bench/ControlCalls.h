@@ -2,6 +2,7 @@
 // median of batches, and the CPU time of the calling thread.
 #pragma once
 
+#include "Median.h"
 #include "opos/Opos.h"
 
 #include <algorithm>
@@ -10,12 +11,6 @@
 #include <time.h>
 
 namespace bench {
-
-inline double Median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
 
 inline LONG Method(CHostedControl* control, DISPID id)
 {

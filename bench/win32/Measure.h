@@ -1,10 +1,9 @@
 // What the Windows benchmarks measure with: the performance counter, and the median of a series.
 #pragma once
 
-#include <windows.h>
+#include "Median.h"
 
-#include <algorithm>
-#include <vector>
+#include <windows.h>
 
 namespace bench {
 
@@ -19,15 +18,6 @@ inline double MicrosecondsNow()
     LARGE_INTEGER t;
     QueryPerformanceCounter(&t);
     return double(t.QuadPart) * 1e6 / double(frequency);
-}
-
-inline double Median(std::vector<double> v)
-{
-    if (v.empty())
-        return 0;
-    std::sort(v.begin(), v.end());
-    const std::size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
 }
 
 }

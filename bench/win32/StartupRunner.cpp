@@ -6,6 +6,7 @@
 // The children are the programs beside the runner: bench_win_startup_console.exe and
 // bench_win_startup_floor.exe.
 #include "Measure.h"
+#include "StartupSeries.h"
 
 #include <windows.h>
 
@@ -19,20 +20,6 @@ namespace {
 
 constexpr DWORD kReadyTimeoutMs = 30000; // to the "ready" line
 constexpr DWORD kExitTimeoutMs = 10000;  // from it to the child's end
-
-struct Series
-{
-    std::vector<double> ms;
-    std::vector<double> peakKib;
-};
-
-struct ChildRun
-{
-    bool ok = false;
-    double readyMs = 0;
-    double peakKib = 0;
-    std::string failure;
-};
 
 double Now() { return bench::MicrosecondsNow() / 1000; } // milliseconds
 
@@ -72,9 +59,9 @@ std::string Folder()
     return folder.substr(0, folder.find_last_of("\\/") + 1);
 }
 
-ChildRun RunChild(const std::string& path)
+bench::StartupRun RunChild(const std::string& path)
 {
-    ChildRun result;
+    bench::StartupRun result;
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     HANDLE readEnd = nullptr, writeEnd = nullptr;
     if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) {
@@ -133,30 +120,6 @@ ChildRun RunChild(const std::string& path)
     return result;
 }
 
-bool RunInto(const std::string& path, Series* series)
-{
-    const ChildRun r = RunChild(path);
-    if (!r.ok) {
-        std::fprintf(stderr, "bench_win_startup: %s\n", r.failure.c_str());
-        return false;
-    }
-    if (series) {
-        series->ms.push_back(r.readyMs);
-        series->peakKib.push_back(r.peakKib);
-    }
-    std::fprintf(stderr, "  %-32s %8.1f ms %8.0f KiB\n", path.substr(path.find_last_of("\\/") + 1).c_str(), r.readyMs,
-                 r.peakKib);
-    return true;
-}
-
-void Print(const char* name, const Series& s)
-{
-    std::printf("win_startup_%s_ms %.1f\n", name, bench::Median(s.ms));
-    std::printf("win_startup_%s_min_ms %.1f\n", name, *std::min_element(s.ms.begin(), s.ms.end()));
-    std::printf("win_startup_%s_max_ms %.1f\n", name, *std::max_element(s.ms.begin(), s.ms.end()));
-    std::printf("win_peak_ws_%s_kib %.0f\n", name, bench::Median(s.peakKib));
-}
-
 }
 
 int main(int argc, char** argv)
@@ -170,15 +133,5 @@ int main(int argc, char** argv)
     }
     const std::string console = Folder() + "bench_win_startup_console.exe";
     const std::string floor = Folder() + "bench_win_startup_floor.exe";
-    // One run of each first, so that both find their DLLs in the page cache.
-    if (!RunInto(console, nullptr) || !RunInto(floor, nullptr))
-        return 1;
-    Series consoleRuns, floorRuns;
-    for (int i = 0; i < runs; ++i)
-        if (!RunInto(console, &consoleRuns) || !RunInto(floor, &floorRuns))
-            return 1;
-    std::printf("win_startup_runs %d\n", runs);
-    Print("tarabo", consoleRuns);
-    Print("floor", floorRuns);
-    return 0;
+    return bench::RunStartupSeries(console, floor, runs, "win_startup", "win_peak_ws", RunChild);
 }

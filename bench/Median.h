@@ -1,0 +1,18 @@
+// The median of a series, as every benchmark reports it (0 for an empty one).
+#pragma once
+
+#include <algorithm>
+#include <vector>
+
+namespace bench {
+
+inline double Median(std::vector<double> v)
+{
+    if (v.empty())
+        return 0;
+    std::sort(v.begin(), v.end());
+    const std::size_t n = v.size();
+    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+}
