@@ -3,10 +3,10 @@
 #include "ConfiguredDevice.h"
 #include "DeviceRegistry.h"
 #include "Hidraw.h"
+#include "ProbeCommand.h"
 #include "ResultCodes.h"
 #include "ScalesConfig.h"
 #include "SerialPorts.h"
-#include "SerialScale.h"
 #include "StandardScaleService.h"
 #include "Utf8.h"
 #include "WeightReport.h"
@@ -23,21 +23,24 @@ namespace {
 const char kUsage[] =
     "Usage: tarabo-scales list\n"
     "       tarabo-scales read NAME [--timeout MS]\n"
-    "       tarabo-scales probe DEVICE\n"
+    "       tarabo-scales probe DEVICE [--quick] [--time-limit SECONDS]\n"
     "       tarabo-scales --help\n"
     "\n"
     "list   the USB HID POS scales and serial ports present and the logical names configured\n"
     "read   open, claim and enable the scale configured as NAME, read one weight\n"
     "       (waiting up to MS milliseconds, 1000 unless given), release and close it\n"
-    "probe  ask the serial scale on DEVICE in each serial protocol and print the\n"
-    "       configuration section for the one that answers\n"
+    "probe  find the protocol and line settings of the serial scale on DEVICE: listen, then\n"
+    "       ask in each protocol at every common speed (1200 to 115200) and framing (7E1,\n"
+    "       7O1, 8N1, 8E1, 7N2), showing each answer's bytes; rank what answered and print\n"
+    "       the configuration section for the best. Takes at most SECONDS (60 unless\n"
+    "       given; about 50 when nothing answers). --quick asks each protocol only at its\n"
+    "       usual settings (a few seconds)\n"
     "\n"
     "Exit status: 0 a weight was read (or a protocol answered the probe), 1 no weight (the\n"
     "result code is printed) or no answer, 2 bad usage.\n"
     "Configuration: /etc/tarabo/scales.conf, then $XDG_CONFIG_HOME/tarabo/scales.conf.\n";
 
 constexpr LONG kClaimTimeoutMs = 1000;
-constexpr int kProbeWaitMs = 500; // per protocol
 
 std::string resultText(LONG code)
 {
@@ -54,25 +57,6 @@ void listSerialPorts(std::ostream& out)
         out << "  " << port.path << (port.path == port.tty ? "" : "  -> " + port.tty) << "\n";
     if (ports.empty())
         out << "  none\n";
-}
-
-int probe(const std::string& device, std::ostream& out, std::ostream& err)
-{
-    std::string error;
-    const std::optional<serial::Protocol> protocol = serial::ProbeProtocol(device, kProbeWaitMs, error);
-    if (!protocol) {
-        if (!error.empty())
-            err << "tarabo-scales: " << error << "\n";
-        else
-            out << "No scale answered on " << device << " in any serial protocol (toledo, nci, sics) at its usual settings.\n";
-        return 1;
-    }
-    const serial::ProtocolInfo& info = serial::Info(*protocol);
-    out << "A " << info.title << " scale answered on " << device << " (" << info.baud << " "
-        << serial::FramingText(info.framing) << "). A section that uses it:\n\n"
-        << "[" << Utf8FromUtf16(kDefaultScaleName) << "]\ndriver = serial\ndevice = " << serial::StableSerialPath(device)
-        << "\nprotocol = " << info.name << "\nbaud = " << info.baud << "\nframing = " << serial::FramingText(info.framing) << "\n";
-    return 0;
 }
 
 int list(std::ostream& out, std::ostream& err)
@@ -166,8 +150,10 @@ int RunScalesTool(const std::vector<std::string>& args, std::ostream& out, std::
     }
     if (args.size() == 1 && args[0] == "list")
         return list(out, err);
-    if (!args.empty() && args[0] == "probe")
-        return args.size() == 2 ? probe(args[1], out, err) : usage(err, "probe takes a device (a tty path)");
+    if (!args.empty() && args[0] == "probe") {
+        const int status = RunProbeCommand({args.begin() + 1, args.end()}, out, err);
+        return status >= 0 ? status : usage(err, "probe takes a device (a tty path), --quick and --time-limit SECONDS (1 to 3600)");
+    }
     if (!args.empty() && args[0] == "read") {
         if (args.size() != 2 && !(args.size() == 4 && args[2] == "--timeout"))
             return usage(err, "read takes a logical name (and --timeout MS)");

@@ -180,27 +180,5 @@ void SerialScale::ArmTimer(std::int64_t nowMs)
 
 LONG SerialScale::DirectIO(LONG, LONG&, std::optional<std::u16string>&, std::int64_t) { return OPOS_E_ILLEGAL; }
 
-std::optional<Protocol> ProbeProtocol(const std::string& device, int answerWaitMs, std::string& error)
-{
-    // MT-SICS and NCI requests end their lines; the bare Toledo W last, so it cannot run into
-    // another protocol's request in a scale's buffer.
-    for (const Protocol protocol : {Protocol::Sics, Protocol::Nci, Protocol::Toledo}) {
-        const ProtocolInfo& info = Info(protocol);
-        SerialLine::Opened opened = SerialLine::Open(device, {info.baud, info.framing});
-        if (!opened.line) {
-            error = opened.error;
-            return std::nullopt;
-        }
-        FrameReader reader(info.protocol);
-        bool answered = false;
-        if (opened.line->Send(info.request))
-            receiveUntil(*opened.line, reader, answerWaitMs, [&](const Frame& frame) {
-                return answered = frame.kind != FrameKind::Error && frame.kind != FrameKind::Identity;
-            });
-        if (answered)
-            return info.protocol;
-    }
-    return std::nullopt;
-}
 
 }

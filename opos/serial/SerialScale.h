@@ -6,6 +6,7 @@
 #include "ResultCodes.h"
 #include "ScaleDevice.h"
 #include "SerialLine.h"
+#include "SerialProbe.h" // ProbeProtocol, which lived here, for its callers
 #include "SerialProtocol.h"
 
 #include <optional>
@@ -61,9 +62,5 @@ private:
     std::int64_t m_sentMs = 0;
     std::optional<std::int64_t> m_nextRequestMs;
 };
-
-// Tries each protocol at its usual settings on the device; the first that answers, or nullopt
-// (with `error` set when the device could not be opened at all).
-std::optional<Protocol> ProbeProtocol(const std::string& device, int answerWaitMs, std::string& error);
 
 }

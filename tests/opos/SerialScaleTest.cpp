@@ -108,7 +108,7 @@ TEST_F(SerialScaleTest, ReadWeightGivesEachProtocolsAnswersTheirResults)
     }
 }
 
-TEST(SerialProbe, TaraboScalesProbeFindsTheProtocolThatAnswersAndPrintsItsSection)
+TEST(SerialProbe, TaraboScalesQuickProbeFindsTheProtocolThatAnswersAndPrintsItsSection)
 {
     for (const Dialect& dialect : kDialects) {
         SCOPED_TRACE(Info(dialect.protocol).name);
@@ -117,7 +117,7 @@ TEST(SerialProbe, TaraboScalesProbeFindsTheProtocolThatAnswersAndPrintsItsSectio
             return request.ends_with(Info(dialect.protocol).request) ? Pieces{dialect.stable} : Pieces{};
         });
         std::ostringstream out, err;
-        EXPECT_EQ(RunScalesTool({"probe", fake.Path()}, out, err), 0);
+        EXPECT_EQ(RunScalesTool({"probe", fake.Path(), "--quick"}, out, err), 0);
         const std::string section = "[K350]\ndriver = serial\ndevice = " + fake.Path() + "\nprotocol = " +
                                     std::string(Info(dialect.protocol).name) + "\nbaud = 9600\nframing = " +
                                     FramingText(Info(dialect.protocol).framing) + "\n";
@@ -125,7 +125,7 @@ TEST(SerialProbe, TaraboScalesProbeFindsTheProtocolThatAnswersAndPrintsItsSectio
     }
     FakeSerialScale silent('W', [](const std::string&, int, std::int64_t) { return Pieces{}; });
     std::ostringstream out, err;
-    EXPECT_EQ(RunScalesTool({"probe", silent.Path()}, out, err), 1);
+    EXPECT_EQ(RunScalesTool({"probe", "--quick", silent.Path()}, out, err), 1);
     EXPECT_EQ(out.str().find("No scale answered on " + silent.Path()), 0u) << out.str();
 }
 

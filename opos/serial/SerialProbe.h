@@ -1,0 +1,80 @@
+// Finding the protocol and line settings of a serial scale. The quick probe asks each protocol at
+// its usual settings; the thorough search listens and asks at every common speed and framing,
+// through a ProbeLine, so that its strategy is tested on a fake line in virtual time.
+#pragma once
+
+#include "SerialLine.h"
+#include "SerialProtocol.h"
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace opos::serial {
+
+// Tries each protocol at its usual settings on the device; the first that answers, or nullopt
+// (with `error` set when the device could not be opened at all).
+std::optional<Protocol> ProbeProtocol(const std::string& device, int answerWaitMs, std::string& error);
+
+// What the thorough search talks through: the real port (OpenProbeLine) or a test's fake.
+class ProbeLine
+{
+public:
+    virtual ~ProbeLine() = default;
+    // Sets the line up afresh at these settings, dropping what was pending; false (and why) when
+    // the port cannot be opened.
+    virtual bool Reopen(const LineSettings& settings, std::string& error) = 0;
+    virtual bool Send(std::string_view bytes) = 0;
+    // Waits up to timeoutMs for bytes and appends them; false when the line has hung up.
+    virtual bool Receive(int timeoutMs, std::string& into) = 0;
+    virtual std::int64_t NowMs() = 0;
+};
+std::unique_ptr<ProbeLine> OpenProbeLine(const std::string& device);
+
+// The settings tried, most likely first: each protocol's usual ones, then every common speed
+// (9600 and its neighbours first) with every common framing.
+std::vector<LineSettings> ProbeSettings();
+
+// A protocol that decoded what came in one step.
+struct ProbeHit
+{
+    LineSettings line;
+    Protocol protocol;
+    bool asked = false;  // answered its request, rather than streamed unasked
+    int frames = 0;      // understood frames
+    int errors = 0;      // frames the protocol calls errors or malformed
+    int noise = 0;       // bytes that were no part of a frame, or failed the parity check
+    Frame first;         // the first frame understood
+};
+
+// One step of the search: listening (asked null) or one protocol's request, and what came.
+struct ProbeStep
+{
+    LineSettings line;
+    const ProtocolInfo* asked = nullptr;
+    std::string bytes;          // as read
+    std::vector<ProbeHit> hits; // the protocols that understood them
+};
+
+struct ProbeResult
+{
+    std::vector<ProbeHit> hits; // best first
+    int settingsTried = 0;
+    bool timeUp = false;        // the time bound ended the search before every setting was tried
+    std::string error;          // the port could not be opened
+};
+
+constexpr int kProbeListenMs = 300; // per setting, before asking
+constexpr int kProbeAnswerMs = 300; // per request
+
+// Listens, then asks each protocol that has a request, at each of ProbeSettings(), for at most
+// budgetMs of the line's time; `shown` sees every step that received bytes, as it happens.
+ProbeResult SearchSerialSettings(ProbeLine& line, std::int64_t budgetMs, const std::function<void(const ProbeStep&)>& shown = {});
+
+// True when `a` is a better find than `b`: understood frames, then clean ones, then more of them,
+// then the protocol's usual settings.
+bool BetterHit(const ProbeHit& a, const ProbeHit& b);
+
+}

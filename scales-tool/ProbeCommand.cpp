@@ -1,0 +1,146 @@
+#include "ProbeCommand.h"
+
+#include "DeviceRegistry.h"
+#include "SerialPorts.h"
+#include "SerialProbe.h"
+#include "Utf8.h"
+#include "WeightReport.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <ostream>
+
+using namespace opos;
+using namespace opos::serial;
+
+namespace {
+constexpr int kQuickWaitMs = 500;    // per protocol
+constexpr int kDefaultLimitS = 60;
+
+void printSection(std::ostream& out, const std::string& device, const ProtocolInfo& info, const LineSettings& line)
+{
+    out << "[" << Utf8FromUtf16(kDefaultScaleName) << "]\ndriver = serial\ndevice = " << StableSerialPath(device)
+        << "\nprotocol = " << info.name << "\nbaud = " << line.baud << "\nframing = " << FramingText(line.framing) << "\n";
+}
+
+std::string settingsText(const LineSettings& line) { return std::to_string(line.baud) + " " + FramingText(line.framing); }
+
+std::string frameText(const Frame& frame)
+{
+    std::string text = "error";
+    switch (frame.kind) {
+    case FrameKind::Weight: text = "weight"; break;
+    case FrameKind::Motion: text = "in motion"; break;
+    case FrameKind::OverCapacity: text = "over capacity"; break;
+    case FrameKind::UnderZero: text = "under zero"; break;
+    case FrameKind::NotReady: text = "not ready"; break;
+    case FrameKind::Fault: text = "fault: " + frame.text; break;
+    case FrameKind::Error: text = "error: " + frame.text; break;
+    case FrameKind::Identity: text = "identity " + frame.text; break;
+    }
+    if (frame.kind == FrameKind::Weight || frame.kind == FrameKind::Motion) {
+        char weight[32];
+        std::snprintf(weight, sizeof weight, " %.03f", frame.weight * 0.001);
+        text += weight + (frame.unit ? " " + std::string(WeightReport::UnitSymbol(frame.unit)) : "");
+    }
+    return text;
+}
+
+std::string requestText(std::string_view request)
+{
+    std::string text;
+    for (const char c : request)
+        text += c == '\r' ? "\\r" : c == '\n' ? "\\n" : std::string(1, c);
+    return text;
+}
+
+int quick(const std::string& device, std::ostream& out, std::ostream& err)
+{
+    std::string error;
+    const std::optional<Protocol> protocol = ProbeProtocol(device, kQuickWaitMs, error);
+    if (!protocol) {
+        if (!error.empty())
+            err << "tarabo-scales: " << error << "\n";
+        else
+            out << "No scale answered on " << device << " in any serial protocol (toledo, nci, sics) at its usual settings.\n";
+        return 1;
+    }
+    const ProtocolInfo& info = Info(*protocol);
+    out << "A " << info.title << " scale answered on " << device << " (" << info.baud << " "
+        << FramingText(info.framing) << "). A section that uses it:\n\n";
+    printSection(out, device, info, {info.baud, info.framing});
+    return 0;
+}
+
+int thorough(const std::string& device, int limitS, std::ostream& out, std::ostream& err)
+{
+    const std::unique_ptr<ProbeLine> line = OpenProbeLine(device);
+    out << "Listening, then asking in each protocol, at " << ProbeSettings().size() << " speeds and framings on "
+        << device << " (at most " << limitS << " s):\n";
+    const ProbeResult result = SearchSerialSettings(*line, limitS * 1000LL, [&out](const ProbeStep& step) {
+        out << "  " << settingsText(step.line) << "  "
+            << (step.asked ? std::string(step.asked->name) + " \"" + requestText(step.asked->request) + "\"" : "listening") << ": "
+            << HexAndText(step.bytes);
+        for (const ProbeHit& hit : step.hits)
+            out << "  " << Info(hit.protocol).name << ": " << frameText(hit.first);
+        out << "\n" << std::flush;
+    });
+    if (!result.error.empty() && result.settingsTried == 0) {
+        err << "tarabo-scales: " << result.error << "\n";
+        return 1;
+    }
+    if (!result.error.empty())
+        err << "tarabo-scales: " << device << ": " << result.error << "\n";
+    if (result.timeUp)
+        out << "Time was up after " << result.settingsTried << " of " << ProbeSettings().size() << " settings.\n";
+    if (result.hits.empty()) {
+        out << "No scale answered on " << device << " at any of the settings tried.\n";
+        return 1;
+    }
+    out << "What answered, best first:\n";
+    for (const ProbeHit& hit : result.hits)
+        out << "  " << Info(hit.protocol).name << " at " << settingsText(hit.line) << (hit.asked ? ", asked" : ", unasked")
+            << ": " << hit.frames << " frame(s) understood, " << hit.errors << " not, " << hit.noise << " byte(s) of noise\n";
+    const ProbeHit& best = result.hits.front();
+    out << "A section for the best:\n\n";
+    printSection(out, device, Info(best.protocol), best.line);
+    return 0;
+}
+}
+
+std::string HexAndText(const std::string& bytes)
+{
+    std::string hex, text;
+    for (const char c : bytes) {
+        char digits[4];
+        std::snprintf(digits, sizeof digits, "%02x", static_cast<unsigned char>(c));
+        hex += (hex.empty() ? "" : " ") + std::string(digits);
+        text += c >= 0x20 && c < 0x7f ? c : '.';
+    }
+    return hex + "  |" + text + "|";
+}
+
+int RunProbeCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
+{
+    std::string device;
+    bool quickOnly = false;
+    int limitS = kDefaultLimitS;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--quick") {
+            quickOnly = true;
+        } else if (args[i] == "--time-limit" && i + 1 < args.size()) {
+            char* end = nullptr;
+            const long value = std::strtol(args[++i].c_str(), &end, 10);
+            if (args[i].empty() || *end || value < 1 || value > 3600)
+                return -1;
+            limitS = int(value);
+        } else if (device.empty() && !args[i].starts_with("-")) {
+            device = args[i];
+        } else {
+            return -1;
+        }
+    }
+    if (device.empty())
+        return -1;
+    return quickOnly ? quick(device, out, err) : thorough(device, limitS, out, err);
+}
