@@ -2,6 +2,7 @@
 
 #include "ConfiguredDevice.h"
 #include "DeviceRegistry.h"
+#include "Doctor.h"
 #include "Hidraw.h"
 #include "ProbeCommand.h"
 #include "ResultCodes.h"
@@ -24,6 +25,7 @@ const char kUsage[] =
     "Usage: tarabo-scales list\n"
     "       tarabo-scales read NAME [--timeout MS]\n"
     "       tarabo-scales probe DEVICE [--quick] [--time-limit SECONDS]\n"
+    "       tarabo-scales doctor [NAME|DEVICE]\n"
     "       tarabo-scales --help\n"
     "\n"
     "list   the USB HID POS scales and serial ports present and the logical names configured\n"
@@ -35,9 +37,14 @@ const char kUsage[] =
     "       the configuration section for the best. Takes at most SECONDS (60 unless\n"
     "       given; about 50 when nothing answers). --quick asks each protocol only at its\n"
     "       usual settings (a few seconds)\n"
+    "doctor say why you can or cannot open the device of NAME, or DEVICE (every configured\n"
+    "       name unless given): owner, group, mode, ACL, udev rule, the processes that\n"
+    "       hold it or the claim, services that grab serial adapters; and the commands\n"
+    "       that fix it\n"
     "\n"
-    "Exit status: 0 a weight was read (or a protocol answered the probe), 1 no weight (the\n"
-    "result code is printed) or no answer, 2 bad usage.\n"
+    "Exit status: 0 a weight was read (or a protocol answered the probe, or doctor found\n"
+    "nothing in the way), 1 no weight (the result code is printed), no answer or a problem\n"
+    "found, 2 bad usage.\n"
     "Configuration: /etc/tarabo/scales.conf, then $XDG_CONFIG_HOME/tarabo/scales.conf.\n";
 
 constexpr LONG kClaimTimeoutMs = 1000;
@@ -153,6 +160,10 @@ int RunScalesTool(const std::vector<std::string>& args, std::ostream& out, std::
     if (!args.empty() && args[0] == "probe") {
         const int status = RunProbeCommand({args.begin() + 1, args.end()}, out, err);
         return status >= 0 ? status : usage(err, "probe takes a device (a tty path), --quick and --time-limit SECONDS (1 to 3600)");
+    }
+    if (!args.empty() && args[0] == "doctor") {
+        const int status = RunDoctorCommand({args.begin() + 1, args.end()}, out, err);
+        return status >= 0 ? status : usage(err, "doctor takes at most one logical name or device path");
     }
     if (!args.empty() && args[0] == "read") {
         if (args.size() != 2 && !(args.size() == 4 && args[2] == "--timeout"))

@@ -52,9 +52,8 @@ void readUevent(const std::string& text, HidrawNode& node)
 std::string openFailure(const std::string& path, int error)
 {
     if (error == EACCES || error == EPERM)
-        return path + ": permission denied: install the udev rule that comes with Tarabo "
-                      "(60-tarabo-scales.rules) and plug the scale in again, or run "
-                      "\"sudo setfacl -m u:$USER:rw " + path + "\" (see tarabo-scales(1))";
+        return path + ": permission denied: \"tarabo-scales doctor " + path + "\" says why and the command that fixes it "
+                      "(often: install the udev rule 60-tarabo-scales.rules and plug the scale in again)";
     if (error == ENOENT || error == ENODEV || error == ENXIO)
         return path + ": no such device: is the scale plugged in? (tarabo-scales list shows the scales present)";
     return path + ": " + std::strerror(error);

@@ -33,8 +33,8 @@ std::string openError(int error, const std::string& path)
         return path + ": no such device (is the scale plugged in and the path right?)";
     case EACCES:
     case EPERM:
-        return path + ": permission denied: add yourself to the dialout group "
-                      "(sudo usermod -aG dialout $USER) and log in again";
+        return path + ": permission denied: \"tarabo-scales doctor " + path + "\" says why and the command that fixes it "
+                      "(often: sudo usermod -aG dialout $USER, then log in again)";
     case EBUSY:
     case EWOULDBLOCK:
         return path + ": busy: another program has the port open";
