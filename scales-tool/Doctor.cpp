@@ -1,8 +1,10 @@
 #include "Doctor.h"
 
+#include "DeviceRegistry.h"
 #include "Hidraw.h"
 #include "ResultCodes.h"
 #include "ScalesConfig.h"
+#include "Utf8.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -362,7 +364,7 @@ int RunDoctorCommand(const std::vector<std::string>& args, std::ostream& out, st
     if (args.size() > 1)
         return -1;
     const doctor::UserFacts user = doctor::GatherUser();
-    if (!args.empty() && args[0].starts_with("/"))
+    if (!args.empty() && args[0].find('/') != std::string::npos)
         return report(doctor::GatherNode(args[0], isHidraw(args[0])), user, out) ? 0 : 1;
     opos::ScalesConfig config;
     try {
@@ -371,8 +373,13 @@ int RunDoctorCommand(const std::vector<std::string>& args, std::ostream& out, st
         err << "tarabo-scales: " << error.what() << "\n";
         return 1;
     }
+    const std::string builtIn = opos::Utf8FromUtf16(opos::kDefaultScaleName);
+    if (!args.empty() && args[0] == builtIn && !config.count(builtIn)) {
+        out << builtIn << ": the built-in simulated scale opens no device node\n";
+        return 0;
+    }
     if (!args.empty() && !config.count(args[0])) {
-        err << "tarabo-scales: no scale is configured under the name \"" << args[0] << "\" (give a device path to check one)\n";
+        err << "tarabo-scales: no scale is configured under the name \"" << args[0] << "\" (a device is checked by its path, such as /dev/ttyUSB0)\n";
         return 1;
     }
     bool ok = true;

@@ -73,6 +73,7 @@ unsigned long AbstractSocketInode(std::string_view procNetUnix, std::string_view
 
 }
 
-// args after "doctor": [NAME|DEVICE]; nothing checks every configured name. Exit 0 when every
+// args after "doctor": [NAME|DEVICE] (a device has a slash in its path); nothing checks every
+// configured name. Exit 0 when every
 // device can be opened, 1 otherwise; -1 for bad usage, which the caller explains.
 int RunDoctorCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);

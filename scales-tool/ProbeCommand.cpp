@@ -75,7 +75,7 @@ int quick(const std::string& device, std::ostream& out, std::ostream& err)
 int thorough(const std::string& device, int limitS, std::ostream& out, std::ostream& err)
 {
     const std::unique_ptr<ProbeLine> line = OpenProbeLine(device);
-    out << "Listening, then asking in each protocol, at " << ProbeSettings().size() << " speeds and framings on "
+    out << "Listening, then asking in each protocol, at " << ProbeSettings().size() << " settings of speed and framing on "
         << device << " (at most " << limitS << " s):\n";
     const ProbeResult result = SearchSerialSettings(*line, limitS * 1000LL, [&out](const ProbeStep& step) {
         out << "  " << settingsText(step.line) << "  "

@@ -157,6 +157,7 @@ TEST(Doctor, TaraboScalesDoctorGathersARealNodesOwnerModeHolderAndClaim)
     ::close(master);
     EXPECT_EQ(RunScalesTool({"doctor", "NOSUCHNAME"}, out, err), 1);
     EXPECT_NE(err.str().find("no scale is configured under the name \"NOSUCHNAME\""), std::string::npos) << err.str();
+    EXPECT_EQ(RunScalesTool({"doctor", "K350"}, out, err), 0) << "the built-in simulated scale";
     EXPECT_EQ(RunScalesTool({"doctor", "A", "B"}, out, err), 2);
 }
 

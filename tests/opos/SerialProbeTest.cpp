@@ -166,3 +166,25 @@ TEST(SerialProbeSearch, KeepsToItsTimeBoundAndSaysWhenThePortCannotBeOpened)
     EXPECT_EQ(failed.settingsTried, 0);
     EXPECT_TRUE(failed.hits.empty());
 }
+
+TEST(SerialProbeSearch, RanksCleanAnswersFirstThenMoreFramesThenTheProtocolsUsualSettings)
+{
+    const auto hit = [](int baud, Framing framing, int frames, int errors, int noise) {
+        return ProbeHit{{baud, framing}, Protocol::Toledo, true, frames, errors, noise, {}};
+    };
+    const Framing usual{7, 'E', 1}, other{8, 'N', 1};
+    const struct {
+        const char* what;
+        ProbeHit better, worse;
+    } cases[] = {
+        {"clean at other settings over noisy at the usual", hit(19200, other, 1, 0, 0), hit(9600, usual, 3, 0, 2)},
+        {"no error frames over one", hit(19200, other, 1, 0, 0), hit(9600, usual, 2, 1, 0)},
+        {"more frames when as clean", hit(19200, other, 3, 0, 0), hit(9600, usual, 1, 0, 0)},
+        {"the usual settings when otherwise equal", hit(9600, usual, 1, 0, 0), hit(9600, other, 1, 0, 0)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_TRUE(BetterHit(c.better, c.worse));
+        EXPECT_FALSE(BetterHit(c.worse, c.better));
+    }
+}
