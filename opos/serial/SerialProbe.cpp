@@ -86,9 +86,9 @@ std::optional<ProbeHit> decode(Protocol protocol, const LineSettings& line, std:
     ProbeHit hit{line, protocol, asked, 0, 0, 0, {}};
     std::string bytes;
     for (const char c : raw) {
-        // At 8 data bits a set top bit is a 7-bit scale's parity bit; a NUL is a character the
-        // port found broken. Either way the framing is not the scale's.
-        if (c == 0 || (line.framing.dataBits == 8 && (c & 0x80)))
+        // At 8 data bits a set top bit is a 7-bit scale's parity bit: the framing is not the
+        // scale's. (A character the port found broken comes as a NUL, which no frame takes.)
+        if (line.framing.dataBits == 8 && (c & 0x80))
             ++hit.noise;
         bytes.push_back(char(c & 0x7f));
     }
