@@ -12,6 +12,8 @@
 
 namespace doctor {
 
+inline constexpr std::string_view kUdevRuleFile = "60-tarabo-scales.rules";
+
 // One entry of a POSIX access ACL beyond the owner's and the others' (which the mode holds).
 struct AclEntry
 {
@@ -60,6 +62,9 @@ struct Finding
     std::string text;
     std::string fix;      // a command to type; empty when there is none
 };
+
+// ModemManager or brltty, which open USB serial adapters of their own accord.
+bool GrabsSerialAdapters(const Process& process);
 
 // Why the user can or cannot open the node, first finding first.
 std::vector<Finding> Diagnose(const NodeFacts& node, const UserFacts& user);
