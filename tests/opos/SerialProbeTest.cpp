@@ -1,9 +1,14 @@
 // The thorough probe's search on a fake line in virtual time: a scale whose speed or framing
 // was changed is found, answers at the wrong framing rank below the clean one, a scale that
-// streams is heard unasked, and the search keeps to its time bound.
+// streams is heard unasked, and the search keeps to its time bound; and the real port takes
+// each setting.
 #include "SerialProbe.h"
 
 #include <gtest/gtest.h>
+
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
 
 using namespace opos::serial;
 
@@ -187,4 +192,24 @@ TEST(SerialProbeSearch, RanksCleanAnswersFirstThenMoreFramesThenTheProtocolsUsua
         EXPECT_TRUE(BetterHit(c.better, c.worse));
         EXPECT_FALSE(BetterHit(c.worse, c.better));
     }
+}
+
+TEST(SerialProbeSearch, ThePortIsSetToEachSettingInTurnAndReportsBrokenCharacters)
+{
+    int master = -1, slave = -1;
+    char path[256] = {};
+    ASSERT_EQ(openpty(&master, &slave, path, nullptr, nullptr), 0);
+    const std::unique_ptr<ProbeLine> line = OpenProbeLine(path);
+    for (const auto& [baud, speed] : {std::pair{19200, B19200}, {1200, B1200}, {115200, B115200}}) {
+        SCOPED_TRACE(baud);
+        std::string error;
+        ASSERT_TRUE(line->Reopen({baud, {8, 'N', 1}}, error)) << error;
+        termios tio{};
+        ASSERT_EQ(tcgetattr(master, &tio), 0); // a pseudo-terminal's master sees its slave's settings
+        EXPECT_EQ(cfgetospeed(&tio), speed);
+        EXPECT_TRUE(tio.c_iflag & INPCK);
+        EXPECT_FALSE(tio.c_iflag & (IGNPAR | PARMRK));
+    }
+    ::close(slave);
+    ::close(master);
 }
