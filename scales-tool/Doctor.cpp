@@ -75,6 +75,7 @@ Access accessOf(const NodeFacts& node, const UserFacts& user)
 void waysIn(const NodeFacts& node, const UserFacts& user, std::vector<Finding>& findings)
 {
     const bool groupOpens = node.group != 0 && (owningGroupPerm(node) & kReadWrite) == kReadWrite;
+    const std::size_t before = findings.size();
     if (groupOpens && has(user.memberGroups, node.group))
         findings.push_back({true, "you are in group " + node.groupName + ", but this login started before you were added: it counts from your next login",
                             "log out and in again (or, in this shell only: newgrp " + node.groupName + ")"});
@@ -95,7 +96,7 @@ void waysIn(const NodeFacts& node, const UserFacts& user, std::vector<Finding>& 
     else if (node.hid)
         findings.push_back({true, "udev gives this node to the user at the seat, and that is not you (logged in over SSH, or at another seat)", ""});
     if (node.hid || !groupOpens)
-        findings.push_back({false, "or, for you alone until the device is unplugged or the machine restarts",
+        findings.push_back({false, std::string(findings.size() > before ? "or, " : "") + "for you alone until the device is unplugged or the machine restarts",
                             "sudo setfacl -m u:" + user.name + ":rw " + node.path});
 }
 

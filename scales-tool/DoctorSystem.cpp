@@ -172,7 +172,7 @@ std::optional<NodeFacts> nodeOfSection(const opos::DeviceSection& section, std::
     for (const opos::HidrawNode& node : opos::CurrentHidrawSystem().list())
         if (byId ? node.vendor == vendor && node.product == product : node.scale)
             return doctor::GatherNode(node.path, true, section.name);
-    why = "no HID device matching \"" + device + "\" is connected (tarabo-scales list shows what is)";
+    why = (byId ? "no HID device " + device : std::string("no USB HID POS scale")) + " is connected (tarabo-scales list shows what is)";
     return std::nullopt;
 }
 }
