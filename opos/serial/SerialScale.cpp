@@ -76,7 +76,7 @@ void SerialScale::AskIdentity()
         return;
     receiveUntil(*m_line, m_reader, kIdentityWaitMs, [this](const Frame& frame) {
         if (frame.kind != FrameKind::Identity)
-            return frame.kind == FrameKind::Error;
+            return frame.kind == FrameKind::Error || frame.kind == FrameKind::NotUnderstood;
         m_model = frame.text;
         m_capacity = frame.capacity;
         m_unit = frame.unit;
@@ -160,11 +160,13 @@ void SerialScale::Take(const Frame& frame, std::int64_t nowMs)
         if (m_errorsInARow >= kErrorsToFail)
             m_reading = {ScaleStatus::Fault, 0};
         break;
+    case FrameKind::NotUnderstood: m_reading = {ScaleStatus::NotUnderstood, 0, frame.raw}; break;
     case FrameKind::Identity: return;
     }
     // A result ends the read, so the timer is left alone; Direct IO 4 still asks again in time.
     m_nextRequestMs = std::max(nowMs, m_sentMs + kRepeatMs);
-    if (m_reading.status == ScaleStatus::InMotion || m_reading.status == ScaleStatus::StableZero)
+    if (m_reading.status == ScaleStatus::InMotion || m_reading.status == ScaleStatus::StableZero ||
+        m_reading.status == ScaleStatus::NotUnderstood)
         ArmTimer(nowMs);
 }
 
@@ -195,7 +197,9 @@ std::optional<Protocol> ProbeProtocol(const std::string& device, int answerWaitM
         bool answered = false;
         if (opened.line->Send(info.request))
             receiveUntil(*opened.line, reader, answerWaitMs, [&](const Frame& frame) {
-                return answered = frame.kind != FrameKind::Error && frame.kind != FrameKind::Identity;
+                // A scale of another protocol can send lines this one cannot read; a rejected
+                // request is still an answer in this protocol.
+                return answered = frame.kind != FrameKind::NotUnderstood && frame.kind != FrameKind::Identity;
             });
         if (answered)
             return info.protocol;
