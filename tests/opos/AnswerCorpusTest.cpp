@@ -7,10 +7,12 @@
 #include "ScaleTestSupport.h"
 
 #include "Hidraw.h"
+#include "ScalesTool.h"
 #include "SerialScale.h"
 
 #include <atomic>
 #include <map>
+#include <sstream>
 
 using namespace opos;
 using namespace opos::serial;
@@ -219,7 +221,13 @@ TEST_F(ConfiguredScale, AnAnswerNotUnderstoodIsNoFaultAndShowsItsBytesUntilAnAns
     EXPECT_EQ(data, 0);
     EXPECT_EQ(AfxTextFromBstr(text), " (" + shown + ")");
     SysFreeString(text);
+    ASSERT_EQ(scale.Close(), OPOS_SUCCESS);
+    std::ostringstream out, err;
+    EXPECT_EQ(RunScalesTool({"read", name, "--timeout", "400"}, out, err), 1);
+    EXPECT_NE(out.str().find("ReadWeight: OPOS_E_TIMEOUT (00000070)\nToledo 8213 scale on " + fake.Path() + " (9600 7E1); " + shown + "\n"),
+              std::string::npos) << out.str();
 
+    ASSERT_TRUE(scale.Enable(name)) << scale.Description().str();
     understood = true;
     EXPECT_EQ(Read(2000), OPOS_SUCCESS);
     EXPECT_EQ(weight, 1250);
