@@ -11,8 +11,7 @@ std::u16string invalidReason(const ScaleReading& reading)
 {
     if (reading.status == ScaleStatus::NotUnderstood)
         return u" (" + WeightReport::NotUnderstoodText(reading.answer) + u")";
-    const ScaleStatus status = reading.status;
-    switch (status) {
+    switch (reading.status) {
     case ScaleStatus::InMotion: return u" (in motion)";
     case ScaleStatus::StableZero: return u" (empty)";
     case ScaleStatus::UnderZero: return u" (under zero)";
@@ -59,10 +58,6 @@ std::u16string WeightReport::FormatWeight(LONG weight, LONG unit)
     std::snprintf(text, sizeof text, "%6s %s", number, UnitSymbol(unit));
     return std::u16string(text, text + std::char_traits<char>::length(text));
 }
-
-}
-
-namespace opos {
 
 std::u16string WeightReport::NotUnderstoodText(const std::string& answer)
 {
