@@ -8,6 +8,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 namespace opos {
 
@@ -20,12 +21,18 @@ enum class ScaleStatus {
     OverCapacity, // above what the scale can weigh
     Fault,        // the scale reports a fault, or needs calibrating or re-zeroing
     Gone,         // unplugged, a read error or a hang-up: nothing more will come
+    NotUnderstood, // the scale answered in a form not known here: no reading, and not its fault
 };
 
 struct ScaleReading
 {
-    ScaleStatus status = ScaleStatus::InMotion;
-    LONG weight = 0; // thousandths of the device's unit; meaningful for Stable and InMotion
+    ScaleReading(ScaleStatus status = ScaleStatus::InMotion, LONG weight = 0, std::string answer = {})
+        : status(status), weight(weight), answer(std::move(answer))
+    {
+    }
+    ScaleStatus status;
+    LONG weight; // thousandths of the device's unit; meaningful for Stable and InMotion
+    std::string answer; // NotUnderstood: the bytes the scale sent
 };
 
 // Raised by a device's constructor (or a driver) when it cannot be opened: `result` is the

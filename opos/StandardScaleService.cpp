@@ -66,6 +66,7 @@ LONG StandardScaleService::Close()
     DropClaim();
     m_claim.reset();
     m_device.reset();
+    m_notUnderstood.clear();
     return Finish(OPOS_SUCCESS);
 }
 
@@ -107,7 +108,7 @@ LONG StandardScaleService::DirectIO(LONG command, LONG& data, std::optional<std:
         return Finish(error);
     const std::int64_t now = CurrentClock().NowMs();
     if (command == WeightReport::kCommand) {
-        const ScaleReading reading = m_device->ReadingAt(now);
+        const ScaleReading reading = Note(m_device->ReadingAt(now));
         return Finish(m_weightReport.Answer(reading, m_device->Unit(), m_device->ZeroValid(), data, string));
     }
     return Finish(m_device->DirectIO(command, data, string, now));
@@ -132,7 +133,7 @@ LONG StandardScaleService::WaitForWeight(LONG& weight, LONG timeoutMs)
     m_device->Request(clock.NowMs());
     for (;;) {
         const std::int64_t now = clock.NowMs();
-        if (const std::optional<LONG> result = Outcome(m_device->ReadingAt(now), weight))
+        if (const std::optional<LONG> result = Outcome(Note(m_device->ReadingAt(now)), weight))
             return *result;
         if (!forever && now >= deadline)
             return Finish(OPOS_E_TIMEOUT);
@@ -161,7 +162,8 @@ std::optional<LONG> StandardScaleService::Outcome(const ScaleReading& reading, L
             return std::nullopt;
         weight = 0;
         return Finish(OPOS_SUCCESS);
-    case ScaleStatus::InMotion: return std::nullopt;
+    case ScaleStatus::InMotion:
+    case ScaleStatus::NotUnderstood: return std::nullopt; // no reading yet; the scale is asked again
     case ScaleStatus::UnderZero: return Finish(OPOS_E_EXTENDED, OPOS_ESCAL_UNDERWEIGHT);
     case ScaleStatus::OverCapacity: return Finish(OPOS_E_EXTENDED, OPOS_ESCAL_OVERWEIGHT);
     case ScaleStatus::Fault: return Finish(OPOS_E_FAILURE);
@@ -180,10 +182,18 @@ void StandardScaleService::SetDeviceEnabled(bool enabled)
     Finish(OPOS_SUCCESS);
 }
 
+// An answer not understood is no fault of the scale, so a read only waits on; the description
+// shows what came, for the technician, until an answer is understood.
+const ScaleReading& StandardScaleService::Note(const ScaleReading& reading)
+{
+    m_notUnderstood = reading.status == ScaleStatus::NotUnderstood ? WeightReport::NotUnderstoodText(reading.answer) : u"";
+    return reading;
+}
+
 std::u16string StandardScaleService::GetDescription()
 {
     if (m_device)
-        return m_device->Description();
+        return m_device->Description() + (m_notUnderstood.empty() ? u"" : u"; " + m_notUnderstood);
     return m_openFailure.empty() ? std::u16string(kClosedDescription) : m_openFailure;
 }
 

@@ -41,6 +41,7 @@ private:
     LONG StateError(State needed) const; // the failure for a call needing at least `needed`
     LONG WaitForWeight(LONG& weight, LONG timeoutMs);
     std::optional<LONG> Outcome(const ScaleReading& reading, LONG& weight); // nullopt: keep waiting
+    const ScaleReading& Note(const ScaleReading& reading);
     std::int64_t WaitLimit(std::int64_t now, std::int64_t deadline, bool forever) const;
     void DropClaim();
 
@@ -48,6 +49,7 @@ private:
     std::unique_ptr<ClaimLock> m_claim;
     WeightReport m_weightReport;
     std::u16string m_openFailure; // why the last Open failed, shown as the description until the next
+    std::u16string m_notUnderstood; // the device's latest answer, while it is one not understood
     bool m_enabled = false;
     LONG m_resultCode = 0;
     LONG m_resultCodeExtended = 0;

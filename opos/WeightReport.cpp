@@ -7,9 +7,11 @@
 namespace opos {
 
 namespace {
-const char16_t* invalidReason(ScaleStatus status)
+std::u16string invalidReason(const ScaleReading& reading)
 {
-    switch (status) {
+    if (reading.status == ScaleStatus::NotUnderstood)
+        return u" (" + WeightReport::NotUnderstoodText(reading.answer) + u")";
+    switch (reading.status) {
     case ScaleStatus::InMotion: return u" (in motion)";
     case ScaleStatus::StableZero: return u" (empty)";
     case ScaleStatus::UnderZero: return u" (under zero)";
@@ -39,7 +41,7 @@ LONG WeightReport::Answer(const ScaleReading& reading, LONG unit, bool zeroValid
     if (!valid) {
         m_lastReported.reset();
         data = kStatusInvalidWeight;
-        string = invalidReason(reading.status); // the console adds "Invalid Weight" itself
+        string = invalidReason(reading); // the console adds "Invalid Weight" itself
         return OPOS_SUCCESS;
     }
     data = m_lastReported == reading.weight ? kStatusUnchanged : kStatusNewWeight;
@@ -55,6 +57,19 @@ std::u16string WeightReport::FormatWeight(LONG weight, LONG unit)
     std::snprintf(number, sizeof number, "%s%lld.%03lld", weight < 0 ? "-" : "", magnitude / 1000, magnitude % 1000);
     std::snprintf(text, sizeof text, "%6s %s", number, UnitSymbol(unit));
     return std::u16string(text, text + std::char_traits<char>::length(text));
+}
+
+std::u16string WeightReport::NotUnderstoodText(const std::string& answer)
+{
+    std::string hex, text;
+    for (const char c : answer) {
+        char byte[4];
+        std::snprintf(byte, sizeof byte, "%s%02X", hex.empty() ? "" : " ", unsigned(static_cast<unsigned char>(c)));
+        hex += byte;
+        text += c >= 0x20 && c < 0x7f ? c : '.';
+    }
+    const std::string all = "answer not understood: " + hex + " (" + text + ")";
+    return std::u16string(all.begin(), all.end());
 }
 
 }

@@ -21,6 +21,9 @@ public:
     static const char* UnitSymbol(LONG unit);
     // The weight as a display shows it: " 1.250 Kg", " 878.000 g".
     static std::u16string FormatWeight(LONG weight, LONG unit);
+    // "answer not understood: 02 31 23 35 0D (.1#5.)": the bytes in hex, then as text with a dot
+    // for each byte that does not print.
+    static std::u16string NotUnderstoodText(const std::string& answer);
 
 private:
     std::optional<LONG> m_lastReported; // weight of the previous valid answer

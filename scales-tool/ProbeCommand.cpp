@@ -37,6 +37,7 @@ std::string frameText(const Frame& frame)
     case FrameKind::Fault: text = "fault: " + frame.text; break;
     case FrameKind::Error: text = "error: " + frame.text; break;
     case FrameKind::Identity: text = "identity " + frame.text; break;
+    case FrameKind::NotUnderstood: text = "not understood"; break;
     }
     if (frame.kind == FrameKind::Weight || frame.kind == FrameKind::Motion) {
         char weight[32];

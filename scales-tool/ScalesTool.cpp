@@ -125,12 +125,16 @@ int read(const std::string& name, LONG timeoutMs, std::ostream& out)
         out << Utf8FromUtf16(service.GetDescription()) << "\n";
         return 1;
     }
-    out << Utf8FromUtf16(service.GetDescription()) << "\n";
+    const std::string description = Utf8FromUtf16(service.GetDescription());
+    out << description << "\n";
     LONG weight = 0;
     bool read = step("Claim", service.Claim(kClaimTimeoutMs), service, out);
     if (read) {
         service.SetDeviceEnabled(true);
         read = step("ReadWeight", service.ReadWeight(weight, timeoutMs), service, out);
+        // What a failed read learnt of the scale, such as an answer not understood.
+        if (!read && Utf8FromUtf16(service.GetDescription()) != description)
+            out << Utf8FromUtf16(service.GetDescription()) << "\n";
     }
     if (read) {
         char text[32];

@@ -170,7 +170,9 @@ bool Parser::AddFields(HidField::Kind kind, std::uint32_t flags)
     std::uint32_t& offset = Offset(kind);
     if (g.reportSize > 256 || g.reportCount > kMaxFields || offset + std::uint64_t(g.reportSize) * g.reportCount > kMaxReportBits)
         return Fail("a report is larger than any device sends");
-    const bool constant = flags & 1, isArray = !(flags & 2);
+    // Only a field without a usage is padding: a constant field with one is read-only data, as
+    // a scale's weight limit is.
+    const bool padding = (flags & 1) && m_locals.usages.empty() && !m_locals.hasRange, isArray = !(flags & 2);
     HidField field;
     field.kind = kind;
     field.reportId = g.reportId;
@@ -184,7 +186,7 @@ bool Parser::AddFields(HidField::Kind kind, std::uint32_t flags)
     field.collection = m_collections.empty() ? 0 : m_collections.back();
     const auto& usages = m_locals.usages;
     for (std::uint32_t i = 0; i < g.reportCount; ++i, offset += g.reportSize) {
-        if (constant || m_out.fields.size() >= kMaxFields)
+        if (padding || m_out.fields.size() >= kMaxFields)
             continue;
         field.bitOffset = offset;
         if (isArray) {

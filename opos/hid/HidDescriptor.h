@@ -29,7 +29,7 @@ struct HidField
 
 struct HidDescriptor
 {
-    std::vector<HidField> fields; // constant (padding) fields left out
+    std::vector<HidField> fields; // padding (constant fields without a usage) left out
     bool numberedReports = false; // reports start with their id byte
     std::vector<std::uint32_t> applications; // usages of the top-level collections
 };

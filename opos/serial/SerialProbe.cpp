@@ -72,9 +72,10 @@ bool understood(const Frame& frame)
     case FrameKind::UnderZero:
     case FrameKind::NotReady:
     case FrameKind::Fault:
+    case FrameKind::Error: // a request refused in this protocol's own words still names the protocol
         return true;
-    case FrameKind::Error:
     case FrameKind::Identity:
+    case FrameKind::NotUnderstood:
         return false;
     }
     return false;
@@ -99,8 +100,11 @@ std::optional<ProbeHit> decode(Protocol protocol, const LineSettings& line, std:
             hit.noise += int(parsed.consumed);
         else if (!understood(*parsed.frame))
             ++hit.errors;
-        else if (hit.frames++ == 0)
-            hit.first = *parsed.frame;
+        else {
+            hit.errors += parsed.frame->kind == FrameKind::Error; // ranks below a clean answer
+            if (hit.frames++ == 0)
+                hit.first = *parsed.frame;
+        }
         if (parsed.consumed == 0)
             break; // a frame begun and not finished
         rest.remove_prefix(std::min(parsed.consumed, rest.size()));

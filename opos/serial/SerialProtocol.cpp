@@ -6,6 +6,7 @@
 #include <array>
 #include <cctype>
 #include <cstdint>
+#include <climits>
 
 namespace opos::serial {
 
@@ -31,16 +32,45 @@ std::string_view trim(std::string_view s)
     return s;
 }
 
-Frame frame(FrameKind kind, std::string text = {}) { return Frame{kind, 0, 0, 0, std::move(text)}; }
+Frame frame(FrameKind kind, std::string text = {}) { return Frame{kind, 0, 0, 0, std::move(text), {}}; }
 
-Frame malformed() { return frame(FrameKind::Error, "malformed answer"); }
+Frame notUnderstood(std::string_view raw)
+{
+    Frame f = frame(FrameKind::NotUnderstood);
+    f.raw = raw;
+    return f;
+}
 
 // A stable weight frame; a negative stable weight is a load below zero.
 Frame weightFrame(LONG weight, LONG unit, bool stable = true)
 {
     if (stable && weight < 0)
         return frame(FrameKind::UnderZero);
-    return Frame{stable ? FrameKind::Weight : FrameKind::Motion, weight, unit, 0, {}};
+    return Frame{stable ? FrameKind::Weight : FrameKind::Motion, weight, unit, 0, {}, {}};
+}
+
+std::string lower(std::string_view text)
+{
+    std::string out(text);
+    std::transform(out.begin(), out.end(), out.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+    return out;
+}
+
+// "001.25 N", "0001.50LB": the number and the letters after it, blanks taken off.
+std::pair<std::string_view, std::string_view> numberAndLetters(std::string_view text)
+{
+    text = trim(text);
+    std::size_t at = text.size();
+    while (at > 0 && std::isalpha(static_cast<unsigned char>(text[at - 1])))
+        --at;
+    return {trim(text.substr(0, at)), text.substr(at)};
+}
+
+// Letters some indicators put after the weight to say it is net or gross: either is the weight shown.
+bool isWeightMarker(std::string_view letters)
+{
+    static constexpr std::array<std::string_view, 5> markers{"n", "g", "nt", "gr", "gs"};
+    return std::find(markers.begin(), markers.end(), lower(letters)) != markers.end();
 }
 
 // ---- Toledo: STX weight CR, or STX '?' status CR ----
@@ -62,6 +92,18 @@ Frame toledoStatus(char status)
     return frame(FrameKind::Fault, "no valid weight, no reason given");
 }
 
+// "001.25", "0 1250" (whole grams), "001.25N" (net, as a tare leaves it).
+std::optional<Frame> toledoBody(std::string_view body)
+{
+    if (body.size() == 2 && body[0] == '?')
+        return toledoStatus(body[1]);
+    const auto [number, letters] = numberAndLetters(body);
+    const std::optional<LONG> weight = ParseThousandths(number);
+    if (!weight || (!letters.empty() && !isWeightMarker(letters)))
+        return std::nullopt;
+    return weightFrame(*weight, 0);
+}
+
 Parsed parseToledo(std::string_view bytes)
 {
     const std::size_t start = bytes.find(STX);
@@ -75,48 +117,77 @@ Parsed parseToledo(std::string_view bytes)
         return {restart, {}};
     if (end == std::string_view::npos)
         return {bytes.size() > kMaxFrame ? 1u : 0u, {}};
-    const std::string_view body = bytes.substr(1, end - 1);
-    if (body.size() == 2 && body[0] == '?')
-        return {end + 1, toledoStatus(body[1])};
-    const std::optional<LONG> weight = ParseThousandths(body);
-    return {end + 1, weight ? weightFrame(*weight, 0) : malformed()};
+    const std::optional<Frame> parsed = toledoBody(bytes.substr(1, end - 1));
+    return {end + 1, parsed ? *parsed : notUnderstood(bytes.substr(0, end + 1))};
 }
 
 // ---- NCI: LF weight unit CR LF [S] status CR ETX; in motion possibly LF status CR ETX ----
 
-// "0001.50LB" or "^^^^^^LB": the number, then the unit letters.
-Frame nciWeight(std::string_view line, bool stable)
+// "  1lb  4.5oz": a pound-and-ounce display, in ounces.
+std::optional<LONG> poundsAndOunces(std::string_view line)
 {
-    std::size_t unitAt = line.size();
-    while (unitAt > 0 && std::isalpha(static_cast<unsigned char>(line[unitAt - 1])))
-        --unitAt;
-    const std::string_view number = trim(line.substr(0, unitAt));
-    const LONG unit = ParseUnit(line.substr(unitAt));
-    if (!number.empty() && number.find_first_not_of('^') == std::string_view::npos)
-        return frame(FrameKind::OverCapacity);
-    if (!number.empty() && number.find_first_not_of("_-") == std::string_view::npos)
-        return frame(FrameKind::UnderZero);
+    const std::string text = lower(line);
+    const std::size_t lb = text.find("lb");
+    if (lb == std::string::npos || !text.ends_with("oz"))
+        return std::nullopt;
+    const std::optional<LONG> pounds = ParseThousandths(line.substr(0, lb));
+    const std::optional<LONG> ounces = ParseThousandths(line.substr(lb + 2, line.size() - lb - 4));
+    if (!pounds || !ounces || *ounces < 0)
+        return std::nullopt;
+    const std::int64_t total = std::int64_t(*pounds) * 16 + (*pounds < 0 ? -*ounces : *ounces);
+    if (total < INT32_MIN || total > INT32_MAX)
+        return std::nullopt;
+    return LONG(total);
+}
+
+// "0001.50LB", " 1250g ", "  1lb  4.5oz", "^^^^^^LB": the weight line.
+std::optional<Frame> nciWeight(std::string_view line, bool stable)
+{
+    if (const std::optional<LONG> ounces = poundsAndOunces(line))
+        return weightFrame(*ounces, SCAL_WU_OUNCE, stable);
+    const auto [number, letters] = numberAndLetters(line);
+    const LONG unit = ParseUnit(letters);
+    if (number.empty() || (!letters.empty() && unit == 0))
+        return std::nullopt;
+    // A display that cannot show a weight fills the field with one character.
+    static constexpr struct { const char* fill; FrameKind kind; const char* why; } runs[] = {
+        {"^ ", FrameKind::OverCapacity, ""},
+        {"_ ", FrameKind::UnderZero, ""},
+        {"- ", FrameKind::Fault, "the scale shows a zero-point error: re-zero it"},
+    };
+    for (const auto& run : runs)
+        if (number.find_first_not_of(run.fill) == std::string_view::npos)
+            return frame(run.kind, run.why);
     const std::optional<LONG> weight = ParseThousandths(number);
-    if (!weight || (unitAt < line.size() && unit == 0))
-        return malformed();
+    if (!weight)
+        return std::nullopt;
     return weightFrame(*weight, unit, stable);
 }
 
-Frame nciFrame(std::string_view status, std::optional<std::string_view> weightLine)
+// Two to four status bytes, bits 4 and 5 set in each. Bit 6 is "always 0", "always 1" or
+// "another byte follows" depending on the manual, so it is not looked at.
+std::optional<Frame> nciFrame(std::string_view status, std::optional<std::string_view> weightLine)
 {
+    if (status == "?")
+        return frame(FrameKind::Error, "the scale did not understand the request");
     if (!status.empty() && status[0] == 'S')
         status.remove_prefix(1);
-    if (status.size() < 2 || status.size() > 3 ||
-        std::any_of(status.begin(), status.end(), [](char c) { return (c & 0x70) != 0x30; }))
-        return malformed();
-    const int first = status[0] & 0x0f, second = status[1] & 0x0f;
-    if ((first & 0x0c) || (second & 0x0c))
-        return frame(FrameKind::Fault, "the scale reports a memory or calibration fault");
-    if (second & 0x02)
+    if (status.size() < 2 || status.size() > 4 ||
+        std::any_of(status.begin(), status.end(), [](char c) { return (c & 0x30) != 0x30; }))
+        return std::nullopt;
+    const auto bits = [&](std::size_t byte) { return byte < status.size() ? status[byte] & 0x0f : 0; };
+    static constexpr struct { std::size_t byte; int bit; const char* why; } faults[] = {
+        {0, 0x04, "a RAM error"}, {0, 0x08, "an EEPROM error"}, {1, 0x04, "a ROM error"},
+        {1, 0x08, "a faulty calibration"}, {2, 0x08, "an initial zero error"},
+    };
+    for (const auto& fault : faults)
+        if (bits(fault.byte) & fault.bit)
+            return frame(FrameKind::Fault, std::string("the scale reports ") + fault.why);
+    if (bits(1) & 0x02)
         return frame(FrameKind::OverCapacity);
-    if (second & 0x01)
+    if (bits(1) & 0x01)
         return frame(FrameKind::UnderZero);
-    const bool motion = first & 0x01, zero = first & 0x02;
+    const bool motion = bits(0) & 0x01, zero = bits(0) & 0x02;
     if (weightLine)
         return nciWeight(*weightLine, !motion);
     if (motion)
@@ -135,19 +206,21 @@ Parsed parseNci(std::string_view bytes)
     }
     // Read back from the end, so noise or a frame cut short before it cannot join in.
     const std::string_view all = bytes.substr(0, etx);
-    const Parsed broken{etx + 1, malformed()};
+    const Parsed broken{etx + 1, notUnderstood(bytes.substr(0, etx + 1))};
     if (all.empty() || all.back() != CR)
         return broken;
     const std::size_t statusAt = all.rfind(LF);
     if (statusAt == std::string_view::npos)
         return broken;
     const std::string_view status = all.substr(statusAt + 1, all.size() - statusAt - 2);
-    if (statusAt == 0 || all[statusAt - 1] != CR)
-        return {etx + 1, nciFrame(status, std::nullopt)};
-    const std::size_t weightAt = all.rfind(LF, statusAt - 1);
-    if (weightAt == std::string_view::npos)
-        return {etx + 1, nciFrame(status, std::nullopt)};
-    return {etx + 1, nciFrame(status, all.substr(weightAt + 1, statusAt - 1 - weightAt - 1))};
+    std::optional<std::string_view> weightLine;
+    if (statusAt > 0 && all[statusAt - 1] == CR) {
+        const std::size_t weightAt = all.rfind(LF, statusAt - 1);
+        if (weightAt != std::string_view::npos)
+            weightLine = all.substr(weightAt + 1, statusAt - 1 - weightAt - 1);
+    }
+    const std::optional<Frame> parsed = nciFrame(status, weightLine);
+    return parsed ? Parsed{etx + 1, parsed} : broken;
 }
 
 // ---- MT-SICS: one line per answer, ending CR LF ----
@@ -168,7 +241,7 @@ std::optional<Frame> sicsIdentity(std::string_view rest)
     if (!capacity || unit == 0)
         return std::nullopt;
     const std::string model(capacityAt == std::string_view::npos ? "" : trim(head.substr(0, capacityAt)));
-    return Frame{FrameKind::Identity, 0, unit, *capacity, model};
+    return Frame{FrameKind::Identity, 0, unit, *capacity, model, {}};
 }
 
 // The first word, and what follows it with the spaces between taken off.
@@ -210,13 +283,15 @@ std::optional<Frame> sicsLine(std::string_view line)
     }
     if (status != "S" && status != "D")
         return std::nullopt;
-    const auto [number, unitText] = word(rest);
-    const std::optional<LONG> weight = ParseThousandths(number);
-    if (!weight || unitText.find(' ') != std::string_view::npos)
+    // The unit is the last word: some balances set the sign apart from the digits.
+    const std::size_t unitAt = rest.rfind(' ');
+    if (unitAt == std::string_view::npos)
         return std::nullopt;
-    const LONG unit = ParseUnit(unitText);
-    if (unit == 0)
-        return frame(FrameKind::Error, "the scale weighs in \"" + std::string(unitText) + "\", which is not g, kg, oz or lb");
+    const std::optional<LONG> weight = ParseThousandths(rest.substr(0, unitAt));
+    const LONG unit = ParseUnit(rest.substr(unitAt + 1));
+    // A unit the control cannot report (carats, troy ounces...) is left to the technician to see.
+    if (!weight || unit == 0)
+        return std::nullopt;
     return weightFrame(*weight, unit, status == "S");
 }
 
@@ -233,7 +308,7 @@ Parsed parseSics(std::string_view bytes)
         if (at == 0 || line[at] == 'S' || line[at] == 'E' || line[at] == 'I')
             if (std::optional<Frame> parsed = sicsLine(line.substr(at)))
                 return {end + 1, std::move(parsed)};
-    return {end + 1, trim(line).empty() ? std::nullopt : std::optional(malformed())};
+    return {end + 1, trim(line).empty() ? std::nullopt : std::optional(notUnderstood(bytes.substr(0, end + 1)))};
 }
 }
 
@@ -298,7 +373,7 @@ std::optional<LONG> ParseThousandths(std::string_view text)
     text = trim(text);
     const bool negative = !text.empty() && text[0] == '-';
     if (!text.empty() && (text[0] == '-' || text[0] == '+'))
-        text.remove_prefix(1);
+        text = trim(text.substr(1));
     std::int64_t value = 0;
     int decimals = -1, digits = 0, roundUp = 0;
     for (char c : text) {

@@ -48,8 +48,9 @@ enum class FrameKind {
     UnderZero,
     NotReady,     // understood, no reading yet (the scale is busy); ask again
     Fault,        // the scale reports a fault of its own (memory, calibration, zero range)
-    Error,        // the scale rejected the request, or the frame is malformed
+    Error,        // the scale rejected the request (MT-SICS ES/ET/EL, NCI "?")
     Identity,     // the model and capacity (MT-SICS I2)
+    NotUnderstood, // a whole answer of a form not known here: not the scale's fault; `raw` holds it
 };
 
 struct Frame
@@ -59,6 +60,7 @@ struct Frame
     LONG unit = 0;     // SCAL_WU_*; 0 when the frame does not say
     LONG capacity = 0; // Identity: thousandths of `unit`
     std::string text;  // why (Fault, Error), or the model (Identity)
+    std::string raw;   // NotUnderstood: the bytes received, parity stripped
 };
 
 // What the start of `bytes` (parity bits already stripped) holds: `consumed` bytes to drop
@@ -87,8 +89,8 @@ private:
     std::string m_buffer;
 };
 
-// A decimal weight ("001.25", "  -12.5") in thousandths, rounded to the nearest; nullopt when
-// it is not a number or does not fit.
+// A decimal weight ("001.25", "  -12.5", "- 12.5") in thousandths, rounded to the nearest;
+// nullopt when it is not a number or does not fit.
 std::optional<LONG> ParseThousandths(std::string_view text);
 // "g", "kg", "oz", "lb" in any case to SCAL_WU_*; 0 when unknown.
 LONG ParseUnit(std::string_view text);

@@ -76,7 +76,7 @@ void SerialScale::AskIdentity()
         return;
     receiveUntil(*m_line, m_reader, kIdentityWaitMs, [this](const Frame& frame) {
         if (frame.kind != FrameKind::Identity)
-            return frame.kind == FrameKind::Error;
+            return frame.kind == FrameKind::Error || frame.kind == FrameKind::NotUnderstood;
         m_model = frame.text;
         m_capacity = frame.capacity;
         m_unit = frame.unit;
@@ -160,11 +160,13 @@ void SerialScale::Take(const Frame& frame, std::int64_t nowMs)
         if (m_errorsInARow >= kErrorsToFail)
             m_reading = {ScaleStatus::Fault, 0};
         break;
+    case FrameKind::NotUnderstood: m_reading = {ScaleStatus::NotUnderstood, 0, frame.raw}; break;
     case FrameKind::Identity: return;
     }
     // A result ends the read, so the timer is left alone; Direct IO 4 still asks again in time.
     m_nextRequestMs = std::max(nowMs, m_sentMs + kRepeatMs);
-    if (m_reading.status == ScaleStatus::InMotion || m_reading.status == ScaleStatus::StableZero)
+    if (m_reading.status == ScaleStatus::InMotion || m_reading.status == ScaleStatus::StableZero ||
+        m_reading.status == ScaleStatus::NotUnderstood)
         ArmTimer(nowMs);
 }
 

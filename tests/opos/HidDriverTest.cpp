@@ -81,6 +81,23 @@ TEST_F(HidDriver, CapacityFillsInWhatTheScaleCannotTellAndZeroValidMakesAnEmptyP
     EXPECT_EQ(weight, 0);
 }
 
+TEST_F(HidDriver, WithoutZeroValidAnEmptyPlatterIsNoWeight)
+{
+    ASSERT_EQ(OpenWith("device = auto\n"), OPOS_SUCCESS);
+    ASSERT_EQ(scale.Claim(0), OPOS_SUCCESS);
+    scale.SetDeviceEnabled(true);
+    ASSERT_TRUE(fake.Send({0x04, 0x00, 0x00, 0x00, 0x02, 0x00, 0x02}));
+    ASSERT_TRUE(fake.Send({0x04, 0x00, 0x00, 0x00, 0x02, 0x00, 0x02}));
+    LONG weight = -5, data = -1;
+    EXPECT_EQ(scale.ReadWeight(weight, 1000), OPOS_E_TIMEOUT);
+    EXPECT_EQ(weight, -5);
+    BSTR text = nullptr;
+    EXPECT_EQ(scale.DirectIO(4, data, text), OPOS_SUCCESS);
+    EXPECT_EQ(data, 0);
+    EXPECT_EQ(AfxTextFromBstr(text), " (empty)");
+    SysFreeString(text);
+}
+
 TEST(Hidraw, NodesComeFromSysfsInNumberOrderAndOpeningSaysWhyItCannot)
 {
     const fs::path sysfs = fs::temp_directory_path() / ("tarabo-sysfs-" + std::to_string(::getpid()));

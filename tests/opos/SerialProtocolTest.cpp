@@ -56,7 +56,8 @@ TEST(SerialProtocol, ProtocolFramesGiveTheirReadings)
         {Protocol::Toledo, "\x02?B\r", {K::OverCapacity}}, // bit 5 read otherwise
         {Protocol::Toledo, "\x02?h\r", {K::Fault}},        // outside zero capture
         {Protocol::Toledo, "\x02?p\r", {K::Weight, 0}},    // centre of zero
-        {Protocol::Toledo, "\x02" "0x1.25\r", {K::Error}},
+        {Protocol::Toledo, "\x02" "0x1.25\r", {K::NotUnderstood}},
+        {Protocol::Toledo, "\x02" "001.25N\r", {K::Weight, 1250}}, // net, as a tare leaves it
         {Protocol::Nci, nci150, {K::Weight, 1500, SCAL_WU_POUND}},
         {Protocol::Nci, "\n0001.50LB\r\nS00\r\x03", {K::Weight, 1500, SCAL_WU_POUND}}, // SCP-02
         {Protocol::Nci, "\n0002.345KG\r\n001\r\x03", {K::Weight, 2345, SCAL_WU_KILOGRAM}},
@@ -64,17 +65,19 @@ TEST(SerialProtocol, ProtocolFramesGiveTheirReadings)
         {Protocol::Nci, "\n0000.00LB\r\n20\r\x03", {K::Weight, 0, SCAL_WU_POUND}},
         {Protocol::Nci, "\n^^^^^^LB\r\n00\r\x03", {K::OverCapacity}}, // the weight says it alone
         {Protocol::Nci, "\n0001.50LB\r\n40\r\x03", {K::Fault}}, // RAM error
-        {Protocol::Nci, "\n0001.50XY\r\n00\r\x03", {K::Error}},
-        {Protocol::Nci, "\n0001.50LB\r\n0\r\x03", {K::Error}}, // one status byte
+        {Protocol::Nci, "\n0001.50XY\r\n00\r\x03", {K::NotUnderstood}},
+        {Protocol::Nci, "\n0001.50LB\r\n0\r\x03", {K::NotUnderstood}}, // one status byte
+        {Protocol::Nci, "\n0001.50LB\r\n0ppp0\r\x03", {K::NotUnderstood}}, // five
         {Protocol::Sics, sics100, {K::Weight, 100000, SCAL_WU_GRAM}},
         {Protocol::Sics, "S D      0.352 kg\r\n", {K::Motion, 352, SCAL_WU_KILOGRAM}},
         {Protocol::Sics, "S S     -1.20 lb\r\n", {K::UnderZero}},
         {Protocol::Sics, "S I\r\n", {K::NotReady}},
         {Protocol::Sics, "SI S   12.5 oz\r\n", {K::Weight, 12500, SCAL_WU_OUNCE}},
         {Protocol::Sics, "EL\r\n", {K::Error}},
-        {Protocol::Sics, "S S     100.00 ct\r\n", {K::Error}}, // a unit the control cannot report
-        {Protocol::Sics, "S S     1OO.00 g\r\n", {K::Error}},
-        {Protocol::Sics, "I2 A \"PG5002S\"\r\n", {K::Error}}, // identity without a capacity
+        {Protocol::Sics, "S S     100.00 ct\r\n", {K::NotUnderstood}}, // a unit the control cannot report
+        {Protocol::Sics, "S S   -   1.20 g\r\n", {K::UnderZero}}, // the sign apart from the digits
+        {Protocol::Sics, "S S     1OO.00 g\r\n", {K::NotUnderstood}},
+        {Protocol::Sics, "I2 A \"PG5002S\"\r\n", {K::NotUnderstood}}, // identity without a capacity
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(Info(c.protocol).name) + " " + c.bytes);
@@ -100,13 +103,13 @@ TEST(SerialProtocol, LineTroubleNeverMakesAPartialFrameAWeight)
         {"nci noise", Protocol::Nci, {"\x11junk\r" + nci150}, {{K::Weight, 1500, SCAL_WU_POUND}}},
         {"nci cut short", Protocol::Nci, {"\n0009.9", nci150}, {{K::Weight, 1500, SCAL_WU_POUND}}},
         {"nci unfinished", Protocol::Nci, {"\n0001.50LB\r\n00\r"}, {}},
-        {"nci stray end", Protocol::Nci, {"\x03" + nci150}, {{K::Error}, {K::Weight, 1500, SCAL_WU_POUND}}},
+        {"nci stray end", Protocol::Nci, {"\x03" + nci150}, {{K::NotUnderstood}, {K::Weight, 1500, SCAL_WU_POUND}}},
         {"sics split", Protocol::Sics, {"S S  ", "   100.0", "0 g\r", "\n"}, {{K::Weight, 100000, SCAL_WU_GRAM}}},
         {"sics noise", Protocol::Sics, {"\x05~~" + sics100}, {{K::Weight, 100000, SCAL_WU_GRAM}}},
         {"sics cut short", Protocol::Sics, {"S S     10", sics100}, {{K::Weight, 100000, SCAL_WU_GRAM}}},
         {"sics unfinished", Protocol::Sics, {"S S     100.00 g\r"}, {}},
         {"sics blank lines", Protocol::Sics, {"\r\n\r\n" + sics100}, {{K::Weight, 100000, SCAL_WU_GRAM}}},
-        {"sics garbage line", Protocol::Sics, {"#?!\r\n" + sics100}, {{K::Error}, {K::Weight, 100000, SCAL_WU_GRAM}}},
+        {"sics garbage line", Protocol::Sics, {"#?!\r\n" + sics100}, {{K::NotUnderstood}, {K::Weight, 100000, SCAL_WU_GRAM}}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -135,7 +138,7 @@ TEST(SerialProtocol, NumbersAndSettings)
     } numbers[] = {
         {"001.25", 1250}, {"  -12.5", -12500}, {"7", 7000}, {"0.0005", 1}, {"0.0004", 0},
         {"2147483.647", 2147483647}, {"2147483.648", std::nullopt}, {"99999999999", std::nullopt},
-        {"", std::nullopt}, {".", std::nullopt}, {"1.2.3", std::nullopt}, {"1 2", std::nullopt},
+        {"", std::nullopt}, {".", std::nullopt}, {"1.2.3", std::nullopt}, {"1 2", std::nullopt}, {"- 1.5", -1500}, {"-", std::nullopt},
     };
     for (const auto& n : numbers)
         EXPECT_EQ(ParseThousandths(n.text), n.thousandths) << n.text;

@@ -24,9 +24,9 @@ struct Dialect
 };
 
 const Dialect kDialects[] = {
-    {Protocol::Toledo, "\x02" "001.25\r", "\x02?a\r", "\x02?b\r", "\x02?d\r", "\x02" "1#5\r", SCAL_WU_KILOGRAM},
+    {Protocol::Toledo, "\x02" "001.25\r", "\x02?a\r", "\x02?b\r", "\x02?d\r", "\x02?h\r", SCAL_WU_KILOGRAM},
     {Protocol::Nci, "\n0001.25LB\r\n00\r\x03", "\n10\r\x03", "\n^^^^^^LB\r\n02\r\x03", "\n______LB\r\n01\r\x03",
-     "\nxx\r\x03", SCAL_WU_POUND},
+     "\n?\r\x03", SCAL_WU_POUND},
     {Protocol::Sics, "S S      1.250 g\r\n", "S D      1.170 g\r\n", "S +\r\n", "S -\r\n", "ES\r\n", SCAL_WU_GRAM},
 };
 

@@ -1,0 +1,235 @@
+// The answers real scales send (tests/answers/, each with its source) read as their documents say:
+// by the frame and descriptor parsers, by a configured scale behind the control (a pty or a
+// socket pair standing in for the line), and by tarabo-scales probe.
+#include "AnswerCorpus.h"
+#include "FakeSerialScale.h"
+#include "HidTestScale.h"
+#include "ScaleTestSupport.h"
+
+#include "Hidraw.h"
+#include "ScalesTool.h"
+#include "SerialScale.h"
+
+#include <atomic>
+#include <map>
+#include <sstream>
+
+using namespace opos;
+using namespace opos::serial;
+
+namespace {
+using Pieces = std::vector<std::string>;
+
+LONG unitOf(const std::string& unit)
+{
+    static const std::map<std::string, LONG> units{{"", 0}, {"g", SCAL_WU_GRAM}, {"kg", SCAL_WU_KILOGRAM}, {"oz", SCAL_WU_OUNCE}, {"lb", SCAL_WU_POUND}};
+    return units.at(unit);
+}
+
+struct Outcome
+{
+    FrameKind frame;
+    LONG result, extended; // ReadWeight's, with zero-valid left at its default
+};
+
+Outcome outcomeOf(const answers::Reading& r)
+{
+    static const std::map<std::string, Outcome> outcomes{
+        {"weight", {FrameKind::Weight, OPOS_SUCCESS, 0}},
+        {"motion", {FrameKind::Motion, OPOS_E_TIMEOUT, 0}},
+        {"busy", {FrameKind::NotReady, OPOS_E_TIMEOUT, 0}},
+        {"over", {FrameKind::OverCapacity, OPOS_E_EXTENDED, OPOS_ESCAL_OVERWEIGHT}},
+        {"under", {FrameKind::UnderZero, OPOS_E_EXTENDED, OPOS_ESCAL_UNDERWEIGHT}},
+        {"fault", {FrameKind::Fault, OPOS_E_FAILURE, 0}},
+        {"error", {FrameKind::Error, OPOS_E_FAILURE, 0}},
+    };
+    Outcome o = outcomes.at(r.kind);
+    if (r.kind == "weight" && r.thousandths == 0)
+        o.result = OPOS_E_TIMEOUT; // a stable zero is no weight unless the section says zero-valid
+    return o;
+}
+
+const struct
+{
+    Protocol protocol;
+    const char* file;
+} kSerialFiles[] = {{Protocol::Toledo, "toledo.txt"}, {Protocol::Nci, "nci.txt"}, {Protocol::Sics, "sics.txt"}};
+
+std::string trace(const answers::Case& c) { return c.where + " (" + c.source + ")"; }
+}
+
+TEST(AnswerCorpus, EverySerialAnswerParsesToTheReadingItsDocumentGives)
+{
+    for (const auto& [protocol, file] : kSerialFiles) {
+        for (const answers::Case& c : answers::Load(file)) {
+            SCOPED_TRACE(trace(c));
+            for (const bool parity : {false, true}) {
+                std::string bytes = c.bytes;
+                for (char& b : bytes)
+                    b = char(parity ? b | 0x80 : b);
+                FrameReader reader(protocol);
+                reader.Feed(bytes);
+                const std::optional<Frame> frame = reader.Next();
+                ASSERT_TRUE(frame) << "no frame";
+                EXPECT_EQ(int(frame->kind), int(outcomeOf(c.reading).frame)) << frame->text;
+                EXPECT_EQ(frame->weight, c.reading.kind == "weight" || c.reading.kind == "motion" ? c.reading.thousandths.value_or(0) : 0);
+                EXPECT_EQ(frame->unit, unitOf(c.reading.unit));
+                EXPECT_FALSE(reader.Next()) << "one answer, one frame";
+            }
+        }
+    }
+}
+
+TEST(AnswerCorpus, HidDescriptorsFindTheirReportsWhateverTheConstantFlagAndReportsReadAsDocumented)
+{
+    HidScaleLayout layout;
+    for (const answers::Case& c : answers::Load("hid.txt")) {
+        SCOPED_TRACE(trace(c));
+        const auto* bytes = reinterpret_cast<const std::uint8_t*>(c.bytes.data());
+        std::string why;
+        if (c.tag == "descriptor") {
+            HidDescriptor descriptor;
+            ASSERT_TRUE(ParseHidDescriptor(bytes, c.bytes.size(), descriptor, why)) << why;
+            ASSERT_TRUE(FindScaleLayout(descriptor, layout, why)) << why;
+            const auto& w = c.reading.words; // data <id> limit <id> zero <id>
+            ASSERT_EQ(w.size(), 6u);
+            EXPECT_EQ(layout.data.reportId, std::stoi(w[1]));
+            EXPECT_EQ(layout.weightLimit ? std::to_string(layout.weightLimit->reportId) : "-", w[3]);
+            EXPECT_EQ(layout.zero ? std::to_string(layout.zero->reportId) : "-", w[5]);
+            continue;
+        }
+        ScaleReport report;
+        ASSERT_TRUE(c.tag == "report" || layout.weightLimit) << "no weight-limit report found";
+        const ScaleReportLayout& reportLayout = c.tag == "limit" ? *layout.weightLimit : layout.data;
+        ASSERT_TRUE(DecodeScaleReport(reportLayout, bytes, c.bytes.size(), report, why)) << why;
+        EXPECT_EQ(OposUnit(report.unit), unitOf(c.reading.unit));
+        if (c.tag == "limit") {
+            EXPECT_EQ(Thousandths(report.weight, report.exponent, report.unit, OposUnit(report.unit)), c.reading.thousandths);
+            continue;
+        }
+        static const std::map<std::string, ScaleStatus> statuses{
+            {"weight", ScaleStatus::Stable}, {"zero", ScaleStatus::StableZero}, {"motion", ScaleStatus::InMotion},
+            {"under", ScaleStatus::UnderZero}, {"over", ScaleStatus::OverCapacity}, {"fault", ScaleStatus::Fault}};
+        const std::optional<ScaleReading> reading = ReadingOf(report);
+        ASSERT_TRUE(reading);
+        EXPECT_EQ(int(reading->status), int(statuses.at(c.reading.kind)));
+        if (c.reading.kind == "weight") {
+            EXPECT_EQ(reading->weight, c.reading.thousandths);
+        }
+    }
+}
+
+namespace {
+// The standard service behind the control, over scales a section of the test's scales.conf names.
+class ConfiguredScale : public ::testing::Test
+{
+protected:
+    LONG Read(LONG timeoutMs)
+    {
+        weight = -5;
+        return scale.ReadWeight(weight, timeoutMs);
+    }
+
+    TestConfigFiles conf;
+    std::string name = UniqueName("CORPUS");
+    std::shared_ptr<StandardScaleService> service = std::make_shared<StandardScaleService>();
+    ServiceOverride serviceGuard{service};
+    ScaleDriver scale;
+    LONG weight = -5;
+};
+}
+
+TEST_F(ConfiguredScale, EverySerialAnswerGivesItsResultAndProbeFindsItsProtocol)
+{
+    for (const auto& [protocol, file] : kSerialFiles) {
+        const ProtocolInfo& info = Info(protocol);
+        for (const answers::Case& c : answers::Load(file)) {
+            SCOPED_TRACE(trace(c));
+            // The scale answers its own protocol's request only; MT-SICS's identity request at
+            // Open gets the answer to a command the balance does not know.
+            FakeSerialScale fake(info.request.back(), [&](const std::string& request, int, std::int64_t) {
+                if (request.ends_with("I2\r\n"))
+                    return Pieces{"ES\r\n"};
+                return request.ends_with(info.request) ? Pieces{c.bytes} : Pieces{};
+            });
+            std::string error;
+            EXPECT_EQ(ProbeProtocol(fake.Path(), 200, error), protocol) << error;
+
+            conf.Write("[" + name + "]\ndriver = serial\ndevice = " + fake.Path() + "\nprotocol = " + std::string(info.name) + "\n");
+            ASSERT_TRUE(scale.Enable(name)) << scale.Description().str();
+            const Outcome expected = outcomeOf(c.reading);
+            EXPECT_EQ(Read(expected.result == OPOS_E_TIMEOUT ? 300 : 3000), expected.result);
+            EXPECT_EQ(service->ResultCodeExtended(), expected.extended);
+            if (expected.result == OPOS_SUCCESS) {
+                EXPECT_EQ(weight, c.reading.thousandths);
+                EXPECT_EQ(scale.WeightUnit(), c.reading.unit.empty() ? SCAL_WU_KILOGRAM : unitOf(c.reading.unit));
+            }
+            EXPECT_EQ(scale.Description().str().find("not understood"), std::string::npos) << scale.Description().str();
+            EXPECT_EQ(scale.Close(), OPOS_SUCCESS);
+        }
+    }
+}
+
+TEST_F(ConfiguredScale, EveryHidScaleStatesItsCapacityAndEachReportGivesItsWeight)
+{
+    hidtest::FakeHidScale fake;
+    HidrawSystemOverride system{{[] { return std::vector<HidrawNode>{{"/dev/hidraw3", "Corpus Scale", 0x0d8f, 0x0200, true}}; },
+                                 [&](const std::string&) { return fake.Connection(); }}};
+    conf.Write("[" + name + "]\ndriver = hid\n");
+    hidtest::Bytes descriptor;
+    std::optional<LONG> capacity;
+    for (const answers::Case& c : answers::Load("hid.txt")) {
+        SCOPED_TRACE(trace(c));
+        const hidtest::Bytes bytes(c.bytes.begin(), c.bytes.end());
+        if (c.tag == "descriptor") {
+            fake.Use(descriptor = bytes, {});
+            capacity.reset();
+        } else if (c.tag == "limit") {
+            fake.Use(descriptor, bytes);
+            capacity = c.reading.thousandths;
+        }
+        if (c.tag != "report")
+            continue;
+        ASSERT_TRUE(scale.Enable(name)) << scale.Description().str();
+        if (capacity) {
+            EXPECT_EQ(scale.MaximumWeight(), *capacity) << "the weight-limit report, its weight a constant field";
+        }
+        ASSERT_TRUE(fake.Send(bytes)); // the first report after opening is taken as stale
+        ASSERT_TRUE(fake.Send(bytes));
+        EXPECT_EQ(Read(0), c.reading.kind == "weight" ? OPOS_SUCCESS : OPOS_E_TIMEOUT);
+        EXPECT_EQ(weight, c.reading.kind == "weight" ? *c.reading.thousandths : -5);
+        EXPECT_EQ(scale.WeightUnit(), unitOf(c.reading.unit));
+        EXPECT_EQ(scale.Close(), OPOS_SUCCESS);
+    }
+}
+
+TEST_F(ConfiguredScale, AnAnswerNotUnderstoodIsNoFaultAndShowsItsBytesUntilAnAnswerIsUnderstood)
+{
+    std::atomic<bool> understood = false;
+    FakeSerialScale fake('W', [&](const std::string&, int, std::int64_t) {
+        return Pieces{understood ? "\x02" "001.25\r" : "\x02" "1#5\r"};
+    });
+    conf.Write("[" + name + "]\ndriver = serial\ndevice = " + fake.Path() + "\nprotocol = toledo\n");
+    ASSERT_TRUE(scale.Enable(name)) << scale.Description().str();
+    const std::string shown = "answer not understood: 02 31 23 35 0D (.1#5.)";
+    EXPECT_EQ(Read(600), OPOS_E_TIMEOUT) << "it keeps asking, as it would a scale in motion";
+    EXPECT_NE(scale.Description().str().find("Toledo 8213 scale on " + fake.Path() + " (9600 7E1); " + shown), std::string::npos)
+        << scale.Description().str();
+    LONG data = -1;
+    BSTR text = nullptr;
+    EXPECT_EQ(scale.DirectIO(4, data, text), OPOS_SUCCESS);
+    EXPECT_EQ(data, 0);
+    EXPECT_EQ(AfxTextFromBstr(text), " (" + shown + ")");
+    SysFreeString(text);
+    ASSERT_EQ(scale.Close(), OPOS_SUCCESS);
+    std::ostringstream out, err;
+    EXPECT_EQ(RunScalesTool({"read", name, "--timeout", "400"}, out, err), 1);
+    EXPECT_NE(out.str().find("ReadWeight: OPOS_E_TIMEOUT (00000070)\nToledo 8213 scale on " + fake.Path() + " (9600 7E1); " + shown + "\n"),
+              std::string::npos) << out.str();
+
+    ASSERT_TRUE(scale.Enable(name)) << scale.Description().str();
+    understood = true;
+    EXPECT_EQ(Read(2000), OPOS_SUCCESS);
+    EXPECT_EQ(weight, 1250);
+    EXPECT_EQ(scale.Description().str().find("not understood"), std::string::npos) << scale.Description().str();
+}
