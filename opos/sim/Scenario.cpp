@@ -12,7 +12,6 @@ namespace {
 constexpr std::int64_t kSampleMs = 250;            // a moving load changes reading this often
 constexpr std::int64_t kWobble = 35;               // and swings this far around its path
 constexpr std::int64_t kLongestPhaseMs = 86400000; // a day
-constexpr std::int64_t kHeaviest = 999999999;      // thousandths: keeps every weight a 32-bit LONG
 
 const char kPhaseForms[] = "a phase is DURATION WEIGHT [stable|moving], DURATION WEIGHT -> WEIGHT [stable|moving], "
                            "or DURATION zero|under|over|fault|offline";
