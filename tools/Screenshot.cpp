@@ -28,8 +28,7 @@ int main(int argc, char** argv)
     bool saved = false;
     CWeighConsoleDlg dlg;
     AfxRunModal(dlg, [&] {
-        AfxClickItem(dlg, IDC_OPEN_DEVICE);
-        clock.AdvanceMs(10000); // into the cycle's first settled load
+        AfxClickItem(dlg, IDC_OPEN_DEVICE); // the cycle begins with a settled load
         AfxClickItem(dlg, IDC_READ_WEIGHT);
         dlg.SetDlgItemText(IDC_DIO_COMMAND, "4");
         AfxClickItem(dlg, IDCANCEL);

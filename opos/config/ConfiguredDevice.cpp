@@ -10,18 +10,19 @@ namespace opos {
 namespace {
 const std::vector<std::string> kCommonKeys{"driver", "capacity", "zero-valid"};
 
-// The driver's device with the section's common settings on top.
+// The driver's device with the section's common settings on top; a `zero-valid` the section
+// leaves out is the device's own (a scenario's header may set it).
 class SectionDevice : public IScaleDevice
 {
 public:
-    SectionDevice(std::unique_ptr<IScaleDevice> device, LONG capacity, bool zeroValid)
+    SectionDevice(std::unique_ptr<IScaleDevice> device, LONG capacity, std::optional<bool> zeroValid)
         : m_device(std::move(device)), m_capacity(capacity), m_zeroValid(zeroValid)
     {
     }
     std::u16string Description() const override { return m_device->Description(); }
     LONG Capacity() const override { return m_device->Capacity() > 0 ? m_device->Capacity() : m_capacity; }
     LONG Unit() const override { return m_device->Unit(); }
-    bool ZeroValid() const override { return m_zeroValid; }
+    bool ZeroValid() const override { return m_zeroValid.value_or(m_device->ZeroValid()); }
     int WaitFd() const override { return m_device->WaitFd(); }
     std::int64_t NextChangeMs(std::int64_t nowMs) const override { return m_device->NextChangeMs(nowMs); }
     void Request(std::int64_t nowMs) override { m_device->Request(nowMs); }
@@ -35,7 +36,7 @@ public:
 private:
     std::unique_ptr<IScaleDevice> m_device;
     LONG m_capacity;
-    bool m_zeroValid;
+    std::optional<bool> m_zeroValid;
 };
 
 std::string joined(const std::vector<std::string>& words)
@@ -75,7 +76,9 @@ std::unique_ptr<IScaleDevice> OpenSectionDevice(const DeviceSection& section)
 {
     const DeviceDriver& driver = CheckSection(section);
     const LONG capacity = section.Number("capacity", 0, 0, 0x7FFFFFFF);
-    const bool zeroValid = section.Flag("zero-valid", false);
+    std::optional<bool> zeroValid;
+    if (section.Has("zero-valid"))
+        zeroValid = section.Flag("zero-valid", false);
     return std::make_unique<SectionDevice>(driver.open(section), capacity, zeroValid);
 }
 

@@ -1,17 +1,16 @@
 // The drivers a configuration section can name. A new kind of device adds its row here.
 #include "ConfiguredDevice.h"
 
-#include "Clock.h"
 #include "Hidraw.h"
 #include "SerialDriver.h"
-#include "SimulatedK350.h"
+#include "SimulatedDriver.h"
 
 namespace opos {
 
 const std::vector<DeviceDriver>& DeviceDrivers()
 {
     static const std::vector<DeviceDriver> drivers{
-        {"simulated", {}, [](const DeviceSection&) { return std::make_unique<SimulatedK350>(CurrentClock().NowMs()); }},
+        {"simulated", kSimulatedKeys, OpenSimulatedScale},
         {"hid", {"device"}, OpenHidScale},
         {"serial", kSerialKeys, OpenSerialScale},
     };

@@ -145,6 +145,7 @@ TEST_F(ConsoleTest, simulatedScaleRunsOpenReadsLoopAndClose)
         AfxClickItem(dlg, IDC_OPEN_DEVICE);
         EXPECT_NE(Text(dlg, IDC_STATUS).find("simulated"), std::string::npos) << Text(dlg, IDC_STATUS);
         EXPECT_EQ(Text(dlg, IDC_CAPACITY).rfind("Max Weight 15 Kg", 0), 0u) << Text(dlg, IDC_CAPACITY);
+        ExpectItems(dlg, {{IDC_RESULT_NAME, "OPOS_SUCCESS"}, {IDC_WEIGHT, "1.250"}}); // Open's first read shows a weight
 
         // Through a whole cycle, one read a second, the console sees weights, time-outs and overloads.
         AfxClickItem(dlg, IDC_LOOP);

@@ -18,21 +18,24 @@ protected:
 
 }
 
-TEST_F(SimulatedK350Scale, CycleGoesFromEmptyThroughTwoWeightsAndOverloadToEmptyAndAReadInMotionWaits)
+TEST_F(SimulatedK350Scale, CycleStartsSettledThenGoesThroughASecondWeightOverloadAndEmptyAndAReadInMotionWaits)
 {
     ASSERT_TRUE(scale.Enable(name));
     LONG weight = 0;
-    clock.SetMs(kOpenedAt + 7000);
+    EXPECT_EQ(scale.ReadWeight(weight, 0), OPOS_SUCCESS) << "the first read after Open shows a weight at once";
+    EXPECT_EQ(weight, 1250);
+    clock.SetMs(kOpenedAt + 29000);
+    weight = 0;
     EXPECT_EQ(scale.ReadWeight(weight, 2000), OPOS_SUCCESS);
     EXPECT_EQ(weight, 1250);
-    EXPECT_EQ(clock.NowMs(), kOpenedAt + 8000) << "the read waited for the weight to settle";
+    EXPECT_EQ(clock.NowMs(), kOpenedAt + 30000) << "the read waited for the weight to settle";
     EXPECT_NE(scale.Description().str().find("simulated"), std::string::npos);
     EXPECT_EQ(scale.MaximumWeight(), 15000);
     EXPECT_EQ(scale.WeightUnit(), SCAL_WU_KILOGRAM);
     const struct { std::int64_t cycleMs; LONG result, weight; } points[] = {
-        {0, OPOS_E_TIMEOUT, 0},      {6000, OPOS_E_TIMEOUT, 0},     {9000, OPOS_SUCCESS, 1250},
-        {14000, OPOS_E_TIMEOUT, 0},  {16000, OPOS_SUCCESS, 3480},   {23000, OPOS_E_EXTENDED, 0},
-        {28000, OPOS_E_TIMEOUT, 0},  {30000 + 9000, OPOS_SUCCESS, 1250},
+        {22000, OPOS_E_TIMEOUT, 0},  {28000, OPOS_E_TIMEOUT, 0},     {1000, OPOS_SUCCESS, 1250},
+        {6000, OPOS_E_TIMEOUT, 0},   {8000, OPOS_SUCCESS, 3480},     {15000, OPOS_E_EXTENDED, 0},
+        {20000, OPOS_E_TIMEOUT, 0},  {30000 + 1000, OPOS_SUCCESS, 1250},
     };
     for (const auto& p : points) {
         SCOPED_TRACE("at " + std::to_string(p.cycleMs) + " ms");
@@ -47,14 +50,14 @@ TEST_F(SimulatedK350Scale, CycleGoesFromEmptyThroughTwoWeightsAndOverloadToEmpty
 TEST_F(SimulatedK350Scale, DirectIOReportsWeightStatusAndRejectsUnknownCommands)
 {
     const struct { const char* behaviour; std::int64_t cycleMs; LONG command, result, data; const char* text; } steps[] = {
-        {"empty platter is invalid", 2000, 4, OPOS_SUCCESS, 0, " (empty)"},
-        {"settled weight is new", 9000, 4, OPOS_SUCCESS, 1, " 1.250 Kg"},
-        {"same weight again is unchanged", 11000, 4, OPOS_SUCCESS, 21, " 1.250 Kg"},
-        {"moving load is invalid", 14000, 4, OPOS_SUCCESS, 0, " (in motion)"},
-        {"an invalid weight in between makes the same weight new again", 9000 + 30000, 4, OPOS_SUCCESS, 1, " 1.250 Kg"},
-        {"another weight is new", 16000 + 30000, 4, OPOS_SUCCESS, 1, " 3.480 Kg"},
-        {"overload is invalid", 23000 + 30000, 4, OPOS_SUCCESS, 0, " (over capacity)"},
-        {"unknown command is illegal and leaves the data alone", 23000 + 30000, 99, OPOS_E_ILLEGAL, -7, ""},
+        {"empty platter is invalid", 24000, 4, OPOS_SUCCESS, 0, " (empty)"},
+        {"settled weight is new", 1000 + 30000, 4, OPOS_SUCCESS, 1, " 1.250 Kg"},
+        {"same weight again is unchanged", 3000 + 30000, 4, OPOS_SUCCESS, 21, " 1.250 Kg"},
+        {"moving load is invalid", 6000 + 30000, 4, OPOS_SUCCESS, 0, " (in motion)"},
+        {"an invalid weight in between makes the same weight new again", 1000 + 60000, 4, OPOS_SUCCESS, 1, " 1.250 Kg"},
+        {"another weight is new", 8000 + 60000, 4, OPOS_SUCCESS, 1, " 3.480 Kg"},
+        {"overload is invalid", 15000 + 60000, 4, OPOS_SUCCESS, 0, " (over capacity)"},
+        {"unknown command is illegal and leaves the data alone", 15000 + 60000, 99, OPOS_E_ILLEGAL, -7, ""},
     };
     ASSERT_EQ(scale.Open(name), OPOS_SUCCESS); // Direct IO needs no claim
     for (const auto& s : steps) {

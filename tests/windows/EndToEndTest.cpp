@@ -362,11 +362,12 @@ TEST_F(EndToEnd, TheConsoleWorksTheSimulatedScaleAsATechnicianWould)
     SetWindowPos(console, nullptr, 20, 20, 0, 0, SWP_NOSIZE | SWP_NOZORDER); // clear of the second one
     EXPECT_EQ(Text(console, IDC_CAPACITY), L"Max Weight 0 ?") << "the closed control's capacity and unit";
 
-    // Open: the simulated K350's description and capacity, and a first reading.
+    // Open: the simulated K350's description and capacity, and a first reading that shows a weight.
     Click(console, IDC_OPEN_DEVICE);
     ASSERT_TRUE(WaitUntil([&] { return Text(console, IDC_STATUS) == kDescription; }, 10s)) << Narrow(Text(console, IDC_STATUS));
     EXPECT_TRUE(Text(console, IDC_CAPACITY).starts_with(L"Max Weight 15 Kg")) << Narrow(Text(console, IDC_CAPACITY));
-    EXPECT_NE(Text(console, IDC_RESULT_NAME), L"-");
+    EXPECT_TRUE(WaitUntil([&] { return Text(console, IDC_WEIGHT) == L"1.250"; }, 5s)) << "the cycle begins with a settled item";
+    EXPECT_EQ(Text(console, IDC_RESULT_NAME), L"OPOS_SUCCESS");
 
     // Loop on: from here on the console reads once a second while the rest goes on.
     Click(console, IDC_LOOP);

@@ -192,9 +192,9 @@ TEST_F(SimScaleServer, MembersAreFoundByNameAndTheSimulatedK350AnswersThroughThe
     LONG data = 5;
     BSTR text = SysAllocString(L"request");
     EXPECT_EQ(Method(L"DirectIO", {Long(4), LongRef(&data), TextRef(&text)}), OPOS_SUCCESS);
-    EXPECT_EQ(data, 0) << "an empty platter is no valid weight";
+    EXPECT_EQ(data, 1) << "the cycle begins with a settled item: a new valid weight";
     ASSERT_NE(text, nullptr);
-    EXPECT_STREQ(text, L" (empty)");
+    EXPECT_STREQ(text, L" 1.250 Kg");
     SysFreeString(text);
     EXPECT_EQ(Method(L"Close"), OPOS_SUCCESS);
 }

@@ -1,0 +1,48 @@
+#include "SimulatedDriver.h"
+
+#include "Clock.h"
+#include "ResultCodes.h"
+#include "SimulatedK350.h"
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace opos {
+
+namespace {
+constexpr std::uintmax_t kLargestScenario = 1 << 20; // far beyond any weighing story
+
+// A relative path is taken from the configuration file's folder, so a scenario can sit beside it.
+std::shared_ptr<const sim::Scenario> loadScenario(const DeviceSection& section)
+{
+    namespace fs = std::filesystem;
+    const fs::path given = section.Text("scenario", "");
+    if (given.empty())
+        section.Fail("scenario", "no file given");
+    const fs::path path = given.is_absolute() ? given : fs::path(section.file).parent_path() / given;
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        section.Fail("scenario", "cannot read " + path.string() + ": " + std::strerror(errno));
+    std::error_code error;
+    if (!fs::is_regular_file(path, error))
+        section.Fail("scenario", path.string() + " is not a file");
+    if (const std::uintmax_t size = fs::file_size(path, error); !error && size > kLargestScenario)
+        section.Fail("scenario", path.string() + " is larger than 1 MiB: not a scenario");
+    std::ostringstream text;
+    text << in.rdbuf();
+    return std::make_shared<const sim::Scenario>(sim::ParseScenario(text.str(), path.string()));
+}
+}
+
+std::unique_ptr<IScaleDevice> OpenSimulatedScale(const DeviceSection& section)
+{
+    const std::shared_ptr<const sim::Scenario> scenario = section.Has("scenario") ? loadScenario(section) : BuiltInK350Scenario();
+    const bool loop = section.Flag("loop", true);
+    const std::int64_t startMs = section.Number("start", 0, 0, 0x7FFFFFFF);
+    return std::make_unique<ScenarioScale>(scenario, CurrentClock().NowMs(), loop, startMs);
+}
+
+}
