@@ -3,6 +3,7 @@
 
 #include "Clock.h"
 #include "Hidraw.h"
+#include "ReplayScale.h"
 #include "SerialDriver.h"
 #include "SimulatedK350.h"
 
@@ -14,6 +15,7 @@ const std::vector<DeviceDriver>& DeviceDrivers()
         {"simulated", {}, [](const DeviceSection&) { return std::make_unique<SimulatedK350>(CurrentClock().NowMs()); }},
         {"hid", {"device"}, OpenHidScale},
         {"serial", kSerialKeys, OpenSerialScale},
+        {"replay", kReplayKeys, OpenReplayScale},
     };
     return drivers;
 }
