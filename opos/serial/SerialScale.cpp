@@ -5,6 +5,7 @@
 #include "WeightReport.h"
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cstring>
 
@@ -57,6 +58,7 @@ void tapOpened(const SerialSettings& settings)
         header.baud = settings.line.baud;
         header.framing = FramingText(settings.line.framing);
         header.unit = WeightReport::UnitSymbol(settings.unit);
+        header.unit[0] = char(std::tolower(header.unit[0])); // as the configuration spells it
         tap->Opened(header);
     }
 }
