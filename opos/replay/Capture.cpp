@@ -116,7 +116,7 @@ Capture Parser::Run(std::string_view text)
         if (line.empty() || line.front() == '#')
             continue;
         switch (m_part) {
-        case Part::First: FirstLine(line); break;
+        case Part::First: FirstLine(uncommented(line)); break;
         case Part::Header: HeaderLine(line); break;
         case Part::Events: EventLine(uncommented(line)); break;
         }
