@@ -169,6 +169,7 @@ public:
     {
         m_reading = reading;
         m_unit = unit;
+        m_decoded = true;
         const std::string what = std::string(statusName(reading.status)) +
                                  (reading.status == ScaleStatus::Stable || reading.status == ScaleStatus::InMotion
                                       ? " " + weightText(reading.weight, unit)
@@ -206,8 +207,8 @@ public:
     void Flush()
     {
         if (m_options.statusLine && !m_options.json)
-            m_out << "\r\033[K" << statusName(m_reading.status) << "  " << outcomeText(m_reading, m_unit) << "  ("
-                  << m_events << " events)";
+            m_out << "\r\033[K" << (m_decoded ? outcomeText(m_reading, m_unit) : "no reading yet") << "  (" << m_events
+                  << " events)";
         m_out.flush();
         if (m_capture)
             m_capture->flush();
@@ -215,9 +216,9 @@ public:
     // Leaves the status line where it is, for what follows.
     void Finish()
     {
-        if (m_options.statusLine && !m_options.json)
-            m_out << "\n";
         Flush();
+        if (m_options.statusLine && !m_options.json)
+            m_out << std::endl;
     }
 
     bool RequestDriven() const { return m_requestDriven; }
@@ -252,7 +253,7 @@ private:
     LONG m_unit = 0;
     long m_events = 0;
     std::optional<CaptureRecorder> m_recorder;
-    bool m_requestDriven = false;
+    bool m_requestDriven = false, m_decoded = false;
 };
 
 // Prints the failing step's result; false when it failed.

@@ -212,3 +212,18 @@ TEST_F(ReplayRoundTrip, ABadCaptureFailsOpenNamingTheFileAndLine)
 }
 
 }
+
+TEST_F(ReplayRoundTrip, ACaptureEndsInSilenceUnlessItLoops)
+{
+    conf.Write("tarabo-capture 1\ndriver: serial\nprotocol: toledo\nevents:\n0 > 57\n3 < 02 30 30 31 2e 32 35 0d\n", "one.cap");
+    for (const bool loop : {false, true}) {
+        SCOPED_TRACE(loop ? "loop" : "once");
+        conf.Write("[" + name + "]\ndriver = replay\nfile = one.cap\nloop = " + (loop ? "true" : "false") + "\n");
+        ScaleDriver scale;
+        ASSERT_TRUE(scale.Enable(name)) << scale.Description().str();
+        EXPECT_EQ(Read(scale, service), (Result{OPOS_SUCCESS, 0, 1250}));
+        LONG weight = 0;
+        EXPECT_EQ(scale.ReadWeight(weight, 200), loop ? OPOS_SUCCESS : OPOS_E_TIMEOUT);
+        scale.Close();
+    }
+}
