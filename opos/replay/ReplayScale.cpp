@@ -101,7 +101,8 @@ public:
         const CaptureHeader& h = capture.header;
         const serial::Protocol protocol = *serial::ProtocolByName(h.protocol);
         const serial::ProtocolInfo& info = serial::Info(protocol);
-        serial::SerialSettings line{"", protocol, {h.baud ? h.baud : info.baud, info.framing},
+        // The scale is described by the device it was recorded on; its line is the terminal's.
+        serial::SerialSettings line{h.device.empty() ? "replay" : h.device, protocol, {h.baud ? h.baud : info.baud, info.framing},
                                     h.unit.empty() ? SCAL_WU_KILOGRAM : serial::ParseUnit(h.unit)};
         if (!h.framing.empty())
             line.line.framing = *serial::ParseFraming(h.framing);
@@ -110,8 +111,7 @@ public:
         m_master.fd = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
         if (m_master.fd < 0 || ::grantpt(m_master.fd) != 0 || ::unlockpt(m_master.fd) != 0)
             fail("replay: no pseudo-terminal");
-        line.device = ::ptsname(m_master.fd);
-        serial::SerialLine::Opened opened = serial::SerialLine::Open(line.device, line.line);
+        serial::SerialLine::Opened opened = serial::SerialLine::Open(::ptsname(m_master.fd), line.line);
         if (!opened.line)
             throw DeviceError(OPOS_E_NOHARDWARE, "replay: " + opened.error);
         if (!m_exchanges.empty() && m_exchanges.front().request.empty())

@@ -7,6 +7,7 @@
 #include "Hidraw.h"
 #include "ScalesTool.h"
 
+#include <atomic>
 #include <sstream>
 #include <thread>
 
@@ -40,17 +41,21 @@ protected:
                                      opos::HidConnection c = fake.Connection();
                                      fake.Send(report(500)); // stale
                                      fake.Send(report(878));
+                                     opened = true;
                                      return c;
                                  }}};
     std::ostringstream out, err;
+    std::atomic<bool> opened{false};
 
     MonitorTool() { conf.Write("[SHIP]\ndriver = hid\n"); }
 
-    // Runs the tool while the scale streams a report every 2 ms, once it has opened.
+    // Runs the tool while the scale streams a report every 2 ms, once it has been opened.
     int RunWhileStreaming(const std::vector<std::string>& args)
     {
         std::thread scale([this] {
-            std::this_thread::sleep_for(std::chrono::milliseconds(150));
+            for (int waited = 0; !opened && waited < 400; ++waited)
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
             for (int i = 1; i <= kStreamed; ++i) {
                 fake.Send(report(1000 + i));
                 std::this_thread::sleep_for(std::chrono::milliseconds(2));
@@ -77,7 +82,7 @@ protected:
 
 TEST_F(MonitorTool, JsonShowsEveryReportOnceInOrderWithItsReading)
 {
-    ASSERT_EQ(RunWhileStreaming({"monitor", "SHIP", "--json", "--for", "600"}), 0) << err.str();
+    ASSERT_EQ(RunWhileStreaming({"monitor", "SHIP", "--json", "--for", "800"}), 0) << err.str();
     std::istringstream lines(out.str());
     std::vector<std::string> events, received, weights;
     for (std::string line; std::getline(lines, line);) {
@@ -100,7 +105,7 @@ TEST_F(MonitorTool, JsonShowsEveryReportOnceInOrderWithItsReading)
 TEST_F(MonitorTool, RecordKeepsTheTrafficAsACapture)
 {
     const std::string file = conf.Path("ship.cap");
-    ASSERT_EQ(RunWhileStreaming({"record", "SHIP", file, "--for", "600"}), 0) << err.str();
+    ASSERT_EQ(RunWhileStreaming({"record", "SHIP", file, "--for", "800"}), 0) << err.str();
     std::ifstream in(file);
     const Capture capture = ParseCapture(std::string(std::istreambuf_iterator<char>(in), {}), file);
     EXPECT_EQ(capture.header.tool.find("tarabo-scales "), 0u);
