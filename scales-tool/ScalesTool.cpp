@@ -38,14 +38,17 @@ const char kUsage[] =
     "       (waiting up to MS milliseconds, 1000 unless given), release and close it\n"
     "probe  ask the serial scale on DEVICE in each serial protocol and print the\n"
     "       configuration section for the one that answers\n"
-    "monitor  open, claim and enable NAME and show, until Ctrl-C (or MS milliseconds), every\n"
+    "monitor open, claim and enable NAME and show, until Ctrl-C (or MS milliseconds), every\n"
     "       request sent and every byte or report received, in hex and text, with the reading\n"
     "       decoded (or why not) and what ReadWeight would return; --json: one object a line\n"
-    "record like monitor, and write the traffic to FILE, a capture that driver = replay\n"
-    "       plays back (format in tarabo-scales(1))\n"
+    "record as monitor, and keep the traffic in FILE, a capture that a section with\n"
+    "       driver = replay and file = FILE plays back (loop = true to repeat it, speed = 2\n"
+    "       for HID reports twice as fast); the format is in tarabo-scales(1)\n"
     "\n"
     "Exit status: 0 a weight was read (or a protocol answered the probe), 1 no weight (the\n"
     "result code is printed) or no answer, 2 bad usage.\n"
+    "monitor and record: 0 when stopped by Ctrl-C or --for, 1 when the scale cannot be opened\n"
+    "or goes away.\n"
     "Configuration: /etc/tarabo/scales.conf, then $XDG_CONFIG_HOME/tarabo/scales.conf.\n";
 
 constexpr LONG kClaimTimeoutMs = 1000;
