@@ -174,19 +174,20 @@ private:
         }
     }
 
-    // Writes the next recorded answer to this request; false when none is left.
+    // Writes the next recorded answer to this request (from the start again with loop); false
+    // when none is left, and then the place in the capture stays where it was.
     bool Answer(const std::string& request)
     {
-        for (int pass = 0; pass < (m_settings.loop ? 2 : 1); ++pass) {
-            for (std::size_t i = m_next; i < m_exchanges.size(); ++i)
-                if (m_exchanges[i].request == request) {
-                    m_next = i + 1;
-                    Write(m_exchanges[i].answer);
-                    return true;
-                }
-            m_next = 0;
+        const std::size_t n = m_exchanges.size();
+        const std::size_t span = m_settings.loop ? n : n - std::min(m_next, n);
+        for (std::size_t k = 0; k < span; ++k) {
+            const std::size_t i = (m_next + k) % n;
+            if (m_exchanges[i].request == request) {
+                m_next = i + 1;
+                Write(m_exchanges[i].answer);
+                return true;
+            }
         }
-        m_next = m_exchanges.size();
         return false;
     }
 
