@@ -21,6 +21,7 @@ run read "$bin/bench_read_path"
 run soak "$bin/bench_loop_soak" 100000
 run hid "$bin/bench_hid_read"
 run serial "$bin/bench_serial_read"
+run monitor "$bin/bench_monitor"
 
 # Start-up and memory.
 st=$(get startup startup_tarabo_ms); sf=$(get startup startup_floor_ms)
@@ -79,6 +80,22 @@ TABLE
 )
 echo "$serial"
 [[ $serial == *FAIL* ]] && failed=1
+
+# tarabo-scales monitor on a fake HID scale: a report to its line on a pipe, against a bare reader
+# that writes each report's line; its CPU while nothing comes; a stream of one report a ms kept up
+# with. And ReadWeight on a replay of a capture against the pty fake it was recorded from.
+IFS='|' read -r ml_ratio ml_ok <<<"$(compare "$(get monitor monitor_line_tarabo_us)" "$(get monitor monitor_line_floor_us)" 3.0)"
+IFS='|' read -r rp_ratio rp_ok <<<"$(compare "$(get monitor replay_read_tarabo_us)" "$(get monitor replay_read_fake_us)" 1.5)"
+mc=$(get monitor monitor_idle_cpu_percent)
+monitor=$(cat <<TABLE
+| tarabo-scales monitor: a HID report sent to its line (and its reading's) read from monitor's pipe, against a bare reader writing each report's line, median of 2000 | $(get monitor monitor_line_tarabo_us) µs | $(get monitor monitor_line_floor_us) µs | $ml_ratio | ≤ 3.00 | $ml_ok |
+| CPU of monitor while nothing arrives for $(get monitor monitor_idle_seconds) s | ${mc:-n/a} % of a core | – | – | < 0.1 % | $(verdict "$(awk -v c="$mc" 'BEGIN { print (c != "" && c < 0.1 ? 1 : 0) }')") |
+| Reports monitor showed of a stream of one a millisecond | $(get monitor monitor_stream_shown) of $(get monitor monitor_stream_reports) | – | – | all | $(verdict "$(awk -v s="$(get monitor monitor_stream_shown)" -v r="$(get monitor monitor_stream_reports)" 'BEGIN { print (s != "" && s == r ? 1 : 0) }')") |
+| ReadWeight on a replayed MT-SICS capture (driver = replay, loop) against the pty fake it was recorded from (ClearInput, ReadWeight through the control), median of 5 × 500 | $(get monitor replay_read_tarabo_us) µs | $(get monitor replay_read_fake_us) µs | $rp_ratio | ≤ 1.50 | $rp_ok |
+TABLE
+)
+echo "$monitor"
+[[ $monitor == *FAIL* ]] && failed=1
 # The Windows build under Wine against its own floor: rows of this table, then its notes.
 # TARABO_BENCH_WINDOWS=0 leaves it out.
 windows=

@@ -1,6 +1,7 @@
 #include "ScalesTool.h"
 
 #include "ConfiguredDevice.h"
+#include "Monitor.h"
 #include "DeviceRegistry.h"
 #include "Doctor.h"
 #include "Hidraw.h"
@@ -14,8 +15,12 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <iostream>
 #include <ostream>
 
+#include <csignal>
+
+#include <sys/signalfd.h>
 #include <unistd.h>
 
 using namespace opos;
@@ -26,6 +31,8 @@ const char kUsage[] =
     "       tarabo-scales read NAME [--timeout MS]\n"
     "       tarabo-scales probe DEVICE [--quick] [--time-limit SECONDS]\n"
     "       tarabo-scales doctor [NAME|DEVICE]\n"
+    "       tarabo-scales monitor NAME [--json] [--for MS]\n"
+    "       tarabo-scales record NAME FILE [--for MS]\n"
     "       tarabo-scales --help\n"
     "\n"
     "list   the USB HID POS scales and serial ports present and the logical names configured\n"
@@ -41,10 +48,18 @@ const char kUsage[] =
     "       name unless given): owner, group, mode, ACL, udev rule, the processes that\n"
     "       hold it or the claim, services that grab serial adapters; and the commands\n"
     "       that fix it\n"
+    "monitor open, claim and enable NAME and show, until Ctrl-C (or MS milliseconds), every\n"
+    "       request sent and every byte or report received, in hex and text, with the reading\n"
+    "       decoded (or why not) and what ReadWeight would return; --json: one object a line\n"
+    "record as monitor, and keep the traffic in FILE, a capture that a section with\n"
+    "       driver = replay and file = FILE plays back (loop = true to repeat it, speed = 2\n"
+    "       for HID reports twice as fast); the format is in tarabo-scales(1)\n"
     "\n"
     "Exit status: 0 a weight was read (or a protocol answered the probe, or doctor found\n"
     "nothing in the way), 1 no weight (the result code is printed), no answer or a problem\n"
     "found, 2 bad usage.\n"
+    "monitor and record: 0 when stopped by Ctrl-C or --for, 1 when the scale cannot be opened\n"
+    "or goes away.\n"
     "Configuration: /etc/tarabo/scales.conf, then $XDG_CONFIG_HOME/tarabo/scales.conf.\n";
 
 constexpr LONG kClaimTimeoutMs = 1000;
@@ -146,6 +161,44 @@ int read(const std::string& name, LONG timeoutMs, std::ostream& out)
     return read ? 0 : 1;
 }
 
+// Ctrl-C (and a polite kill) as a descriptor the monitor sleeps on, so it ends cleanly.
+int monitor(const std::string& name, MonitorOptions options, std::ostream& out, std::ostream& err)
+{
+    sigset_t stop, previous;
+    sigemptyset(&stop);
+    sigaddset(&stop, SIGINT);
+    sigaddset(&stop, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stop, &previous);
+    const int stopFd = signalfd(-1, &stop, SFD_NONBLOCK | SFD_CLOEXEC);
+    options.statusLine = &out == &std::cout && ::isatty(STDOUT_FILENO);
+    const int status = RunMonitor(name, options, stopFd, out, err);
+    signalfd_siginfo info;
+    while (::read(stopFd, &info, sizeof info) == ssize_t(sizeof info)) // taken: it ended the watch
+        ;
+    ::close(stopFd);
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    return status;
+}
+
+// [--json] [--for MS] after the positional arguments; false on anything else.
+bool monitorOptions(const std::vector<std::string>& args, std::size_t from, bool jsonAllowed, MonitorOptions& options)
+{
+    for (std::size_t i = from; i < args.size(); ++i) {
+        if (args[i] == "--json" && jsonAllowed) {
+            options.json = true;
+        } else if (args[i] == "--for" && i + 1 < args.size()) {
+            char* end = nullptr;
+            const long long ms = std::strtoll(args[++i].c_str(), &end, 10);
+            if (args[i].empty() || *end || ms < 0 || ms > 24LL * 3600 * 1000)
+                return false;
+            options.forMs = ms;
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
 int usage(std::ostream& err, const std::string& why)
 {
     err << "tarabo-scales: " << why << "\n" << kUsage;
@@ -168,6 +221,17 @@ int RunScalesTool(const std::vector<std::string>& args, std::ostream& out, std::
     if (!args.empty() && args[0] == "doctor") {
         const int status = RunDoctorCommand({args.begin() + 1, args.end()}, out, err);
         return status >= 0 ? status : usage(err, "doctor takes at most one logical name or device path");
+    }
+    MonitorOptions options;
+    if (!args.empty() && args[0] == "monitor")
+        return args.size() >= 2 && monitorOptions(args, 2, true, options)
+                   ? monitor(args[1], options, out, err)
+                   : usage(err, "monitor takes a logical name (and --json, --for MS)");
+    if (!args.empty() && args[0] == "record") {
+        if (args.size() < 3 || !monitorOptions(args, 3, false, options))
+            return usage(err, "record takes a logical name and a file (and --for MS)");
+        options.captureFile = args[2];
+        return monitor(args[1], options, out, err);
     }
     if (!args.empty() && args[0] == "read") {
         if (args.size() != 2 && !(args.size() == 4 && args[2] == "--timeout"))

@@ -2,6 +2,7 @@
 #include "ConfiguredDevice.h"
 
 #include "Hidraw.h"
+#include "ReplayScale.h"
 #include "SerialDriver.h"
 #include "SimulatedDriver.h"
 
@@ -13,6 +14,7 @@ const std::vector<DeviceDriver>& DeviceDrivers()
         {"simulated", kSimulatedKeys, OpenSimulatedScale},
         {"hid", {"device"}, OpenHidScale},
         {"serial", kSerialKeys, OpenSerialScale},
+        {"replay", kReplayKeys, OpenReplayScale},
     };
     return drivers;
 }

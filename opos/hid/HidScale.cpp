@@ -1,6 +1,7 @@
 #include "HidScale.h"
 
 #include "ResultCodes.h"
+#include "TrafficTap.h"
 #include "Utf8.h"
 
 #include <cerrno>
@@ -14,6 +15,18 @@ namespace opos {
 namespace {
 constexpr int kMaxReportsPerLook = 256; // a flooding device cannot hold a read up for long
 constexpr std::size_t kReportBuffer = 4096;
+
+void tapBytes(CaptureDirection direction, const std::uint8_t* bytes, std::size_t size)
+{
+    if (TrafficTap* tap = CurrentTrafficTap())
+        tap->Bytes(direction, bytes, size);
+}
+
+void tapNotDecoded(std::string_view why)
+{
+    if (TrafficTap* tap = CurrentTrafficTap())
+        tap->NotDecoded(why);
+}
 }
 
 HidScale::HidScale(HidConnection connection) : m_connection(std::move(connection))
@@ -26,13 +39,24 @@ HidScale::HidScale(HidConnection connection) : m_connection(std::move(connection
         throw DeviceError(OPOS_E_NOHARDWARE, m_connection.path + " (" + m_connection.name + ") is not a HID POS scale: " + why);
     }
     ::fcntl(m_connection.fd, F_SETFL, ::fcntl(m_connection.fd, F_GETFL) | O_NONBLOCK);
+    CaptureHeader opened;
+    opened.driver = "hid";
+    opened.device = m_connection.path;
+    opened.name = m_connection.name;
+    opened.vendor = m_connection.vendor;
+    opened.product = m_connection.product;
+    opened.descriptor = bytes;
     if (m_layout.weightLimit && m_connection.feature) {
         const std::vector<std::uint8_t> report = m_connection.feature(m_layout.weightLimit->reportId, m_layout.weightLimit->Size());
         ScaleReport limit;
         if (DecodeScaleReport(*m_layout.weightLimit, report.data(), report.size(), limit, why))
             m_limit = limit;
+        if (!report.empty())
+            opened.features.push_back(report);
     }
     m_unit = m_limit ? OposUnit(m_limit->unit) : SCAL_WU_GRAM;
+    if (TrafficTap* tap = CurrentTrafficTap())
+        tap->Opened(opened);
 }
 
 HidScale::~HidScale() { ::close(m_connection.fd); }
@@ -67,6 +91,7 @@ void HidScale::Request(std::int64_t)
     if (m_latest || m_gone || !m_connection.input)
         return;
     const std::vector<std::uint8_t> report = m_connection.input(m_layout.data.reportId, m_layout.data.Size());
+    tapBytes(CaptureDirection::Asked, report.data(), report.size());
     Decode(report.data(), report.size());
 }
 
@@ -84,6 +109,7 @@ LONG HidScale::DirectIO(LONG command, LONG&, std::optional<std::u16string>&, std
     TakeIn();
     if (m_gone)
         return OPOS_E_OFFLINE;
+    tapBytes(CaptureDirection::Sent, report.data(), report.size());
     const bool sent = m_layout.zero->kind == HidField::Kind::Output
                           ? ::write(m_connection.fd, report.data(), report.size()) == ssize_t(report.size())
                           : m_connection.setFeature && m_connection.setFeature(report);
@@ -96,6 +122,7 @@ void HidScale::TakeIn()
     for (int n = 0; n < kMaxReportsPerLook && !m_gone; ++n) {
         const ssize_t got = ::read(m_connection.fd, report, sizeof report);
         if (got > 0) {
+            tapBytes(CaptureDirection::Received, report, std::size_t(got));
             Accept(report, std::size_t(got));
         } else if (got < 0 && errno == EINTR) {
             continue;
@@ -112,6 +139,7 @@ void HidScale::Accept(const std::uint8_t* report, std::size_t size)
 {
     if (!m_firstSeen) {
         m_firstSeen = true;
+        tapNotDecoded("the first report after opening, passed over (stale on some scales)");
         return;
     }
     Decode(report, size);
@@ -121,13 +149,19 @@ bool HidScale::Decode(const std::uint8_t* report, std::size_t size)
 {
     ScaleReport decoded;
     std::string why;
-    if (!DecodeScaleReport(m_layout.data, report, size, decoded, why))
+    if (!DecodeScaleReport(m_layout.data, report, size, decoded, why)) {
+        tapNotDecoded(size == 0 ? "no report" : why);
         return false;
+    }
     const std::optional<ScaleReading> reading = ReadingOf(decoded);
-    if (!reading)
+    if (!reading) {
+        tapNotDecoded("status " + std::to_string(decoded.status) + " or unit " + std::to_string(decoded.unit) + " says no reading");
         return false;
+    }
     m_latest = reading;
     m_unit = OposUnit(decoded.unit);
+    if (TrafficTap* tap = CurrentTrafficTap())
+        tap->Decoded(*reading, m_unit);
     return true;
 }
 

@@ -1,5 +1,7 @@
 #include "SerialLine.h"
 
+#include "TrafficTap.h"
+
 #include <array>
 #include <cerrno>
 #include <cstring>
@@ -72,6 +74,12 @@ bool configure(int fd, const LineSettings& settings)
     return errno == EINVAL && fstat(fd, &st) == 0 && major(st.st_rdev) >= kPtySlaveMajor &&
            major(st.st_rdev) < kPtySlaveMajor + 8;
 }
+
+void tap(CaptureDirection direction, std::string_view bytes)
+{
+    if (TrafficTap* tap = CurrentTrafficTap(); tap && !bytes.empty())
+        tap->Bytes(direction, reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+}
 }
 
 bool SerialLine::BaudSupported(int baud)
@@ -109,6 +117,7 @@ SerialLine::~SerialLine()
 
 bool SerialLine::Send(std::string_view bytes)
 {
+    tap(CaptureDirection::Sent, bytes);
     while (!bytes.empty()) {
         const ssize_t n = ::write(m_fd, bytes.data(), bytes.size());
         if (n < 0 && errno == EINTR)
@@ -137,6 +146,7 @@ SerialLine::Input SerialLine::Receive(int timeoutMs, std::string& into)
     const ssize_t n = ::read(m_fd, buffer, sizeof buffer);
     if (n > 0) {
         into.append(buffer, std::size_t(n));
+        tap(CaptureDirection::Received, {buffer, std::size_t(n)});
         return Input::Data;
     }
     if (n < 0 && (errno == EAGAIN || errno == EINTR) && !(pfd.revents & POLLHUP))
@@ -149,9 +159,10 @@ bool SerialLine::Drain(std::string& into)
     for (;;) {
         char buffer[256];
         const ssize_t n = ::read(m_fd, buffer, sizeof buffer);
-        if (n > 0)
+        if (n > 0) {
             into.append(buffer, std::size_t(n));
-        else if (n < 0 && errno == EAGAIN)
+            tap(CaptureDirection::Received, {buffer, std::size_t(n)});
+        } else if (n < 0 && errno == EAGAIN)
             return true;
         else if (n == 0 || errno != EINTR) // non-blocking, so an end of file is a hang-up
             return false;

@@ -1,8 +1,11 @@
 #include "SerialScale.h"
 
+#include "TrafficTap.h"
 #include "Utf8.h"
+#include "WeightReport.h"
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cstring>
 
@@ -36,15 +39,37 @@ bool receiveUntil(SerialLine& line, FrameReader& reader, int waitMs, Done done)
     }
     return true;
 }
-}
 
-SerialScale::SerialScale(const SerialSettings& settings)
-    : m_settings(settings), m_reader(settings.protocol), m_unit(settings.unit)
+std::unique_ptr<SerialLine> openLine(const SerialSettings& settings)
 {
     SerialLine::Opened opened = SerialLine::Open(settings.device, settings.line);
     if (!opened.line)
         throw DeviceError(OPOS_E_NOHARDWARE, opened.error);
-    m_line = std::move(opened.line);
+    return std::move(opened.line);
+}
+
+void tapOpened(const SerialSettings& settings)
+{
+    if (TrafficTap* tap = CurrentTrafficTap()) {
+        CaptureHeader header;
+        header.driver = "serial";
+        header.device = settings.device;
+        header.protocol = Info(settings.protocol).name;
+        header.baud = settings.line.baud;
+        header.framing = FramingText(settings.line.framing);
+        header.unit = WeightReport::UnitSymbol(settings.unit);
+        header.unit[0] = char(std::tolower(header.unit[0])); // as the configuration spells it
+        tap->Opened(header);
+    }
+}
+}
+
+SerialScale::SerialScale(const SerialSettings& settings) : SerialScale(settings, openLine(settings)) {}
+
+SerialScale::SerialScale(const SerialSettings& settings, std::unique_ptr<SerialLine> port)
+    : m_settings(settings), m_line(std::move(port)), m_reader(settings.protocol), m_unit(settings.unit)
+{
+    tapOpened(settings);
     m_timerFd = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
     m_waitFd = epoll_create1(EPOLL_CLOEXEC);
     epoll_event line{EPOLLIN, {.fd = m_line->Fd()}}, timer{EPOLLIN, {.fd = m_timerFd}};
@@ -162,6 +187,12 @@ void SerialScale::Take(const Frame& frame, std::int64_t nowMs)
         break;
     case FrameKind::NotUnderstood: m_reading = {ScaleStatus::NotUnderstood, 0, frame.raw}; break;
     case FrameKind::Identity: return;
+    }
+    if (TrafficTap* tap = CurrentTrafficTap()) {
+        if (error && m_reading.status != ScaleStatus::Fault)
+            tap->NotDecoded(frame.text.empty() ? "an error or a frame not understood" : frame.text);
+        else
+            tap->Decoded(m_reading, m_unit);
     }
     // A result ends the read, so the timer is left alone; Direct IO 4 still asks again in time.
     m_nextRequestMs = std::max(nowMs, m_sentMs + kRepeatMs);

@@ -31,6 +31,8 @@ public:
 
     // Raises DeviceError(OPOS_E_NOHARDWARE) when the line cannot be opened.
     explicit SerialScale(const SerialSettings& settings);
+    // On a line already open (a replay's pseudo-terminal); settings.device only names the scale.
+    SerialScale(const SerialSettings& settings, std::unique_ptr<SerialLine> line);
     ~SerialScale() override;
 
     std::u16string Description() const override;

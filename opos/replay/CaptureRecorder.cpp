@@ -1,0 +1,50 @@
+#include "CaptureRecorder.h"
+
+#include "WeightReport.h"
+
+#include <cstdio>
+#include <ostream>
+
+namespace opos {
+
+CaptureRecorder::CaptureRecorder(std::ostream& out, std::string tool) : m_out(out), m_tool(std::move(tool)) {}
+
+std::int64_t CaptureRecorder::Ms() const
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - m_start).count();
+}
+
+// One device per capture: a device opened again later (the same one) adds no second header.
+void CaptureRecorder::Opened(const CaptureHeader& device)
+{
+    if (m_started)
+        return;
+    CaptureHeader header = device;
+    header.tool = m_tool;
+    m_out << CaptureHeaderText(header);
+    m_started = true;
+}
+
+void CaptureRecorder::Bytes(CaptureDirection direction, const std::uint8_t* bytes, std::size_t size)
+{
+    if (m_started)
+        m_out << CaptureEventLine({Ms(), direction, CaptureBytes(bytes, bytes + size)});
+}
+
+void CaptureRecorder::Decoded(const ScaleReading& reading, LONG unit)
+{
+    static const char* const kStatus[] = {"stable", "in motion", "stable zero", "under zero", "over capacity", "fault", "gone"};
+    char weight[48];
+    std::snprintf(weight, sizeof weight, " %.3f %s", reading.weight * 0.001, WeightReport::UnitSymbol(unit));
+    const bool weighed = reading.status == ScaleStatus::Stable || reading.status == ScaleStatus::InMotion;
+    if (m_started)
+        m_out << "#   = " << kStatus[int(reading.status)] << (weighed ? weight : "") << "\n";
+}
+
+void CaptureRecorder::NotDecoded(std::string_view why)
+{
+    if (m_started)
+        m_out << "#   ! " << why << "\n";
+}
+
+}

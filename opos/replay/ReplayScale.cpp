@@ -1,0 +1,356 @@
+#include "ReplayScale.h"
+
+#include "HidScale.h"
+#include "ResultCodes.h"
+#include "SerialScale.h"
+#include "Utf8.h"
+
+#include <algorithm>
+#include <charconv>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include <fcntl.h>
+#include <sys/epoll.h>
+#include <sys/socket.h>
+#include <sys/timerfd.h>
+#include <unistd.h>
+
+namespace opos {
+
+namespace {
+std::int64_t steadyMs()
+{
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+[[noreturn]] void fail(const std::string& why)
+{
+    throw DeviceError(OPOS_E_NOHARDWARE, why + ": " + std::strerror(errno));
+}
+
+// An epoll set of the descriptors, so a wait on it wakes for any of them.
+int waitSet(std::initializer_list<int> fds)
+{
+    const int set = epoll_create1(EPOLL_CLOEXEC);
+    for (const int fd : fds) {
+        epoll_event event{EPOLLIN, {.fd = fd}};
+        if (set < 0 || epoll_ctl(set, EPOLL_CTL_ADD, fd, &event) != 0) {
+            if (set >= 0)
+                ::close(set);
+            fail("replay: cannot wait on the device");
+        }
+    }
+    return set;
+}
+
+struct Fd
+{
+    int fd = -1;
+    Fd() = default;
+    explicit Fd(int f) : fd(f) {}
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    ~Fd()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+};
+
+std::u16string replayDescription(std::u16string device, const ReplaySettings& settings)
+{
+    return device + u", replaying " + Utf16FromUtf8(settings.file);
+}
+
+// What a serial scale said to each request, in order. Bytes before the first request (a scale
+// that talks unasked) form an exchange with no request, sent as the line opens.
+struct Exchange
+{
+    std::string request, answer;
+};
+
+std::vector<Exchange> exchangesOf(const std::vector<CaptureEvent>& events)
+{
+    std::vector<Exchange> exchanges;
+    for (const CaptureEvent& event : events) {
+        const std::string bytes(event.bytes.begin(), event.bytes.end());
+        if (event.direction == CaptureDirection::Sent)
+            exchanges.push_back({bytes, {}});
+        else if (exchanges.empty())
+            exchanges.push_back({{}, bytes});
+        else
+            exchanges.back().answer += bytes;
+    }
+    return exchanges;
+}
+
+// The far end of a pseudo-terminal answers for the scale, without a thread of its own: whenever
+// the device is looked at, the requests the scale has written are read and answered at once.
+class ReplaySerialScale : public IScaleDevice
+{
+public:
+    ReplaySerialScale(const Capture& capture, const ReplaySettings& settings)
+        : m_settings(settings), m_exchanges(exchangesOf(capture.events))
+    {
+        const CaptureHeader& h = capture.header;
+        const serial::Protocol protocol = *serial::ProtocolByName(h.protocol);
+        const serial::ProtocolInfo& info = serial::Info(protocol);
+        // The scale is described by the device it was recorded on; its line is the terminal's.
+        serial::SerialSettings line{h.device.empty() ? "replay" : h.device, protocol, {h.baud ? h.baud : info.baud, info.framing},
+                                    h.unit.empty() ? SCAL_WU_KILOGRAM : serial::ParseUnit(h.unit)};
+        if (!h.framing.empty())
+            line.line.framing = *serial::ParseFraming(h.framing);
+        if (!serial::SerialLine::BaudSupported(line.line.baud))
+            line.line.baud = info.baud; // a pseudo-terminal keeps any speed the scale had
+        m_master.fd = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        if (m_master.fd < 0 || ::grantpt(m_master.fd) != 0 || ::unlockpt(m_master.fd) != 0)
+            fail("replay: no pseudo-terminal");
+        serial::SerialLine::Opened opened = serial::SerialLine::Open(::ptsname(m_master.fd), line.line);
+        if (!opened.line)
+            throw DeviceError(OPOS_E_NOHARDWARE, "replay: " + opened.error);
+        if (!m_exchanges.empty() && m_exchanges.front().request.empty())
+            Write(m_exchanges[m_next++].answer);
+        // The scale asks for its identity as it opens, before anything can answer: answered ahead.
+        if (!info.infoRequest.empty() && Answer(std::string(info.infoRequest)))
+            m_answeredAhead = info.infoRequest;
+        m_scale = std::make_unique<serial::SerialScale>(line, std::move(opened.line));
+        m_waitFd.fd = waitSet({m_scale->WaitFd(), m_master.fd});
+    }
+
+    std::u16string Description() const override { return replayDescription(m_scale->Description(), m_settings); }
+    LONG Capacity() const override { return m_scale->Capacity(); }
+    LONG Unit() const override { return m_scale->Unit(); }
+    int WaitFd() const override { return m_waitFd.fd; }
+    void Request(std::int64_t nowMs) override
+    {
+        m_scale->Request(nowMs);
+        AnswerRequests();
+    }
+    ScaleReading ReadingAt(std::int64_t nowMs) override
+    {
+        AnswerRequests();
+        const ScaleReading reading = m_scale->ReadingAt(nowMs);
+        AnswerRequests(); // a request it sent again just now
+        return reading;
+    }
+    void ClearInput() override { m_scale->ClearInput(); }
+    LONG DirectIO(LONG command, LONG& data, std::optional<std::u16string>& string, std::int64_t nowMs) override
+    {
+        return m_scale->DirectIO(command, data, string, nowMs);
+    }
+
+private:
+    void AnswerRequests()
+    {
+        char buffer[256];
+        for (ssize_t n; (n = ::read(m_master.fd, buffer, sizeof buffer)) > 0;)
+            m_pending.append(buffer, std::size_t(n));
+        if (!m_answeredAhead.empty() && m_pending.starts_with(m_answeredAhead)) {
+            m_pending.erase(0, m_answeredAhead.size());
+            m_answeredAhead.clear();
+        }
+        while (!m_pending.empty()) {
+            const std::size_t before = m_pending.size();
+            for (const Exchange& e : m_exchanges)
+                if (!e.request.empty() && m_pending.starts_with(e.request) && Answer(e.request)) {
+                    m_pending.erase(0, e.request.size());
+                    break;
+                }
+            if (m_pending.size() == before) {
+                // Not a request the capture has an answer to (any more): the scale keeps quiet.
+                const bool begun = std::any_of(m_exchanges.begin(), m_exchanges.end(), [&](const Exchange& e) {
+                    return e.request.size() > m_pending.size() && e.request.starts_with(m_pending);
+                });
+                if (!begun)
+                    m_pending.clear();
+                return;
+            }
+        }
+    }
+
+    // Writes the next recorded answer to this request (from the start again with loop); false
+    // when none is left, and then the place in the capture stays where it was.
+    bool Answer(const std::string& request)
+    {
+        const std::size_t n = m_exchanges.size();
+        const std::size_t span = m_settings.loop ? n : n - std::min(m_next, n);
+        for (std::size_t k = 0; k < span; ++k) {
+            const std::size_t i = (m_next + k) % n;
+            if (m_exchanges[i].request == request) {
+                m_next = i + 1;
+                Write(m_exchanges[i].answer);
+                return true;
+            }
+        }
+        return false;
+    }
+
+    void Write(const std::string& bytes)
+    {
+        // The terminal's input queue holds far more than a scale's answer; what does not fit is
+        // lost, as on a line.
+        [[maybe_unused]] const ssize_t written = ::write(m_master.fd, bytes.data(), bytes.size());
+    }
+
+    ReplaySettings m_settings;
+    std::vector<Exchange> m_exchanges;
+    std::size_t m_next = 0;
+    std::string m_pending, m_answeredAhead;
+    Fd m_master, m_waitFd;
+    std::unique_ptr<serial::SerialScale> m_scale;
+};
+
+// The reports go into one end of a SEQPACKET pair, one per packet as hidraw gives them, when
+// a timer says they are due.
+class ReplayHidScale : public IScaleDevice
+{
+public:
+    ReplayHidScale(const Capture& capture, const ReplaySettings& settings) : m_settings(settings)
+    {
+        for (const CaptureEvent& event : capture.events)
+            (event.direction == CaptureDirection::Received ? m_reports : event.direction == CaptureDirection::Asked ? m_asked : m_sent)
+                .push_back(event);
+        int fds[2];
+        if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, fds) != 0)
+            fail("replay: no socket pair");
+        m_peer.fd = fds[1];
+        ::fcntl(m_peer.fd, F_SETFL, O_NONBLOCK);
+        m_timer.fd = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
+        if (m_timer.fd < 0) {
+            ::close(fds[0]);
+            fail("replay: no timer");
+        }
+        m_scale = std::make_unique<HidScale>(Connection(capture.header, fds[0]));
+        m_waitFd.fd = waitSet({m_scale->WaitFd(), m_timer.fd});
+        m_startMs = steadyMs();
+        if (!m_reports.empty())
+            m_periodMs = std::max<std::int64_t>(m_reports.back().ms + (m_reports.size() > 1 ? (m_reports.back().ms - m_reports.front().ms) /
+                                                                                                  std::int64_t(m_reports.size() - 1)
+                                                                                            : 100),
+                                                1);
+        Play();
+    }
+
+    std::u16string Description() const override { return replayDescription(m_scale->Description(), m_settings); }
+    LONG Capacity() const override { return m_scale->Capacity(); }
+    LONG Unit() const override { return m_scale->Unit(); }
+    int WaitFd() const override { return m_waitFd.fd; }
+    void Request(std::int64_t nowMs) override
+    {
+        Play();
+        m_scale->Request(nowMs);
+    }
+    ScaleReading ReadingAt(std::int64_t nowMs) override
+    {
+        Play();
+        return m_scale->ReadingAt(nowMs);
+    }
+    void ClearInput() override
+    {
+        Play();
+        m_scale->ClearInput();
+    }
+    LONG DirectIO(LONG command, LONG& data, std::optional<std::u16string>& string, std::int64_t nowMs) override
+    {
+        Play();
+        return m_scale->DirectIO(command, data, string, nowMs);
+    }
+
+private:
+    HidConnection Connection(const CaptureHeader& h, int fd)
+    {
+        HidConnection c{fd, h.device.empty() ? "replay" : h.device, h.name, h.vendor, h.product, h.descriptor, {}, {}, {}};
+        const std::vector<CaptureBytes> features = h.features;
+        c.feature = [features](std::uint8_t id, std::size_t) {
+            const auto it = std::find_if(features.begin(), features.end(), [id](const CaptureBytes& f) { return f[0] == id; });
+            return it == features.end() ? CaptureBytes{} : *it;
+        };
+        c.input = [this](std::uint8_t, std::size_t) {
+            if (m_nextAsked == m_asked.size() && m_settings.loop)
+                m_nextAsked = 0;
+            return m_nextAsked < m_asked.size() ? m_asked[m_nextAsked++].bytes : CaptureBytes{};
+        };
+        c.setFeature = [](const CaptureBytes&) { return true; };
+        return c;
+    }
+
+    // Sends every report due by now and sets the timer for the next.
+    void Play()
+    {
+        std::uint64_t expirations;
+        [[maybe_unused]] const ssize_t drained = ::read(m_timer.fd, &expirations, sizeof expirations);
+        char sink[64];
+        while (::recv(m_peer.fd, sink, sizeof sink, MSG_DONTWAIT) > 0) // output reports: taken, as a scale would
+            ;
+        const double elapsed = double(steadyMs() - m_startMs) * m_settings.speed;
+        for (int sent = 0; sent < kMaxReportsPerLook && m_next < m_reports.size(); ++sent) {
+            const CaptureEvent& report = m_reports[m_next];
+            if (double(report.ms + m_rounds * m_periodMs) > elapsed)
+                break;
+            if (::send(m_peer.fd, report.bytes.data(), report.bytes.size(), MSG_NOSIGNAL | MSG_DONTWAIT) < 0)
+                return; // the scale has not taken the last ones yet: the timer stays due
+            if (++m_next == m_reports.size() && m_settings.loop)
+                m_next = 0, ++m_rounds;
+        }
+        if (m_next == m_reports.size())
+            return;
+        const double dueMs = double(m_reports[m_next].ms + m_rounds * m_periodMs) / m_settings.speed;
+        const std::int64_t delay = std::max<std::int64_t>(std::int64_t(dueMs) + m_startMs - steadyMs(), 1);
+        itimerspec when{{0, 0}, {time_t(delay / 1000), long(delay % 1000 * 1000000)}};
+        timerfd_settime(m_timer.fd, 0, &when, nullptr);
+    }
+
+    static constexpr int kMaxReportsPerLook = 256;
+
+    ReplaySettings m_settings;
+    std::vector<CaptureEvent> m_reports, m_asked, m_sent;
+    std::size_t m_next = 0, m_nextAsked = 0;
+    std::int64_t m_startMs = 0, m_periodMs = 1, m_rounds = 0;
+    Fd m_peer, m_timer, m_waitFd;
+    std::unique_ptr<HidScale> m_scale;
+};
+
+std::string readFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        throw DeviceError(OPOS_E_NOHARDWARE, path + ": cannot read the capture: " + std::strerror(errno));
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+}
+
+std::unique_ptr<IScaleDevice> OpenReplay(const Capture& capture, const ReplaySettings& settings)
+{
+    if (capture.header.driver == "serial")
+        return std::make_unique<ReplaySerialScale>(capture, settings);
+    return std::make_unique<ReplayHidScale>(capture, settings);
+}
+
+std::unique_ptr<IScaleDevice> OpenReplayScale(const DeviceSection& section)
+{
+    if (!section.Has("file"))
+        section.Fail("file", "no file given (file = a capture written by tarabo-scales record)");
+    std::filesystem::path file = section.Text("file", "");
+    if (file.is_relative())
+        file = std::filesystem::path(section.file).parent_path() / file;
+    ReplaySettings settings{file.string(), section.Flag("loop", false), 1.0};
+    const std::string speed = section.Text("speed", "1");
+    const auto [end, error] = std::from_chars(speed.data(), speed.data() + speed.size(), settings.speed);
+    if (error != std::errc() || end != speed.data() + speed.size() || !(settings.speed >= 0.01 && settings.speed <= 1000))
+        section.Fail("speed", "\"" + speed + "\" is not a speed from 0.01 to 1000 (1: as recorded, 2: twice as fast)");
+    Capture capture;
+    try {
+        capture = ParseCapture(readFile(settings.file), settings.file);
+    } catch (const CaptureError& error) {
+        throw DeviceError(OPOS_E_NOEXIST, error.what());
+    }
+    return OpenReplay(capture, settings);
+}
+
+}

@@ -1,0 +1,334 @@
+#include "Monitor.h"
+
+#include "CaptureRecorder.h"
+#include "ResultCodes.h"
+#include "SerialScale.h"
+#include "StandardScaleService.h"
+#include "TrafficTap.h"
+#include "Utf8.h"
+#include "WeightReport.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <ostream>
+
+#include <poll.h>
+
+using namespace opos;
+
+namespace {
+
+constexpr LONG kClaimTimeoutMs = 1000;
+
+std::int64_t steadyMs()
+{
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+const char* statusName(ScaleStatus status)
+{
+    switch (status) {
+    case ScaleStatus::Stable: return "stable";
+    case ScaleStatus::InMotion: return "in-motion";
+    case ScaleStatus::StableZero: return "stable-zero";
+    case ScaleStatus::UnderZero: return "under-zero";
+    case ScaleStatus::OverCapacity: return "over-capacity";
+    case ScaleStatus::Fault: return "fault";
+    case ScaleStatus::Gone: return "gone";
+    case ScaleStatus::NotUnderstood: return "not-understood";
+    }
+    return "?";
+}
+
+std::string weightText(LONG weight, LONG unit)
+{
+    char text[48];
+    std::snprintf(text, sizeof text, "%.3f %s", weight * 0.001, WeightReport::UnitSymbol(unit));
+    return text;
+}
+
+// What ReadWeight returns for the reading (the mapping of the state model); waits: it keeps
+// waiting, and gives OPOS_E_TIMEOUT at its time-out.
+struct Outcome
+{
+    bool waits = false;
+    LONG result = OPOS_SUCCESS, extended = 0, weight = 0;
+};
+
+Outcome outcomeOf(const ScaleReading& reading)
+{
+    switch (reading.status) {
+    case ScaleStatus::Stable: return {false, OPOS_SUCCESS, 0, reading.weight};
+    case ScaleStatus::StableZero: // a weight only with zero-valid = true
+    case ScaleStatus::InMotion:
+    case ScaleStatus::NotUnderstood: return {true, OPOS_E_TIMEOUT};
+    case ScaleStatus::UnderZero: return {false, OPOS_E_EXTENDED, OPOS_ESCAL_UNDERWEIGHT};
+    case ScaleStatus::OverCapacity: return {false, OPOS_E_EXTENDED, OPOS_ESCAL_OVERWEIGHT};
+    case ScaleStatus::Fault: return {false, OPOS_E_FAILURE};
+    case ScaleStatus::Gone: return {false, OPOS_E_OFFLINE};
+    }
+    return {true, OPOS_E_TIMEOUT};
+}
+
+std::string outcomeText(const ScaleReading& reading, LONG unit)
+{
+    const Outcome o = outcomeOf(reading);
+    if (o.waits)
+        return std::string("ReadWeight waits (") + (reading.status == ScaleStatus::StableZero ? "0 with zero-valid, else " : "") +
+               "OPOS_E_TIMEOUT at its time-out)";
+    std::string text = "ReadWeight " + std::string(ResultCodeName(o.result));
+    if (o.result == OPOS_SUCCESS)
+        text += " " + weightText(o.weight, unit);
+    if (o.extended)
+        text += o.extended == OPOS_ESCAL_OVERWEIGHT ? " OPOS_ESCAL_OVERWEIGHT" : " OPOS_ESCAL_UNDERWEIGHT";
+    return text;
+}
+
+std::string outcomeJson(const ScaleReading& reading)
+{
+    const Outcome o = outcomeOf(reading);
+    if (o.waits)
+        return "{\"waits\":true}";
+    return "{\"result\":" + std::to_string(o.result) + ",\"name\":\"" + ResultCodeName(o.result) + "\"" +
+           (o.extended ? ",\"extended\":" + std::to_string(o.extended) : "") +
+           (o.result == OPOS_SUCCESS ? ",\"weight\":" + std::to_string(o.weight) : "") + "}";
+}
+
+std::string jsonString(std::string_view text)
+{
+    std::string json = "\"";
+    for (const char c : text) {
+        if (c == '"' || c == '\\')
+            json += {'\\', c};
+        else if (static_cast<unsigned char>(c) < 0x20) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", unsigned(c));
+            json += escaped;
+        } else
+            json += c;
+    }
+    return json + "\"";
+}
+
+const char* directionName(CaptureDirection direction)
+{
+    switch (direction) {
+    case CaptureDirection::Sent: return "sent";
+    case CaptureDirection::Received: return "received";
+    case CaptureDirection::Asked: return "asked";
+    }
+    return "?";
+}
+
+// Every event as one line (plain or JSON) on `out`, and to the recorder when recording. Lines
+// are flushed once per look at the device, so a streaming scale costs one write per wake-up.
+class MonitorTap : public TrafficTap
+{
+public:
+    MonitorTap(const MonitorOptions& options, std::ostream& out, std::ofstream* capture)
+        : m_options(options), m_out(out), m_capture(capture), m_startMs(steadyMs())
+    {
+        if (capture)
+            m_recorder.emplace(*capture, "tarabo-scales " TARABO_VERSION);
+    }
+
+    void Opened(const CaptureHeader& device) override
+    {
+        m_requestDriven = device.driver == "serial";
+        if (m_recorder)
+            m_recorder->Opened(device);
+        char ids[16];
+        std::snprintf(ids, sizeof ids, "%04x:%04x", device.vendor, device.product);
+        const std::string settings = device.driver == "serial"
+                                         ? device.protocol + " " + std::to_string(device.baud) + " " + device.framing
+                                         : ids + std::string(" ") + device.name;
+        if (m_options.json)
+            Line("{\"ms\":" + std::to_string(Ms()) + ",\"event\":\"opened\",\"driver\":" + jsonString(device.driver) +
+                 ",\"device\":" + jsonString(device.device) + ",\"settings\":" + jsonString(settings) + "}");
+        else
+            Line(Time() + "  opened " + device.driver + " " + device.device + " (" + settings + ")");
+    }
+
+    void Bytes(CaptureDirection direction, const std::uint8_t* bytes, std::size_t size) override
+    {
+        const std::int64_t ms = Ms();
+        const std::string hex = HexText(bytes, size), text = PrintableText(bytes, size);
+        if (m_recorder)
+            m_recorder->Bytes(direction, bytes, size);
+        ++m_events;
+        if (m_options.json)
+            Line("{\"ms\":" + std::to_string(ms) + ",\"event\":\"" + directionName(direction) + "\",\"hex\":\"" + hex +
+                 "\",\"text\":" + jsonString(text) + "}");
+        else
+            Line(Time() + "  " + char(direction) + "  " + Padded(hex, 47) + "  " + text);
+    }
+
+    void Decoded(const ScaleReading& reading, LONG unit) override
+    {
+        m_reading = reading;
+        m_unit = unit;
+        m_decoded = true;
+        const std::string what = std::string(statusName(reading.status)) +
+                                 (reading.status == ScaleStatus::Stable || reading.status == ScaleStatus::InMotion
+                                      ? " " + weightText(reading.weight, unit)
+                                      : "");
+        if (m_recorder)
+            m_recorder->Decoded(reading, unit);
+        if (m_options.json)
+            Line("{\"ms\":" + std::to_string(Ms()) + ",\"event\":\"reading\",\"status\":\"" + statusName(reading.status) +
+                 "\",\"weight\":" + std::to_string(reading.weight) + ",\"unit\":\"" + WeightReport::UnitSymbol(unit) +
+                 "\",\"readWeight\":" + outcomeJson(reading) + "}");
+        else
+            Line(Time() + "  =  " + Padded(what, 47) + "  " + outcomeText(reading, unit));
+    }
+
+    void NotDecoded(std::string_view why) override
+    {
+        if (m_recorder)
+            m_recorder->NotDecoded(why);
+        if (m_options.json)
+            Line("{\"ms\":" + std::to_string(Ms()) + ",\"event\":\"not-decoded\",\"why\":" + jsonString(why) +
+                 ",\"readWeight\":" + outcomeJson(m_reading) + "}");
+        else
+            Line(Time() + "  !  " + Padded("not decoded: " + std::string(why), 47) + "  " + outcomeText(m_reading, m_unit));
+    }
+
+    void Note(const std::string& what)
+    {
+        if (m_options.json)
+            Line("{\"ms\":" + std::to_string(Ms()) + ",\"event\":\"note\",\"text\":" + jsonString(what) + "}");
+        else
+            Line(Time() + "  " + what);
+    }
+
+    // The lines of one look at the device go out together; the status line comes back after them.
+    void Flush()
+    {
+        if (m_options.statusLine && !m_options.json)
+            m_out << "\r\033[K" << (m_decoded ? outcomeText(m_reading, m_unit) : "no reading yet") << "  (" << m_events
+                  << " events)";
+        m_out.flush();
+        if (m_capture)
+            m_capture->flush();
+    }
+    // Leaves the status line where it is, for what follows.
+    void Finish()
+    {
+        Flush();
+        if (m_options.statusLine && !m_options.json)
+            m_out << std::endl;
+    }
+
+    bool RequestDriven() const { return m_requestDriven; }
+    bool Recording() const { return m_recorder && m_recorder->Started(); }
+
+private:
+    std::int64_t Ms() const { return steadyMs() - m_startMs; }
+    std::string Time() const
+    {
+        char text[24];
+        std::snprintf(text, sizeof text, "%10.3f", double(Ms()) / 1000);
+        return text;
+    }
+    static std::string Padded(std::string text, std::size_t width)
+    {
+        if (text.size() < width)
+            text.resize(width, ' ');
+        return text;
+    }
+    void Line(const std::string& line)
+    {
+        if (m_options.statusLine && !m_options.json)
+            m_out << "\r\033[K";
+        m_out << line << "\n";
+    }
+
+    const MonitorOptions& m_options;
+    std::ostream& m_out;
+    std::ofstream* m_capture;
+    std::int64_t m_startMs;
+    ScaleReading m_reading; // the latest, for what ReadWeight would say
+    LONG m_unit = 0;
+    long m_events = 0;
+    std::optional<CaptureRecorder> m_recorder;
+    bool m_requestDriven = false, m_decoded = false;
+};
+
+// Prints the failing step's result; false when it failed.
+bool step(const char* what, LONG result, StandardScaleService& service, std::ostream& err)
+{
+    if (result == OPOS_SUCCESS)
+        return true;
+    err << "tarabo-scales: " << what << ": " << ResultCodeName(result) << ": " << Utf8FromUtf16(service.GetDescription()) << "\n";
+    return false;
+}
+
+// Sleeps in poll on the device and the stop descriptor; looks at the device after every wake-up.
+// A serial scale answers only when asked: its next request is due kRepeatMs after an answer.
+int watch(StandardScaleService& service, MonitorTap& tap, const MonitorOptions& options, int stopFd)
+{
+    const std::int64_t deadline = options.forMs < 0 ? -1 : steadyMs() + options.forMs;
+    LONG weight = 0;
+    service.ReadWeight(weight, 0); // the first request, or the HID scale's current report
+    tap.Flush();
+    for (;;) {
+        std::int64_t timeout = tap.RequestDriven() ? serial::SerialScale::kRepeatMs : -1;
+        if (deadline >= 0) {
+            const std::int64_t rest = std::max<std::int64_t>(deadline - steadyMs(), 0);
+            timeout = timeout < 0 ? rest : std::min(timeout, rest);
+        }
+        pollfd fds[2] = {{service.DeviceWaitFd(), POLLIN, 0}, {stopFd, POLLIN, 0}};
+        if (::poll(fds, 2, int(timeout)) < 0 && errno != EINTR)
+            return 1;
+        if (fds[1].revents || (deadline >= 0 && steadyMs() >= deadline))
+            return 0;
+        LONG data = 0;
+        std::optional<std::u16string> text;
+        const LONG result = service.DirectIO(WeightReport::kCommand, data, text);
+        tap.Flush();
+        if (result == OPOS_E_OFFLINE) {
+            tap.Note("the device is gone (unplugged, a read error or a hang-up)");
+            return 1;
+        }
+    }
+}
+}
+
+int RunMonitor(const std::string& name, const MonitorOptions& options, int stopFd, std::ostream& out, std::ostream& err)
+{
+    std::ofstream capture;
+    if (!options.captureFile.empty()) {
+        capture.open(options.captureFile, std::ios::binary | std::ios::trunc);
+        if (!capture) {
+            err << "tarabo-scales: " << options.captureFile << ": cannot write: " << std::strerror(errno) << "\n";
+            return 1;
+        }
+    }
+    MonitorTap tap(options, out, capture.is_open() ? &capture : nullptr);
+    TrafficTapOverride tapGuard(tap);
+    StandardScaleService service;
+    if (!step("Open", service.Open(Utf16FromUtf8(name)), service, err))
+        return 1;
+    int status = 1;
+    if (service.DeviceWaitFd() < 0 || (capture.is_open() && !tap.Recording()))
+        err << "tarabo-scales: " << name << " (" << Utf8FromUtf16(service.GetDescription())
+            << ") has no traffic to watch: monitor and record watch hid, serial and replay devices\n";
+    else if (step("Claim", service.Claim(kClaimTimeoutMs), service, err)) {
+        service.SetDeviceEnabled(true);
+        tap.Note(Utf8FromUtf16(service.GetDescription()));
+        tap.Flush();
+        status = watch(service, tap, options, stopFd);
+        tap.Finish();
+        service.Release();
+    }
+    service.Close();
+    if (capture.is_open() && !capture.flush()) {
+        err << "tarabo-scales: " << options.captureFile << ": cannot write: " << std::strerror(errno) << "\n";
+        return 1;
+    }
+    return status;
+}

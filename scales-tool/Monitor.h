@@ -1,0 +1,21 @@
+// tarabo-scales monitor and record: the device behind a logical name opened, claimed and enabled
+// as the console does, and every request, byte and report it exchanges shown live with what the
+// device made of it, until Ctrl-C (or --for); record also keeps the traffic in a capture file.
+#pragma once
+
+#include <cstdint>
+#include <iosfwd>
+#include <string>
+
+struct MonitorOptions
+{
+    bool json = false;           // one JSON object per line
+    bool statusLine = false;     // the latest reading kept on one line updated in place (a terminal)
+    std::string captureFile;     // record: the capture written; empty for monitor
+    std::int64_t forMs = -1;     // stop after this long; -1 until stopFd turns readable
+};
+
+// Watches until stopFd turns readable (Ctrl-C's signalfd), the time is up or the device goes;
+// releases and closes it then. 0 when it ended as asked, 1 when the device could not be opened,
+// went away or the capture could not be written.
+int RunMonitor(const std::string& name, const MonitorOptions& options, int stopFd, std::ostream& out, std::ostream& err);

@@ -1,0 +1,139 @@
+// tarabo-scales monitor and record on a streaming fake HID scale: every report shown once, in
+// order, with what it decoded to; the same traffic kept as a capture.
+#include "HidTestScale.h"
+#include "ScaleTestSupport.h"
+
+#include "Capture.h"
+#include "Hidraw.h"
+#include "ScalesTool.h"
+
+#include <atomic>
+#include <sstream>
+#include <thread>
+
+using namespace opos;
+
+namespace {
+
+constexpr int kStreamed = 40;
+
+hidtest::Bytes report(int grams) { return {0x03, 0x04, 0x02, 0x00, std::uint8_t(grams), std::uint8_t(grams >> 8)}; }
+
+// The value of a JSON line's "key": a string's text, or a number as written.
+std::string field(const std::string& line, const std::string& key)
+{
+    const std::size_t at = line.find("\"" + key + "\":");
+    if (at == std::string::npos)
+        return "";
+    std::size_t start = at + key.size() + 3;
+    const bool text = line[start] == '"';
+    start += text;
+    return line.substr(start, line.find_first_of(text ? "\"" : ",}", start) - start);
+}
+
+class MonitorTool : public ::testing::Test
+{
+protected:
+    TestConfigFiles conf;
+    hidtest::FakeHidScale fake;
+    HidrawSystemOverride system{{[] { return std::vector<HidrawNode>{{"/dev/hidraw1", "Test Shipping Scale", 0x0922, 0x8003, true}}; },
+                                 [this](const std::string&) {
+                                     opos::HidConnection c = fake.Connection();
+                                     fake.Send(report(500)); // stale
+                                     fake.Send(report(878));
+                                     opened = true;
+                                     return c;
+                                 }}};
+    std::ostringstream out, err;
+    std::atomic<bool> opened{false};
+
+    MonitorTool() { conf.Write("[SHIP]\ndriver = hid\n"); }
+
+    // Runs the tool while the scale streams a report every 2 ms, once it has been opened.
+    int RunWhileStreaming(const std::vector<std::string>& args)
+    {
+        std::thread scale([this] {
+            for (int waited = 0; !opened && waited < 400; ++waited)
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            for (int i = 1; i <= kStreamed; ++i) {
+                fake.Send(report(1000 + i));
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            }
+        });
+        const int status = RunScalesTool(args, out, err);
+        scale.join();
+        return status;
+    }
+
+    // The reports the fake sends, in order, as hex.
+    static std::vector<std::string> SentReports()
+    {
+        std::vector<std::string> reports;
+        for (int grams : {500, 878})
+            reports.push_back(HexText(report(grams).data(), 6));
+        for (int i = 1; i <= kStreamed; ++i)
+            reports.push_back(HexText(report(1000 + i).data(), 6));
+        return reports;
+    }
+};
+
+}
+
+TEST_F(MonitorTool, JsonShowsEveryReportOnceInOrderWithItsReading)
+{
+    ASSERT_EQ(RunWhileStreaming({"monitor", "SHIP", "--json", "--for", "800"}), 0) << err.str();
+    std::istringstream lines(out.str());
+    std::vector<std::string> events, received, weights;
+    for (std::string line; std::getline(lines, line);) {
+        ASSERT_TRUE(line.front() == '{' && line.back() == '}') << line;
+        events.push_back(field(line, "event"));
+        if (events.back() == "received")
+            received.push_back(field(line, "hex"));
+        if (events.back() == "reading")
+            weights.push_back(field(line, "weight"));
+    }
+    ASSERT_GE(events.size(), 4u) << out.str();
+    EXPECT_EQ(std::vector<std::string>(events.begin(), events.begin() + 4), (std::vector<std::string>{"opened", "note", "received", "not-decoded"}));
+    EXPECT_EQ(received, SentReports());
+    ASSERT_EQ(weights.size(), std::size_t(kStreamed + 1));
+    EXPECT_EQ(weights.front(), "878000");
+    EXPECT_EQ(weights.back(), std::to_string((1000 + kStreamed) * 1000));
+    EXPECT_NE(out.str().find("\"readWeight\":{\"result\":0,\"name\":\"OPOS_SUCCESS\",\"weight\":1040000}"), std::string::npos);
+}
+
+TEST_F(MonitorTool, RecordKeepsTheTrafficAsACapture)
+{
+    const std::string file = conf.Path("ship.cap");
+    ASSERT_EQ(RunWhileStreaming({"record", "SHIP", file, "--for", "800"}), 0) << err.str();
+    std::ifstream in(file);
+    const Capture capture = ParseCapture(std::string(std::istreambuf_iterator<char>(in), {}), file);
+    EXPECT_EQ(capture.header.tool.find("tarabo-scales "), 0u);
+    EXPECT_EQ(capture.header.name, "Test Shipping Scale");
+    EXPECT_EQ(capture.header.descriptor, hidtest::kScaleDescriptor);
+    EXPECT_EQ(capture.header.features, std::vector<CaptureBytes>{hidtest::kLimit15kg});
+    std::vector<std::string> received;
+    for (const CaptureEvent& event : capture.events)
+        if (event.direction == CaptureDirection::Received)
+            received.push_back(HexText(event.bytes.data(), event.bytes.size()));
+    EXPECT_EQ(received, SentReports());
+}
+
+TEST_F(MonitorTool, RefusesWhatItCannotWatch)
+{
+    const struct { std::vector<std::string> args; int status; const char* err; } cases[] = {
+        {{"monitor"}, 2, "monitor takes a logical name"},
+        {{"monitor", "SHIP", "--for", "soon"}, 2, "monitor takes a logical name"},
+        {{"record", "SHIP"}, 2, "record takes a logical name and a file"},
+        {{"record", "SHIP", "f.cap", "--json"}, 2, "record takes"},
+        {{"monitor", "NONE"}, 1, "Open: OPOS_E_NOEXIST: No scale is configured under the name \"NONE\""},
+        {{"monitor", "K350", "--for", "10"}, 1, "has no traffic to watch"},
+        {{"record", "SHIP", "/nonexistent/dir/f.cap"}, 1, "/nonexistent/dir/f.cap: cannot write"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args[0] + " " + (c.args.size() > 1 ? c.args[1] : ""));
+        err.str("");
+        EXPECT_EQ(RunScalesTool(c.args, out, err), c.status);
+        EXPECT_NE(err.str().find(c.err), std::string::npos) << err.str();
+    }
+}
