@@ -189,7 +189,9 @@ void SerialScale::Take(const Frame& frame, std::int64_t nowMs)
     case FrameKind::Identity: return;
     }
     if (TrafficTap* tap = CurrentTrafficTap()) {
-        if (error && m_reading.status != ScaleStatus::Fault)
+        if (frame.kind == FrameKind::NotUnderstood)
+            tap->NotDecoded("answer not understood");
+        else if (error && m_reading.status != ScaleStatus::Fault)
             tap->NotDecoded(frame.text.empty() ? "an error or a frame not understood" : frame.text);
         else
             tap->Decoded(m_reading, m_unit);
