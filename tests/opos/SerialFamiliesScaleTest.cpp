@@ -179,3 +179,34 @@ TEST_F(SerialFamiliesTest, DirectIOFiveZeroesAnSmaScale)
         requests.clear();
     }
 }
+
+TEST(SerialFamiliesConfig, TimeoutSetsAStreamingScalesSilenceAndIsRefusedForTheOthers)
+{
+    const TestConfigFiles files;
+    const std::string name = UniqueName("SERIALSTREAMCONF");
+    FakeSerialScale silent("", [](const std::string&, int, std::int64_t) { return Pieces{}; }, kStreamPeriodMs);
+    const struct {
+        std::string settings;
+        LONG open;
+        const char* description;
+    } cases[] = {
+        {"protocol = text-stream\ntimeout = 400\n", OPOS_SUCCESS, "Text stream"},
+        {"protocol = sma\ntimeout = 400\n", OPOS_E_NOEXIST, "key \"timeout\": only a scale that streams its weight (toledo-continuous-checksum, toledo-continuous, text-stream)"},
+        {"protocol = toledo-continuous\ntimeout = 10\n", OPOS_E_NOEXIST, "key \"timeout\""},
+    };
+    ScaleDriver scale;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.settings);
+        files.Write("[" + name + "]\ndriver = serial\ndevice = " + silent.Path() + "\n" + c.settings);
+        EXPECT_EQ(scale.Open(name), c.open);
+        EXPECT_NE(scale.Description().str().find(c.description), std::string::npos) << scale.Description().str();
+        if (c.open != OPOS_SUCCESS)
+            continue;
+        ASSERT_EQ(scale.Claim(0), OPOS_SUCCESS);
+        scale.SetDeviceEnabled(true);
+        LONG weight = -5;
+        EXPECT_EQ(scale.ReadWeight(weight, 5000), OPOS_E_OFFLINE);
+        EXPECT_NE(scale.Description().str().find("no frame for more than 400 ms"), std::string::npos) << scale.Description().str();
+        EXPECT_EQ(scale.Close(), OPOS_SUCCESS);
+    }
+}
