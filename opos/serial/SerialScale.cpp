@@ -118,14 +118,16 @@ void SerialScale::Listen(std::int64_t nowMs)
 }
 
 // The latest reading of a streaming scale, or "gone" while the line is silent: a scale that
-// stops sending is switched off or unplugged, and says nothing more until it is back.
-ScaleReading SerialScale::Heard(std::int64_t nowMs)
+// stops sending is switched off or unplugged, and says nothing more until it is back. The timer
+// is moved on only when it fires, not with every frame.
+ScaleReading SerialScale::Heard(std::int64_t nowMs, bool timerFired)
 {
     if (!m_heardMs)
         m_heardMs = nowMs;
     const std::int64_t dueMs = *m_heardMs + m_settings.silenceMs + 1;
     m_silent = nowMs >= dueMs;
-    ArmTimerAt(nowMs, m_silent ? std::nullopt : std::optional(dueMs));
+    if (timerFired)
+        ArmTimerAt(nowMs, m_silent ? std::nullopt : std::optional(dueMs));
     return m_silent ? ScaleReading{ScaleStatus::Gone, 0} : m_reading;
 }
 
@@ -155,7 +157,7 @@ ScaleReading SerialScale::ReadingAt(std::int64_t nowMs)
     if (m_reading.status == ScaleStatus::Gone)
         return m_reading;
     std::uint64_t expirations;
-    [[maybe_unused]] const ssize_t drained = ::read(m_timerFd, &expirations, sizeof expirations);
+    const bool timerFired = ::read(m_timerFd, &expirations, sizeof expirations) == sizeof expirations;
     std::string bytes;
     if (!m_line->Drain(bytes)) {
         m_reading = {ScaleStatus::Gone, 0};
@@ -165,7 +167,7 @@ ScaleReading SerialScale::ReadingAt(std::int64_t nowMs)
     while (const std::optional<Frame> frame = m_reader.Next())
         Take(*frame, nowMs);
     if (Info(m_settings.protocol).streaming)
-        return Heard(nowMs);
+        return Heard(nowMs, timerFired);
     if (m_nextRequestMs && nowMs >= *m_nextRequestMs)
         Send(Info(m_settings.protocol).request, nowMs);
     return m_reading;
@@ -175,6 +177,8 @@ ScaleReading SerialScale::ReadingAt(std::int64_t nowMs)
 // once per request, and a read still waiting needs a fresh reading.
 void SerialScale::Take(const Frame& frame, std::int64_t nowMs)
 {
+    // Ahead of the error count: a scale that acknowledges every ENQ and then sends bad frames
+    // must still fail the read.
     if (frame.kind == FrameKind::Acknowledged) {
         Send(Info(m_settings.protocol).followUp, nowMs);
         return;
@@ -194,7 +198,7 @@ void SerialScale::Take(const Frame& frame, std::int64_t nowMs)
         if (m_errorsInARow >= kErrorsToFail)
             m_reading = {ScaleStatus::Fault, 0};
         break;
-    case FrameKind::Identity: return;
+    case FrameKind::Identity:
     case FrameKind::Acknowledged: return;
     }
     if (Info(m_settings.protocol).streaming) {

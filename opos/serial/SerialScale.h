@@ -47,7 +47,7 @@ public:
 private:
     void Send(std::string_view request, std::int64_t nowMs);
     void Listen(std::int64_t nowMs);
-    ScaleReading Heard(std::int64_t nowMs);
+    ScaleReading Heard(std::int64_t nowMs, bool timerFired);
     void Take(const Frame& frame, std::int64_t nowMs);
     void ArmTimer(std::int64_t nowMs);
     void ArmTimerAt(std::int64_t nowMs, std::optional<std::int64_t> dueMs);

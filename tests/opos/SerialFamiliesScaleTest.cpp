@@ -129,8 +129,8 @@ TEST_F(SerialFamiliesTest, ASilentLineIsOfflineForStreamingScalesAndATimeOutForT
         Connect(family, [](int) { return Pieces{}; });
         ASSERT_TRUE(scale.Enable(name)) << scale.Description().str();
         LONG weight = -5;
-        // Never waits past the silence, even without a time-out of its own.
-        EXPECT_EQ(scale.ReadWeight(weight, family.info().streaming ? -1 : 600),
+        // A streaming read ends at the silence, long before its own time-out.
+        EXPECT_EQ(scale.ReadWeight(weight, family.info().streaming ? 5000 : 600),
                   family.info().streaming ? OPOS_E_OFFLINE : OPOS_E_TIMEOUT);
         EXPECT_EQ(scale.Description().str().find("silent") != std::string::npos, family.info().streaming)
             << scale.Description().str();
@@ -144,17 +144,23 @@ TEST_F(SerialFamiliesTest, AStreamingReadTakesOnlyAFrameSentAfterItBegan)
         if (!family.info().streaming)
             continue;
         SCOPED_TRACE(family.info().name);
-        auto moving = std::make_shared<std::atomic<bool>>(false);
-        Connect(family, [&family, moving](int) { return Pieces{family.frame(*moving ? "motion" : "weight")}; });
+        auto paused = std::make_shared<std::atomic<bool>>(false);
+        Connect(family, [&family, paused](int) { return *paused ? Pieces{} : Pieces{family.frame("weight")}; });
         ASSERT_TRUE(scale.Enable(name)) << scale.Description().str();
         LONG weight = -5;
         EXPECT_EQ(scale.ReadWeight(weight, 2000), OPOS_SUCCESS);
-        *moving = true;
+        // Stable frames wait in the line's buffer; then the scale pauses, and once it has sent
+        // nothing for a whole period no frame is on its way either.
         std::this_thread::sleep_for(std::chrono::milliseconds(2 * kStreamPeriodMs));
-        // Stable frames came before this read began; it must wait for one sent after.
+        *paused = true;
+        const int pausedAt = fake->Requests();
+        while (fake->Requests() < pausedAt + 2)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
         weight = -5;
-        EXPECT_EQ(scale.ReadWeight(weight, 500), OPOS_E_TIMEOUT);
+        EXPECT_EQ(scale.ReadWeight(weight, kSilenceMs / 2), OPOS_E_TIMEOUT) << "a frame from before the read";
         EXPECT_EQ(weight, -5);
+        *paused = false;
+        EXPECT_EQ(scale.ReadWeight(weight, 2000), OPOS_SUCCESS);
         EXPECT_EQ(scale.Close(), OPOS_SUCCESS);
     }
 }
