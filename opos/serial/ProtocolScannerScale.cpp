@@ -8,6 +8,8 @@
 
 #include "ResultCodes.h"
 
+#include <algorithm>
+
 namespace opos::serial {
 
 namespace {
@@ -45,8 +47,9 @@ Parsed ParseScannerScale(std::string_view bytes)
     const std::size_t end = bytes.find_first_of("\r\n");
     if (end == std::string_view::npos)
         return {bytes.size() > kMaxLine ? bytes.size() : 0u, {}};
-    const std::string_view line = bytes.substr(0, end);
-    // Noise or a message cut short may stand before the scale's message on the same line.
+    // Noise or a message cut short may stand before the scale's message on the same line; only
+    // the line's end can hold one.
+    const std::string_view line = bytes.substr(end > kMaxLine ? end - kMaxLine : 0, std::min(end, kMaxLine));
     for (std::size_t at = line.find("S1"); at != std::string_view::npos; at = line.find("S1", at + 1))
         if (std::optional<Frame> frame = scaleMessage(line.substr(at)))
             return {end + 1, std::move(frame)};

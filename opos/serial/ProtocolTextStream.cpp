@@ -84,8 +84,9 @@ Parsed ParseTextStream(std::string_view bytes)
     const std::size_t end = bytes.find_first_of("\r\n");
     if (end == std::string_view::npos)
         return {bytes.size() > kMaxLine ? bytes.size() : 0u, {}};
-    const std::string_view line = bytes.substr(0, end);
-    // Noise, an RS-485 address or the start of a line cut short may stand before the header.
+    // Noise, an RS-485 address or the start of a line cut short may stand before the header; a
+    // frame is never longer than kMaxLine, so only the line's end can hold one.
+    const std::string_view line = bytes.substr(end > kMaxLine ? end - kMaxLine : 0, std::min(end, kMaxLine));
     bool headed = false;
     for (std::size_t at = 0; at + 2 <= line.size(); ++at) {
         if (!isHeader(line.substr(at, 2)) || (at + 2 < line.size() && line[at + 2] != ','))
