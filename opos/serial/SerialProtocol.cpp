@@ -28,11 +28,11 @@ constexpr std::array<ProtocolInfo, 9> kProtocols{{
      {7, 'E', 1}, ParseToledoContinuousChecked, true, 1000},
     {Protocol::ToledoContinuous, "toledo-continuous", "Toledo continuous output", "", "", 9600, {7, 'E', 1},
      ParseToledoContinuous, true, 1000},
-    {Protocol::TextStream, "text-stream", "Text stream (ST,GS,+0001.250kg)", "", "", 9600, {8, 'N', 1},
+    {Protocol::TextStream, "text-stream", "Comma-separated text stream", "", "", 9600, {8, 'N', 1},
      ParseTextStream, true, 1000},
     {Protocol::Sma, "sma", "SMA SCP-0499", "\nW\r", "", 9600, {8, 'N', 1}, ParseSma, false, 0, "", "\nZ\r"},
     // The scale monitor answers at once in every state; the weight request S11 waits for a stable one.
-    {Protocol::ScannerScale, "scanner-scale", "Scanner-scale", "S14\r", "", 9600, {7, 'O', 1}, ParseScannerScale},
+    {Protocol::ScannerScale, "scanner-scale", "Checkout scanner-scale", "S14\r", "", 9600, {7, 'O', 1}, ParseScannerScale},
     {Protocol::EnqDc1, "enq-dc1", "ENQ/DC1 counter scale", "\x05", "", 9600, {8, 'N', 1}, ParseEnqDc1, false, 0, "\x11"},
 }};
 

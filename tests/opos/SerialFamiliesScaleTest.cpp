@@ -196,7 +196,7 @@ TEST(SerialFamiliesConfig, TimeoutSetsAStreamingScalesSilenceAndIsRefusedForTheO
         LONG open;
         const char* description;
     } cases[] = {
-        {"protocol = text-stream\ntimeout = 400\n", OPOS_SUCCESS, "Text stream"},
+        {"protocol = text-stream\ntimeout = 400\n", OPOS_SUCCESS, "Comma-separated text stream scale on /dev/pts/"},
         {"protocol = sma\ntimeout = 400\n", OPOS_E_NOEXIST, "key \"timeout\": only a scale that streams its weight (toledo-continuous-checksum, toledo-continuous, text-stream)"},
         {"protocol = toledo-continuous\ntimeout = 10\n", OPOS_E_NOEXIST, "key \"timeout\""},
     };
