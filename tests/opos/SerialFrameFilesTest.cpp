@@ -1,5 +1,5 @@
 // The parsers of the protocol families on their documented frames (serial-frames/*.txt), whole,
-// with the parity bit set and a byte at a time, and on endless noise.
+// with the parity bit set and a byte at a time. (Endless noise: SerialProtocolTest, for every row.)
 #include "SerialFrameCases.h"
 
 using namespace serialcases;
@@ -29,23 +29,5 @@ TEST(SerialFrameFiles, EachDocumentedFrameGivesItsReadingWholeWithParityAndByteB
         EXPECT_EQ(framesOf(c.protocol, c.bytes, 0), c.expected);
         EXPECT_EQ(framesOf(c.protocol, parity, 0), c.expected);
         EXPECT_EQ(framesOf(c.protocol, c.bytes, 1), c.expected);
-    }
-}
-
-TEST(SerialFrameFiles, EndlessNoiseIsDroppedNotHoarded)
-{
-    for (const ProtocolInfo& info : Protocols()) {
-        if (!info.parse)
-            continue;
-        // Each protocol's own start byte repeated is the worst case for a parser that waits.
-        for (const char start : {'\x02', '\n', 'S', ',', 'x'}) {
-            FrameReader reader(info.protocol);
-            for (int i = 0; i < 200; ++i) {
-                reader.Feed(std::string(100, start));
-                while (reader.Next()) {
-                }
-            }
-            EXPECT_LE(reader.Pending(), 100u) << info.name << " on " << int(start);
-        }
     }
 }
