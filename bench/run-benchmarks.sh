@@ -73,9 +73,14 @@ echo "$table"
 # same fake scale; the wait is a whole 3 s time-out while the scale reports motion.
 IFS='|' read -r sr_ratio sr_ok <<<"$(compare "$(get serial serial_read_tarabo_us)" "$(get serial serial_read_floor_us)" 2.0)"
 sc=$(get serial serial_wait_cpu_percent)
+IFS='|' read -r st_ratio st_ok <<<"$(compare "$(get serial stream_read_tarabo_us)" "$(get serial stream_read_floor_us)" 2.0)"
+stc=$(get serial stream_wait_cpu_percent); sic=$(get serial stream_idle_cpu_percent)
 serial=$(cat <<TABLE
 | ReadWeight on a serial scale (an MT-SICS fake on a pty that answers at once: ClearInput, ReadWeight through the control) against the raw request/answer round trip (write, poll, read), median of 7 × 1000 | $(get serial serial_read_tarabo_us) µs | $(get serial serial_read_floor_us) µs | $sr_ratio | ≤ 2.00 | $sr_ok |
 | CPU of the reading thread while ReadWeight waits $(get serial serial_wait_seconds) s for a serial scale in motion ($(get serial serial_wait_requests) requests) | ${sc:-n/a} % of a core | – | – | < 1 % | $(verdict "$(awk -v c="$sc" 'BEGIN { print (c != "" && c < 1 ? 1 : 0) }')") |
+| ReadWeight on a streaming serial scale (Toledo-style continuous output on a pty, 50 frames a second): from a frame's last byte to ReadWeight returning, against a raw reader waiting for the same frame (flush, poll, read), median of 7 × 40 | $(get serial stream_read_tarabo_us) µs | $(get serial stream_read_floor_us) µs | $st_ratio | ≤ 2.00 | $st_ok |
+| CPU of the reading thread while ReadWeight waits 3 s for a streaming scale in motion (50 frames a second) | ${stc:-n/a} % of a core | – | – | < 1 % | $(verdict "$(awk -v c="$stc" 'BEGIN { print (c != "" && c < 1 ? 1 : 0) }')") |
+| CPU of the whole process (the fake scale's thread included) while a streaming scale sends 10 frames a second to an enabled control that nothing reads, $(get serial stream_idle_seconds) s, $(get serial stream_idle_frames) frames | ${sic:-n/a} % of a core | – | – | < 1 % | $(verdict "$(awk -v c="$sic" 'BEGIN { print (c != "" && c < 1 ? 1 : 0) }')") |
 TABLE
 )
 echo "$serial"

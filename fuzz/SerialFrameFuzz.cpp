@@ -24,7 +24,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const std::string_view piece : {bytes.substr(0, split), bytes.substr(split)}) {
         reader.Feed(piece);
         while (const std::optional<Frame> frame = reader.Next())
-            if (frame->kind == FrameKind::Identity && frame->capacity < 0)
+            if ((frame->kind == FrameKind::Identity && frame->capacity < 0) ||
+                (frame->kind == FrameKind::Weight && frame->weight < 0)) // a stable load below zero is UnderZero
                 std::abort();
     }
     return 0;

@@ -15,7 +15,7 @@ using namespace opos::serial;
 
 namespace {
 constexpr int kQuickWaitMs = 500;    // per protocol
-constexpr int kDefaultLimitS = 60;
+constexpr int kDefaultLimitS = int(kProbeBudgetMs / 1000);
 
 void printSection(std::ostream& out, const std::string& device, const ProtocolInfo& info, const LineSettings& line)
 {
@@ -38,6 +38,7 @@ std::string frameText(const Frame& frame)
     case FrameKind::Error: text = "error: " + frame.text; break;
     case FrameKind::Identity: text = "identity " + frame.text; break;
     case FrameKind::NotUnderstood: text = "not understood"; break;
+    case FrameKind::Acknowledged: text = "acknowledged"; break;
     }
     if (frame.kind == FrameKind::Weight || frame.kind == FrameKind::Motion) {
         char weight[32];

@@ -7,11 +7,12 @@
 namespace opos {
 
 namespace {
-std::string protocolNames()
+std::string protocolNames(bool streamingOnly = false)
 {
     std::string names;
     for (const serial::ProtocolInfo& info : serial::Protocols())
-        names += (names.empty() ? "" : ", ") + std::string(info.name);
+        if (info.streaming || !streamingOnly)
+            names += (names.empty() ? "" : ", ") + std::string(info.name);
     return names;
 }
 }
@@ -42,6 +43,10 @@ serial::SerialSettings SerialSettingsOf(const DeviceSection& section)
     settings.unit = ParseUnit(unit);
     if (settings.unit == 0)
         section.Fail("unit", "\"" + unit + "\" is not a unit (g, kg, oz or lb)");
+    if (section.Has("timeout") && !info.streaming)
+        section.Fail("timeout", "only a scale that streams its weight (" + protocolNames(true) + ") takes a timeout; " +
+                                    std::string(info.name) + " is asked for each reading");
+    settings.silenceMs = section.Number("timeout", info.silenceMs, 50, 600000);
     return settings;
 }
 

@@ -6,7 +6,7 @@
 
 namespace opos {
 
-inline const std::vector<std::string> kSerialKeys{"device", "protocol", "baud", "framing", "unit"};
+inline const std::vector<std::string> kSerialKeys{"device", "protocol", "baud", "framing", "unit", "timeout"};
 
 // The section's settings; raises the section's DeviceError for a missing or wrong one.
 serial::SerialSettings SerialSettingsOf(const DeviceSection& section);

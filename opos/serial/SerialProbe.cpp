@@ -73,6 +73,7 @@ bool understood(const Frame& frame)
     case FrameKind::NotReady:
     case FrameKind::Fault:
     case FrameKind::Error: // a request refused in this protocol's own words still names the protocol
+    case FrameKind::Acknowledged: // an ENQ/DC1 scale's ACK: its weight would follow DC1
         return true;
     case FrameKind::Identity:
     case FrameKind::NotUnderstood:

@@ -68,6 +68,8 @@ struct ProbeResult
 
 constexpr int kProbeListenMs = 300; // per setting, before asking
 constexpr int kProbeAnswerMs = 300; // per request
+// The whole search, unless told otherwise: 40 settings of listening and asking in each protocol.
+constexpr std::int64_t kProbeBudgetMs = 120000;
 
 // Listens, then asks each protocol that has a request, at each of ProbeSettings(), for at most
 // budgetMs of the line's time; `shown` sees every step that received bytes, as it happens.

@@ -1,5 +1,7 @@
 #include "SerialProtocol.h"
 
+#include "ProtocolParsers.h"
+
 #include "ResultCodes.h"
 
 #include <algorithm>
@@ -16,11 +18,23 @@ constexpr char STX = 0x02, ETX = 0x03, LF = 0x0a, CR = 0x0d;
 // No answer of any of the protocols is longer; a longer run without an end is noise.
 constexpr std::size_t kMaxFrame = 64;
 
-constexpr std::array<ProtocolInfo, 3> kProtocols{{
+constexpr std::array<ProtocolInfo, 9> kProtocols{{
     {Protocol::Toledo, "toledo", "Toledo 8213", "W", "", 9600, {7, 'E', 1}},
     {Protocol::Nci, "nci", "NCI SCP-01/02", "W\r", "", 9600, {7, 'E', 1}},
     // SI answers at once, in motion or not, so a waiting read sees the load move.
     {Protocol::Sics, "sics", "MT-SICS", "SI\r\n", "I2\r\n", 9600, {8, 'N', 1}},
+    // The checked form first, so that a probe listening to a scale that sends the check
+    // character names the protocol that verifies it.
+    {Protocol::ToledoContinuousChecked, "toledo-continuous-checksum", "Toledo continuous output (checked)", "", "", 9600,
+     {7, 'E', 1}, ParseToledoContinuousChecked, true, 1000},
+    {Protocol::ToledoContinuous, "toledo-continuous", "Toledo continuous output", "", "", 9600, {7, 'E', 1},
+     ParseToledoContinuous, true, 1000},
+    {Protocol::TextStream, "text-stream", "Comma-separated text stream", "", "", 9600, {8, 'N', 1},
+     ParseTextStream, true, 1000},
+    {Protocol::Sma, "sma", "SMA SCP-0499", "\nW\r", "", 9600, {8, 'N', 1}, ParseSma, false, 0, "", "\nZ\r"},
+    // The scale monitor answers at once in every state; the weight request S11 waits for a stable one.
+    {Protocol::ScannerScale, "scanner-scale", "Checkout scanner-scale", "S14\r", "", 9600, {7, 'O', 1}, ParseScannerScale},
+    {Protocol::EnqDc1, "enq-dc1", "ENQ/DC1 counter scale", "\x05", "", 9600, {8, 'N', 1}, ParseEnqDc1, false, 0, "\x11"},
 }};
 
 std::string_view trim(std::string_view s)
@@ -344,10 +358,17 @@ std::optional<Protocol> ProtocolByName(std::string_view name)
 
 Parsed ParseFrame(Protocol protocol, std::string_view bytes)
 {
+    if (const auto parse = Info(protocol).parse) {
+        Parsed parsed = parse(bytes);
+        if (parsed.frame && parsed.frame->kind == FrameKind::NotUnderstood && parsed.frame->raw.empty())
+            parsed.frame->raw = bytes.substr(0, std::min(parsed.consumed, bytes.size()));
+        return parsed;
+    }
     switch (protocol) {
     case Protocol::Toledo: return parseToledo(bytes);
     case Protocol::Nci: return parseNci(bytes);
     case Protocol::Sics: return parseSics(bytes);
+    default: break;
     }
     return {bytes.size(), {}};
 }

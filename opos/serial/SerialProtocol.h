@@ -13,7 +13,7 @@
 
 namespace opos::serial {
 
-enum class Protocol { Toledo, Nci, Sics };
+enum class Protocol { Toledo, Nci, Sics, ToledoContinuous, ToledoContinuousChecked, TextStream, Sma, ScannerScale, EnqDc1 };
 
 // Character framing on the line: "7E1" is 7 data bits, even parity, 1 stop bit.
 struct Framing
@@ -26,6 +26,8 @@ struct Framing
 std::optional<Framing> ParseFraming(std::string_view text);
 std::string FramingText(const Framing& framing);
 
+struct Parsed;
+
 // What differs between the protocols, as data.
 struct ProtocolInfo
 {
@@ -36,6 +38,12 @@ struct ProtocolInfo
     std::string_view infoRequest;  // asks for the model and capacity; empty when there is none
     int baud;                      // the usual line settings
     Framing framing;
+    // The parser; null for the first three, which ParseFrame dispatches itself.
+    Parsed (*parse)(std::string_view bytes) = nullptr;
+    bool streaming = false;        // sends unasked, several frames a second; `request` is empty
+    int silenceMs = 0;             // streaming: how long the line may be silent before a read says so
+    std::string_view followUp{};    // sent when the scale acknowledges `request` (ENQ, then DC1)
+    std::string_view zeroRequest{}; // zeroes the scale (Direct IO 5); empty when there is none
 };
 std::span<const ProtocolInfo> Protocols();
 const ProtocolInfo& Info(Protocol protocol);
@@ -47,6 +55,7 @@ enum class FrameKind {
     OverCapacity,
     UnderZero,
     NotReady,     // understood, no reading yet (the scale is busy); ask again
+    Acknowledged, // the scale is ready to send: the protocol's followUp asks for the reading
     Fault,        // the scale reports a fault of its own (memory, calibration, zero range)
     Error,        // the scale rejected the request (MT-SICS ES/ET/EL, NCI "?")
     Identity,     // the model and capacity (MT-SICS I2)

@@ -70,6 +70,8 @@ SerialScale::SerialScale(const SerialSettings& settings, std::unique_ptr<SerialL
     : m_settings(settings), m_line(std::move(port)), m_reader(settings.protocol), m_unit(settings.unit)
 {
     tapOpened(settings);
+    if (m_settings.silenceMs <= 0)
+        m_settings.silenceMs = Info(settings.protocol).silenceMs;
     m_timerFd = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
     m_waitFd = epoll_create1(EPOLL_CLOEXEC);
     epoll_event line{EPOLLIN, {.fd = m_line->Fd()}}, timer{EPOLLIN, {.fd = m_timerFd}};
@@ -116,6 +118,8 @@ std::u16string SerialScale::Description() const
     std::string text = std::string(info.title) + " scale" + (m_model.empty() ? "" : " " + m_model) + " on " +
                        m_settings.device + " (" + std::to_string(m_settings.line.baud) + " " +
                        FramingText(m_settings.line.framing) + ")";
+    if (m_silent)
+        text += ": silent, no frame for more than " + std::to_string(m_settings.silenceMs) + " ms";
     return Utf16FromUtf8(text);
 }
 
@@ -123,7 +127,33 @@ void SerialScale::Request(std::int64_t nowMs)
 {
     ClearInput();
     m_errorsInARow = 0;
-    Send(Info(m_settings.protocol).request, nowMs);
+    if (Info(m_settings.protocol).streaming)
+        Listen(nowMs);
+    else
+        Send(Info(m_settings.protocol).request, nowMs);
+}
+
+// A streaming scale is not asked: the read takes the next frame it sends, and the timer wakes
+// the read when the line has been silent for too long.
+void SerialScale::Listen(std::int64_t nowMs)
+{
+    m_heardMs = nowMs;
+    m_silent = false;
+    ArmTimerAt(nowMs, nowMs + m_settings.silenceMs + 1);
+}
+
+// The latest reading of a streaming scale, or "gone" while the line is silent: a scale that
+// stops sending is switched off or unplugged, and says nothing more until it is back. The timer
+// is moved on only when it fires, not with every frame.
+ScaleReading SerialScale::Heard(std::int64_t nowMs, bool timerFired)
+{
+    if (!m_heardMs)
+        m_heardMs = nowMs;
+    const std::int64_t dueMs = *m_heardMs + m_settings.silenceMs + 1;
+    m_silent = nowMs >= dueMs;
+    if (timerFired)
+        ArmTimerAt(nowMs, m_silent ? std::nullopt : std::optional(dueMs));
+    return m_silent ? ScaleReading{ScaleStatus::Gone, 0} : m_reading;
 }
 
 void SerialScale::ClearInput()
@@ -152,7 +182,7 @@ ScaleReading SerialScale::ReadingAt(std::int64_t nowMs)
     if (m_reading.status == ScaleStatus::Gone)
         return m_reading;
     std::uint64_t expirations;
-    [[maybe_unused]] const ssize_t drained = ::read(m_timerFd, &expirations, sizeof expirations);
+    const bool timerFired = ::read(m_timerFd, &expirations, sizeof expirations) == sizeof expirations;
     std::string bytes;
     if (!m_line->Drain(bytes)) {
         m_reading = {ScaleStatus::Gone, 0};
@@ -161,6 +191,8 @@ ScaleReading SerialScale::ReadingAt(std::int64_t nowMs)
     m_reader.Feed(bytes);
     while (const std::optional<Frame> frame = m_reader.Next())
         Take(*frame, nowMs);
+    if (Info(m_settings.protocol).streaming)
+        return Heard(nowMs, timerFired);
     if (m_nextRequestMs && nowMs >= *m_nextRequestMs)
         Send(Info(m_settings.protocol).request, nowMs);
     return m_reading;
@@ -170,6 +202,12 @@ ScaleReading SerialScale::ReadingAt(std::int64_t nowMs)
 // once per request, and a read still waiting needs a fresh reading.
 void SerialScale::Take(const Frame& frame, std::int64_t nowMs)
 {
+    // Ahead of the error count: a scale that acknowledges every ENQ and then sends bad frames
+    // must still fail the read.
+    if (frame.kind == FrameKind::Acknowledged) {
+        Send(Info(m_settings.protocol).followUp, nowMs);
+        return;
+    }
     if (frame.unit != 0)
         m_unit = frame.unit;
     const bool error = frame.kind == FrameKind::Error;
@@ -186,7 +224,8 @@ void SerialScale::Take(const Frame& frame, std::int64_t nowMs)
             m_reading = {ScaleStatus::Fault, 0};
         break;
     case FrameKind::NotUnderstood: m_reading = {ScaleStatus::NotUnderstood, 0, frame.raw}; break;
-    case FrameKind::Identity: return;
+    case FrameKind::Identity:
+    case FrameKind::Acknowledged: return;
     }
     if (TrafficTap* tap = CurrentTrafficTap()) {
         if (frame.kind == FrameKind::NotUnderstood)
@@ -196,6 +235,10 @@ void SerialScale::Take(const Frame& frame, std::int64_t nowMs)
         else
             tap->Decoded(m_reading, m_unit);
     }
+    if (Info(m_settings.protocol).streaming) {
+        m_heardMs = nowMs;
+        return;
+    }
     // A result ends the read, so the timer is left alone; Direct IO 4 still asks again in time.
     m_nextRequestMs = std::max(nowMs, m_sentMs + kRepeatMs);
     if (m_reading.status == ScaleStatus::InMotion || m_reading.status == ScaleStatus::StableZero ||
@@ -203,17 +246,31 @@ void SerialScale::Take(const Frame& frame, std::int64_t nowMs)
         ArmTimer(nowMs);
 }
 
-void SerialScale::ArmTimer(std::int64_t nowMs)
+void SerialScale::ArmTimer(std::int64_t nowMs) { ArmTimerAt(nowMs, m_nextRequestMs); }
+
+void SerialScale::ArmTimerAt(std::int64_t nowMs, std::optional<std::int64_t> dueMs)
 {
     itimerspec when{};
-    if (m_nextRequestMs) {
-        const std::int64_t delay = std::max<std::int64_t>(*m_nextRequestMs - nowMs, 1);
+    if (dueMs) {
+        const std::int64_t delay = std::max<std::int64_t>(*dueMs - nowMs, 1);
         when.it_value = {time_t(delay / 1000), long(delay % 1000 * 1000000)};
     }
     timerfd_settime(m_timerFd, 0, &when, nullptr);
 }
 
-LONG SerialScale::DirectIO(LONG, LONG&, std::optional<std::u16string>&, std::int64_t) { return OPOS_E_ILLEGAL; }
+LONG SerialScale::DirectIO(LONG command, LONG&, std::optional<std::u16string>&, std::int64_t)
+{
+    const std::string_view zero = Info(m_settings.protocol).zeroRequest;
+    if (command != kCommandZero || zero.empty())
+        return OPOS_E_ILLEGAL;
+    if (m_reading.status == ScaleStatus::Gone)
+        return OPOS_E_OFFLINE;
+    if (!m_line->Send(zero)) {
+        m_reading = {ScaleStatus::Gone, 0};
+        return OPOS_E_OFFLINE;
+    }
+    return OPOS_SUCCESS;
+}
 
 
 }

@@ -1,6 +1,7 @@
 // A counter scale on a serial line (RS-232 or a USB-serial adapter) speaking one of the serial
-// protocols. It answers only when asked, once per request, so the scale keeps asking while a
+// protocols. Most answer only when asked, once per request, so the scale keeps asking while a
 // read waits: its descriptor is an epoll set of the line and a timer for the next request.
+// A streaming scale is never asked: the timer then marks how long the line may stay silent.
 #pragma once
 
 #include "ResultCodes.h"
@@ -19,6 +20,7 @@ struct SerialSettings
     Protocol protocol = Protocol::Toledo;
     LineSettings line; // the protocol's usual settings unless configured
     LONG unit = SCAL_WU_KILOGRAM; // where the protocol does not say
+    int silenceMs = 0;            // streaming: silence that makes a read say so; 0 for the protocol's
 };
 
 class SerialScale : public IScaleDevice
@@ -28,6 +30,7 @@ public:
     static constexpr std::int64_t kResendMs = 500; // a request left unanswered is sent again
     static constexpr int kErrorsToFail = 3;        // errors in a row that fail a read
     static constexpr int kIdentityWaitMs = 500;
+    static constexpr LONG kCommandZero = 5;        // Direct IO: zero the scale, where the protocol can
 
     // Raises DeviceError(OPOS_E_NOHARDWARE) when the line cannot be opened.
     explicit SerialScale(const SerialSettings& settings);
@@ -46,8 +49,11 @@ public:
 
 private:
     void Send(std::string_view request, std::int64_t nowMs);
+    void Listen(std::int64_t nowMs);
+    ScaleReading Heard(std::int64_t nowMs, bool timerFired);
     void Take(const Frame& frame, std::int64_t nowMs);
     void ArmTimer(std::int64_t nowMs);
+    void ArmTimerAt(std::int64_t nowMs, std::optional<std::int64_t> dueMs);
     void AskIdentity();
     void CloseWaitFds();
 
@@ -63,6 +69,8 @@ private:
     int m_errorsInARow = 0;
     std::int64_t m_sentMs = 0;
     std::optional<std::int64_t> m_nextRequestMs;
+    std::optional<std::int64_t> m_heardMs; // streaming: the last frame, or when listening began
+    bool m_silent = false;
 };
 
 }

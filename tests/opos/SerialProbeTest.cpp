@@ -123,11 +123,11 @@ TEST(SerialProbeSearch, FindsTheSettingsAScaleAnswersAtAndRanksTheCleanestFirst)
         SCOPED_TRACE(c.what);
         FakeScaleLine line(c.scale);
         std::vector<ProbeStep> steps;
-        const ProbeResult result = SearchSerialSettings(line, 60000, [&](const ProbeStep& step) { steps.push_back(step); });
+        const ProbeResult result = SearchSerialSettings(line, kProbeBudgetMs, [&](const ProbeStep& step) { steps.push_back(step); });
         EXPECT_EQ(result.error, "");
         EXPECT_FALSE(result.timeUp);
         EXPECT_EQ(result.settingsTried, int(ProbeSettings().size()));
-        EXPECT_LE(line.ms, 60000);
+        EXPECT_LE(line.ms, kProbeBudgetMs);
         ASSERT_EQ(!result.hits.empty(), c.found);
         if (!c.found)
             continue;
@@ -147,10 +147,37 @@ TEST(SerialProbeSearch, FindsTheSettingsAScaleAnswersAtAndRanksTheCleanestFirst)
     }
 }
 
+TEST(SerialProbeSearch, FindsEachProtocolFamilyAtSettingsOtherThanItsOwn)
+{
+    // One documented frame of each family (tests/opos/serial-frames); an ENQ/DC1 scale answers ENQ with ACK.
+    const struct {
+        Protocol protocol;
+        std::string frame;
+        bool streams;
+    } cases[] = {
+        {Protocol::ToledoContinuous, "\x02-0 001250000000\r", true},
+        {Protocol::ToledoContinuousChecked, "\x02-0 001250000000\r\x2c", true},
+        {Protocol::TextStream, "ST,GS,+001.250kg\r\n", true},
+        {Protocol::Sma, "\n 1G       5.025lb \r", false},
+        {Protocol::ScannerScale, "S14401250\r", false},
+        {Protocol::EnqDc1, "\x06", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(Info(c.protocol).name));
+        FakeScaleLine line({.protocol = c.protocol, .scale = {4800, {8, 'E', 1}}, .frame = c.frame, .streams = c.streams});
+        const ProbeResult result = SearchSerialSettings(line, kProbeBudgetMs);
+        ASSERT_FALSE(result.hits.empty());
+        EXPECT_EQ(result.hits.front().protocol, c.protocol);
+        EXPECT_EQ(result.hits.front().line.baud, 4800);
+        EXPECT_EQ(FramingText(result.hits.front().line.framing), "8E1");
+        EXPECT_EQ(result.hits.front().asked, !c.streams);
+    }
+}
+
 TEST(SerialProbeSearch, ALenientScaleAnswersAtSeveralFramingsAndItsOwnRanksFirst)
 {
     FakeScaleLine line({.protocol = Protocol::Toledo, .scale = {9600, {7, 'E', 1}}, .frame = kToledo, .lenient = true});
-    const ProbeResult result = SearchSerialSettings(line, 60000);
+    const ProbeResult result = SearchSerialSettings(line, kProbeBudgetMs);
     ASSERT_GE(result.hits.size(), 2u);
     EXPECT_EQ(FramingText(result.hits[0].line.framing), "7E1");
     EXPECT_EQ(FramingText(result.hits[1].line.framing), "8N1") << "8N1 reads the parity bits as data";
@@ -160,13 +187,13 @@ TEST(SerialProbeSearch, ALenientScaleAnswersAtSeveralFramingsAndItsOwnRanksFirst
 TEST(SerialProbeSearch, KeepsToItsTimeBoundAndSaysWhenThePortCannotBeOpened)
 {
     FakeScaleLine silent({.protocol = Protocol::Toledo, .scale = {1200, {8, 'N', 1}}, .frame = kToledo});
-    const ProbeResult bounded = SearchSerialSettings(silent, 2000);
+    const ProbeResult bounded = SearchSerialSettings(silent, 4000);
     EXPECT_TRUE(bounded.timeUp);
     EXPECT_EQ(bounded.settingsTried, 2);
-    EXPECT_LE(silent.ms, 2000);
+    EXPECT_LE(silent.ms, 4000);
 
     FakeScaleLine missing({.protocol = Protocol::Toledo, .scale = {}, .frame = kToledo, .openFails = true});
-    const ProbeResult failed = SearchSerialSettings(missing, 60000);
+    const ProbeResult failed = SearchSerialSettings(missing, kProbeBudgetMs);
     EXPECT_EQ(failed.error, "/dev/ttyX: no such device");
     EXPECT_EQ(failed.settingsTried, 0);
     EXPECT_TRUE(failed.hits.empty());
