@@ -1,8 +1,8 @@
-#include "AfxDialogItems.h"
+#include "qt/AfxDialogItems.h"
 
-#include "AfxConvert.h"
-#include "AfxIcon.h"
-#include "AfxWidget.h"
+#include "qt/AfxConvert.h"
+#include "qt/AfxIcon.h"
+#include "qt/AfxWidget.h"
 
 #include <QCheckBox>
 #include <QFrame>

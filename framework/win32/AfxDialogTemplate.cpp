@@ -1,4 +1,4 @@
-#include "AfxDialogTemplate.h"
+#include "win32/AfxDialogTemplate.h"
 
 #include "Automation.h"
 
