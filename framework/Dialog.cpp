@@ -2,6 +2,7 @@
 #include "Dialog.h"
 
 #include "private/AfxBackend.h"
+#include "private/AfxControlClass.h"
 #include "private/AfxTestHooks.h"
 
 BEGIN_MESSAGE_MAP(CDialog, CWnd)
@@ -19,6 +20,8 @@ INT_PTR CDialog::DoModal()
 }
 
 void CDialog::EndDialog(int nResult) { AfxEndDialog(*this, nResult); }
+
+bool AfxIsControlClass(const char* windowClass) { return windowClass && windowClass[0] == '{'; }
 
 BOOL CDialog::OnInitDialog()
 {

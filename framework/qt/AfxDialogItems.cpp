@@ -14,8 +14,6 @@
 #include <cstdlib>
 #include <strings.h>
 
-bool AfxIsControlClass(const char* windowClass) { return windowClass && windowClass[0] == '{'; }
-
 namespace {
 bool isClass(const char* windowClass, const char* name) { return windowClass && strcasecmp(windowClass, name) == 0; }
 

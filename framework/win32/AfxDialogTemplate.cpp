@@ -65,8 +65,6 @@ void writeItem(TemplateWriter& out, const AFX_DLGITEMTEMPLATE& item)
 }
 }
 
-bool AfxIsControlClass(const char* windowClass) { return windowClass && windowClass[0] == '{'; }
-
 std::vector<WORD> AfxBuildDialogTemplate(const AFX_DLGTEMPLATE& tpl)
 {
     TemplateWriter out;
