@@ -1,4 +1,4 @@
-#include "AfxItemInt.h"
+#include "private/AfxItemInt.h"
 
 #include <climits>
 

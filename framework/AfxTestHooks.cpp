@@ -1,9 +1,14 @@
-// The script a test runs inside the next modal loop of a dialog, for every backend.
-#include "AfxTestHooks.h"
+// What tests set for the framework, for every backend: the script a test runs inside the next
+// modal loop of a dialog, and the timers' speed-up.
+#include "private/AfxTestHooks.h"
 
 #include "AfxTesting.h"
 
+#include <algorithm>
+
 namespace {
+unsigned g_timerSpeedup = 1;
+
 struct ModalScript
 {
     CDialog* dialog = nullptr;
@@ -26,3 +31,7 @@ INT_PTR AfxRunModal(CDialog& dlg, std::function<void()> script)
     g_modalScript = {};
     return result;
 }
+
+void AfxSetTimerSpeedup(unsigned factor) { g_timerSpeedup = std::max(1u, factor); }
+
+UINT AfxTimerPeriod(UINT nElapse) { return std::max(1u, nElapse / g_timerSpeedup); }

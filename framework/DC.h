@@ -5,7 +5,6 @@
 
 #include <memory>
 
-class QPainter;
 struct AfxDCImpl; // the backend's drawing state
 
 class CDC

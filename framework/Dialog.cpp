@@ -1,8 +1,9 @@
 // What every backend's dialogs share: the standard OK and Cancel handling and initialisation.
 #include "Dialog.h"
 
-#include "AfxDialogImpl.h" // the backend's dialog window
-#include "AfxTestHooks.h"
+#include "private/AfxBackend.h"
+#include "private/AfxControlClass.h"
+#include "private/AfxTestHooks.h"
 
 BEGIN_MESSAGE_MAP(CDialog, CWnd)
     ON_COMMAND(IDOK, OnOK)
@@ -15,15 +16,12 @@ CDialog::~CDialog() = default;
 
 INT_PTR CDialog::DoModal()
 {
-    std::unique_ptr<AfxDialogImpl> window = AfxDialogImpl::create(*this, AfxTakeModalScript(this));
-    return window ? window->run() : -1;
+    return AfxRunDialog(*this, AfxTakeModalScript(this));
 }
 
-void CDialog::EndDialog(int nResult)
-{
-    if (auto* window = dynamic_cast<AfxDialogImpl*>(GetImpl()))
-        window->end(nResult);
-}
+void CDialog::EndDialog(int nResult) { AfxEndDialog(*this, nResult); }
+
+bool AfxIsControlClass(const char* windowClass) { return windowClass && windowClass[0] == '{'; }
 
 BOOL CDialog::OnInitDialog()
 {

@@ -3,8 +3,6 @@
 
 #include "AfxTypes.h"
 
-class QFont;
-
 class CFont
 {
 public:
@@ -21,8 +19,6 @@ public:
                     BYTE nQuality, BYTE nPitchAndFamily, LPCTSTR lpszFacename);
     BOOL DeleteObject();
     BOOL IsCreated() const { return m_hObject != nullptr; }
-
-    const QFont* GetQFont() const; // the Qt backend's font, for it and its tests
 
     HFONT m_hObject = nullptr;
 };

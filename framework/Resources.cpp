@@ -36,4 +36,15 @@ const ICONRESOURCE* AfxFindIcon(UINT nID)
     return table() ? findById(table()->icons, nID) : nullptr;
 }
 
+const ICONIMAGE* AfxFindIconImage(UINT nID)
+{
+    const ICONRESOURCE* icon = AfxFindIcon(nID);
+    if (!icon)
+        return nullptr;
+    for (const ICONIMAGE& image : icon->images)
+        if (image.size == 32)
+            return &image;
+    return icon->images.empty() ? nullptr : &icon->images.front();
+}
+
 const VERSIONINFO* AfxGetVersionInfo() { return table() ? table()->version : nullptr; }

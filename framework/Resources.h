@@ -87,4 +87,6 @@ struct AFX_RESOURCE_REGISTRAR
 const AFX_DLGTEMPLATE* AfxFindDialogTemplate(UINT nID);
 const char* AfxFindString(UINT nID); // nullptr when there is no such string
 const ICONRESOURCE* AfxFindIcon(UINT nID);
+// The image of the icon a window shows: the 32x32 one, else the first (the largest).
+const ICONIMAGE* AfxFindIconImage(UINT nID);
 const VERSIONINFO* AfxGetVersionInfo();

@@ -22,10 +22,8 @@ public:
 };
 
 CWinApp* AfxGetApp();
-// Framework-internal, from the backend: the executable's name without folder and extension.
-CString AfxModuleName();
 
-// Creates the Qt application, runs InitInstance and ends when it returns FALSE (exit code 0).
+// Creates the application (the backend's), runs InitInstance and ends when it returns FALSE (exit code 0).
 // Without a display it prints how to run the program and returns 1.
 int AfxWinMain(int argc, char** argv);
 

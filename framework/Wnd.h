@@ -8,12 +8,11 @@
 
 #include <memory>
 
-class QWidget;
 class CDC;
 class CFont;
 class CMenu;
 class CDataExchange;
-class AfxWindowImpl; // the Qt side of a window; framework-internal
+class AfxWindowImpl; // the backend's binding of a window; framework-internal
 
 class CRect : public RECT
 {
@@ -104,8 +103,9 @@ public:
         AfxSetProperty<T>(GetControlDispatch(), dwDispID, vtProp, value);
     }
 
-    // The Qt widget behind this window, for the framework and its tests; nullptr when unattached.
-    QWidget* GetSafeWidget() const;
+    // The window system's window behind this one (the backend's AFX_WIDGET), for the framework and
+    // its tests; nullptr when unattached.
+    AFX_WIDGET GetSafeWidget() const;
 
     // Framework-internal: the window binding of this object.
     AfxWindowImpl* GetImpl() const { return m_pImpl; }

@@ -1,4 +1,4 @@
-#include "AfxConvert.h"
+#include "qt/AfxConvert.h"
 
 #include "Automation.h"
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "CString.h"
+#include "Font.h"
 #include "Wnd.h"
 
 #include <QColor>
@@ -15,6 +16,9 @@ CString AfxFromQString(const QString& s);
 
 QColor AfxToQColor(COLORREF clr);
 COLORREF AfxFromQColor(const QColor& color);
+
+// The Qt font a CFont made; nullptr before CreateFont.
+const QFont* AfxQFont(const CFont& font);
 
 QRect AfxToQRect(const RECT& rc);
 CRect AfxFromQRect(const QRect& rc);

@@ -1,10 +1,10 @@
-#include "AfxDialogImpl.h"
+#include "qt/AfxDialogImpl.h"
 
-#include "AfxConvert.h"
-#include "AfxDialogItems.h"
-#include "AfxReports.h"
-#include "AfxSystemMenu.h"
-#include "AfxWidget.h"
+#include "private/AfxReports.h"
+#include "qt/AfxConvert.h"
+#include "qt/AfxDialogItems.h"
+#include "qt/AfxSystemMenu.h"
+#include "qt/AfxWidget.h"
 #include "WinApp.h"
 
 #include <QKeyEvent>
@@ -15,12 +15,6 @@
 #include <algorithm>
 
 namespace {
-std::vector<AfxDialogImpl*>& runningDialogs()
-{
-    static std::vector<AfxDialogImpl*> s_running;
-    return s_running;
-}
-
 Qt::WindowFlags windowFlags(const AFX_DLGTEMPLATE& tpl)
 {
     // WS_EX_APPWINDOW: a window of its own, with its own taskbar entry.
@@ -54,7 +48,8 @@ bool createControls(const AFX_DLGTEMPLATE& tpl, std::vector<std::unique_ptr<CHos
 }
 
 AfxDialogImpl::AfxDialogImpl(CDialog& dlg, const AFX_DLGTEMPLATE& tpl, std::function<void()> script)
-    : AfxWindowImpl(nullptr, 0, tpl.style, tpl.exStyle), m_dlg(dlg), m_tpl(tpl), m_script(std::move(script))
+    : AfxWindowImpl(nullptr, 0, tpl.style, tpl.exStyle), m_dlg(dlg), m_tpl(tpl), m_script(std::move(script)),
+      m_modal(dlg)
 {
 }
 
@@ -82,7 +77,7 @@ QWidget* AfxDialogImpl::ownerWidget() const
         return nullptr;
     if (m_dlg.m_pParentWnd && m_dlg.m_pParentWnd->GetSafeWidget())
         return m_dlg.m_pParentWnd->GetSafeWidget()->window();
-    if (CDialog* outer = current())
+    if (CDialog* outer = AfxModalRun::current())
         return outer->GetSafeWidget();
     CWinApp* app = AfxGetApp();
     return app && app->m_pMainWnd && app->m_pMainWnd != &m_dlg ? app->m_pMainWnd->GetSafeWidget() : nullptr;
@@ -123,13 +118,12 @@ void AfxDialogImpl::initialFocus()
 
 INT_PTR AfxDialogImpl::run()
 {
-    runningDialogs().push_back(this);
-    m_running = true;
+    m_modal.enter();
     BOOL defaultFocus = TRUE;
     AfxCallGuarded([&] { defaultFocus = m_dlg.OnInitDialog(); });
     if (defaultFocus)
         initialFocus();
-    if (!m_ended) {
+    if (!m_modal.ended()) {
         m_window->setWindowModality(Qt::ApplicationModal);
         m_window->show();
         m_window->activateWindow();
@@ -142,24 +136,27 @@ INT_PTR AfxDialogImpl::run()
             });
         m_window->exec();
     }
-    m_running = false;
-    auto& running = runningDialogs();
-    running.erase(std::remove(running.begin(), running.end(), this), running.end());
-    return m_result;
+    m_modal.leave();
+    return m_modal.result();
 }
 
 void AfxDialogImpl::end(INT_PTR nResult)
 {
-    m_result = nResult;
-    m_ended = true;
+    m_modal.end(nResult);
     if (m_window)
         m_window->done(int(nResult));
 }
 
-CDialog* AfxDialogImpl::current()
+INT_PTR AfxRunDialog(CDialog& dlg, std::function<void()> script)
 {
-    const auto& running = runningDialogs();
-    return running.empty() ? nullptr : &running.back()->m_dlg;
+    std::unique_ptr<AfxDialogImpl> window = AfxDialogImpl::create(dlg, script);
+    return window ? window->run() : -1;
+}
+
+void AfxEndDialog(CDialog& dlg, INT_PTR nResult)
+{
+    if (auto* window = dynamic_cast<AfxDialogImpl*>(dlg.GetImpl()))
+        window->end(nResult);
 }
 
 bool AfxDialogImpl::handleKey(AfxWindowImpl* pSource, QKeyEvent* pEvent)

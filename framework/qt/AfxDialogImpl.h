@@ -1,8 +1,9 @@
 // Framework-internal: a dialog window built from its template and run modally.
 #pragma once
 
-#include "AfxWindowImpl.h"
 #include "Dialog.h"
+#include "private/AfxModal.h"
+#include "qt/AfxWindowImpl.h"
 #include "Resources.h"
 
 #include <QDialog>
@@ -21,11 +22,10 @@ public:
     // OnInitDialog, then the window is shown and runs modally until EndDialog; returns the end code.
     INT_PTR run();
     void end(INT_PTR nResult);
-    bool isRunning() const { return m_running && !m_ended; }
+    bool isRunning() const { return m_modal.isRunning(); }
     CDialog& dialog() const { return m_dlg; }
     QDialog* window() const { return m_window.get(); }
 
-    static CDialog* current(); // innermost running modal dialog
 
 protected:
     bool handleKey(AfxWindowImpl* pSource, QKeyEvent* pEvent) override;
@@ -42,7 +42,5 @@ private:
     const AFX_DLGTEMPLATE& m_tpl;
     std::function<void()> m_script;
     std::unique_ptr<QDialog> m_window;
-    INT_PTR m_result = IDCANCEL;
-    bool m_running = false;
-    bool m_ended = false;
+    AfxModalRun m_modal;
 };

@@ -1,8 +1,8 @@
-#include "AfxDialogItems.h"
+#include "qt/AfxDialogItems.h"
 
-#include "AfxConvert.h"
-#include "AfxIcon.h"
-#include "AfxWidget.h"
+#include "qt/AfxConvert.h"
+#include "qt/AfxIcon.h"
+#include "qt/AfxWidget.h"
 
 #include <QCheckBox>
 #include <QFrame>
@@ -13,8 +13,6 @@
 
 #include <cstdlib>
 #include <strings.h>
-
-bool AfxIsControlClass(const char* windowClass) { return windowClass && windowClass[0] == '{'; }
 
 namespace {
 bool isClass(const char* windowClass, const char* name) { return windowClass && strcasecmp(windowClass, name) == 0; }

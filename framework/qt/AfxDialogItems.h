@@ -2,13 +2,12 @@
 #pragma once
 
 #include "Resources.h"
+#include "private/AfxControlClass.h"
 
 class AfxWindowImpl;
 class QWidget;
 
-// "{...}" in windowClass marks a hosted control, which gets a plain placeholder widget.
-bool AfxIsControlClass(const char* windowClass);
-
 // Makes the item's widget (bound to item) as a child of parent, with the item's kind, styles and
-// text; placement is the caller's.
+// text; placement is the caller's. A hosted control's item (AfxIsControlClass) gets a plain
+// placeholder widget.
 QWidget* AfxCreateItemWidget(AfxWindowImpl& item, const AFX_DLGITEMTEMPLATE& tpl, QWidget* parent);

@@ -1,5 +1,6 @@
-#include "AfxIcon.h"
+#include "qt/AfxIcon.h"
 
+#include "private/AfxBackend.h"
 #include "Resources.h"
 
 #include <QCoreApplication>
@@ -18,20 +19,11 @@ void releaseIcons()
     delete g_icons;
     g_icons = nullptr;
 }
-
-const ICONIMAGE* pickImage(const ICONRESOURCE& icon)
-{
-    for (const ICONIMAGE& image : icon.images)
-        if (image.size == 32)
-            return &image;
-    return icon.images.empty() ? nullptr : &icon.images.front();
-}
 }
 
 HICON AfxLoadIcon(UINT nID)
 {
-    const ICONRESOURCE* icon = AfxFindIcon(nID);
-    const ICONIMAGE* image = icon ? pickImage(*icon) : nullptr;
+    const ICONIMAGE* image = AfxFindIconImage(nID);
     if (!image || !qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
         return nullptr;
     if (!g_icons) {

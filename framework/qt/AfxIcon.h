@@ -3,6 +3,7 @@
 #pragma once
 
 #include "AfxTypes.h"
+#include "private/AfxBackend.h" // AfxLoadIcon
 
 #include <QIcon>
 #include <QPixmap>
@@ -12,7 +13,5 @@ struct HICON__
     QPixmap pixmap;
 };
 
-// The 32x32 image of the icon (the largest when there is none that size); nullptr when missing.
-HICON AfxLoadIcon(UINT nID);
 // The icon of a window with a big and a small image (either may be null).
 QIcon AfxWindowIcon(HICON hBig, HICON hSmall);

@@ -41,6 +41,11 @@ using HMENU = HMENU__*;
 struct HFONT__;
 using HFONT = HFONT__*;
 
+// The widget behind a CWnd, as CWnd::GetSafeWidget hands it out: opaque to the program, a widget
+// to the backend and its tests.
+class QWidget;
+using AFX_WIDGET = QWidget*;
+
 struct RECT
 {
     LONG left, top, right, bottom;

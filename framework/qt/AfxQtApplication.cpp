@@ -1,4 +1,4 @@
-#include "AfxQtApplication.h"
+#include "qt/AfxQtApplication.h"
 
 #include <clocale>
 

@@ -1,8 +1,9 @@
-#include "AfxReports.h"
+// Report boxes as Qt message boxes; the rule of which to show is private/AfxReports.h's.
+#include "private/AfxReports.h"
 
-#include "AfxConvert.h"
-#include "AfxDialogImpl.h"
 #include "AfxTesting.h"
+#include "private/AfxModal.h"
+#include "qt/AfxConvert.h"
 #include "WinApp.h"
 
 #include <QApplication>
@@ -28,12 +29,6 @@ std::vector<OpenBox>& openBoxes()
     return s_boxes;
 }
 
-CString& lastText()
-{
-    static CString s_text;
-    return s_text;
-}
-
 QString boxTitle()
 {
     CWinApp* app = AfxGetApp();
@@ -49,17 +44,15 @@ BOOL AfxFailureReportOpen()
     return std::any_of(boxes.begin(), boxes.end(), [](const OpenBox& b) { return b.failure; }) ? TRUE : FALSE;
 }
 
-void AfxReportFailure(const CString& text)
+void AfxShowFailureReport(const CString& text)
 {
-    if (AfxFailureReportOpen())
-        return;
-    lastText() = text;
+    AfxNoteReportText(text);
     if (!haveWidgets()) {
         std::fprintf(stderr, "%s\n", static_cast<LPCTSTR>(text));
         return;
     }
     // Over the dialog in use, so it shows where the technician is looking.
-    CDialog* owner = AfxDialogImpl::current();
+    CDialog* owner = AfxModalRun::current();
     auto* box = new QMessageBox(QMessageBox::Warning, boxTitle(), AfxToQString(text), QMessageBox::Ok,
                                 owner ? owner->GetSafeWidget() : nullptr);
     box->setWindowModality(Qt::ApplicationModal);
@@ -68,23 +61,20 @@ void AfxReportFailure(const CString& text)
     box->show();
 }
 
-int AfxMessageBox(LPCTSTR lpszText, UINT nType)
+void AfxShowMessageBox(const CString& text, UINT nType)
 {
-    if (AfxFailureReportOpen() || !haveWidgets())
-        return IDOK;
-    lastText() = CString(lpszText);
+    if (!haveWidgets())
+        return;
+    AfxNoteReportText(text);
     const auto icon = (nType & MB_ICONEXCLAMATION) == MB_ICONEXCLAMATION ? QMessageBox::Warning : QMessageBox::Information;
-    CDialog* owner = AfxDialogImpl::current();
-    QMessageBox box(icon, boxTitle(), AfxToQString(lpszText), QMessageBox::Ok, owner ? owner->GetSafeWidget() : nullptr);
+    CDialog* owner = AfxModalRun::current();
+    QMessageBox box(icon, boxTitle(), AfxToQString(text), QMessageBox::Ok, owner ? owner->GetSafeWidget() : nullptr);
     box.setWindowModality(Qt::ApplicationModal);
     openBoxes().push_back({&box, false});
     box.exec();
-    return IDOK;
 }
 
 int AfxOpenReportCount() { return int(openBoxes().size()); }
-
-CString AfxLastReportText() { return lastText(); }
 
 void AfxDismissReports()
 {

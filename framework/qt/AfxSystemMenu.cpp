@@ -1,7 +1,7 @@
-#include "AfxSystemMenu.h"
+#include "qt/AfxSystemMenu.h"
 
-#include "AfxConvert.h"
-#include "AfxWindowImpl.h"
+#include "qt/AfxConvert.h"
+#include "qt/AfxWindowImpl.h"
 
 #include <QAction>
 #include <QMenu>

@@ -1,12 +1,12 @@
 #include "AfxTesting.h"
 
-#include "AfxDialogImpl.h"
-#include "AfxQtApplication.h"
-#include "AfxReports.h"
-#include "AfxSystemMenu.h"
+#include "private/AfxReports.h"
+#include "qt/AfxDialogImpl.h"
+#include "qt/AfxQtApplication.h"
+#include "qt/AfxSystemMenu.h"
 
-#include "AfxConvert.h"
 #include "Font.h"
+#include "qt/AfxConvert.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -82,8 +82,6 @@ void AfxPost(int delayMs, std::function<void()> fn)
 {
     QTimer::singleShot(delayMs, QCoreApplication::instance(), [fn = std::move(fn)] { AfxCallGuarded(fn); });
 }
-
-CDialog* AfxCurrentModalDialog() { return AfxDialogImpl::current(); }
 
 void AfxClickItem(CWnd& dlg, int nID)
 {

@@ -1,19 +1,13 @@
-#include "AfxWindowImpl.h"
+#include "qt/AfxWindowImpl.h"
 
-#include "AfxIcon.h"
-#include "AfxSystemMenu.h"
-#include "AfxTesting.h"
 #include "Font.h"
+#include "private/AfxTestHooks.h"
+#include "qt/AfxIcon.h"
+#include "qt/AfxSystemMenu.h"
 
 #include <QKeyEvent>
 
 #include <algorithm>
-
-namespace {
-unsigned g_timerSpeedup = 1;
-}
-
-void AfxSetTimerSpeedup(unsigned factor) { g_timerSpeedup = std::max(1u, factor); }
 
 AfxWindowImpl::AfxWindowImpl(AfxWindowImpl* pParent, int nID, DWORD dwStyle, DWORD dwExStyle)
     : m_parent(pParent), m_id(nID), m_style(dwStyle), m_exStyle(dwExStyle)
@@ -137,7 +131,7 @@ UINT_PTR AfxWindowImpl::setTimer(UINT_PTR nIDEvent, UINT nElapse)
     if (!m_widget)
         return 0;
     killTimer(nIDEvent);
-    const int period = int(std::max(1u, nElapse / g_timerSpeedup));
+    const int period = int(AfxTimerPeriod(nElapse));
     // Precise timers never fire twice for one late handler: Qt schedules the next tick from now.
     const int qtId = m_widget->startTimer(period, Qt::PreciseTimer);
     if (qtId == 0)

@@ -1,8 +1,8 @@
 #include "DC.h"
 
-#include "AfxConvert.h"
-#include "AfxIcon.h"
-#include "AfxWindowImpl.h"
+#include "qt/AfxConvert.h"
+#include "qt/AfxIcon.h"
+#include "qt/AfxWindowImpl.h"
 
 #include <QApplication>
 #include <QFrame>

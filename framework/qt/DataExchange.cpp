@@ -1,38 +1,26 @@
-// Data exchange between a dialog's items and the program's members.
-#include "Wnd.h"
-
-#include "AfxWindowImpl.h"
+// Dialog items for data exchange: the Qt widgets behind them.
+#include "private/AfxBackend.h"
+#include "qt/AfxWindowImpl.h"
 
 #include <QCheckBox>
 
-namespace {
-AfxWindowImpl* itemOf(CDataExchange* pDX, int nIDC)
+AfxWindowImpl* AfxFindItem(CWnd& dlg, int nID) { return dlg.GetImpl() ? dlg.GetImpl()->child(nID) : nullptr; }
+
+void AfxAttachItem(AfxWindowImpl& item, CWnd& wnd)
 {
-    AfxWindowImpl* dlg = pDX && pDX->m_pDlgWnd ? pDX->m_pDlgWnd->GetImpl() : nullptr;
-    return dlg ? dlg->child(nIDC) : nullptr;
-}
+    item.attach(&wnd);
+    if (item.widget())
+        item.widget()->update();
 }
 
-void DDX_Control(CDataExchange* pDX, int nIDC, CWnd& rControl)
+void AfxGetItemCheck(AfxWindowImpl& item, int& value)
 {
-    AfxWindowImpl* item = itemOf(pDX, nIDC);
-    // Once: a later exchange finds the object already on its item.
-    if (item && rControl.GetImpl() != item) {
-        item->attach(&rControl);
-        if (item->widget())
-            item->widget()->update();
-    }
-}
-
-// 1 checked, 0 unchecked, 2 indeterminate.
-void DDX_Check(CDataExchange* pDX, int nIDC, int& value)
-{
-    AfxWindowImpl* item = itemOf(pDX, nIDC);
-    auto* box = item ? qobject_cast<QCheckBox*>(item->widget()) : nullptr;
-    if (!box)
-        return;
-    if (pDX->m_bSaveAndValidate)
+    if (auto* box = qobject_cast<QCheckBox*>(item.widget()))
         value = box->checkState() == Qt::Checked ? 1 : box->checkState() == Qt::PartiallyChecked ? 2 : 0;
-    else
+}
+
+void AfxSetItemCheck(AfxWindowImpl& item, int value)
+{
+    if (auto* box = qobject_cast<QCheckBox*>(item.widget()))
         box->setCheckState(value == 1 ? Qt::Checked : value == 2 ? Qt::PartiallyChecked : Qt::Unchecked);
 }

@@ -1,6 +1,6 @@
 #include "Font.h"
 
-#include "AfxConvert.h"
+#include "qt/AfxConvert.h"
 
 #include <QApplication>
 #include <QFont>
@@ -50,7 +50,7 @@ struct HFONT__
 CFont::CFont() = default;
 CFont::~CFont() { DeleteObject(); }
 
-const QFont* CFont::GetQFont() const { return m_hObject ? &m_hObject->font : nullptr; }
+const QFont* AfxQFont(const CFont& font) { return font.m_hObject ? &font.m_hObject->font : nullptr; }
 
 // Escapement, orientation, character set, precisions and quality have no Qt counterpart here: the
 // program draws horizontal text with outline fonts.

@@ -1,12 +1,7 @@
-#include "Menu.h"
+// Qt keeps no menu of the window system's: a CMenu is its item list alone and m_hMenu stays null,
+// so these are never reached.
+#include "private/AfxBackend.h"
 
-BOOL CMenu::AppendMenu(UINT nFlags, UINT_PTR nIDNewItem, LPCTSTR lpszNewItem)
-{
-    if (nFlags & MF_SEPARATOR)
-        m_items.push_back({nFlags, 0, CString()});
-    else
-        m_items.push_back({nFlags, nIDNewItem, CString(lpszNewItem)});
-    return TRUE;
-}
+BOOL AfxAppendMenuItem(HMENU, UINT, UINT_PTR, LPCTSTR) { return FALSE; }
 
-UINT CMenu::GetMenuItemCount() const { return UINT(m_items.size()); }
+UINT AfxMenuItemCount(HMENU) { return 0; }

@@ -1,9 +1,9 @@
 #include "WinApp.h"
 
-#include "AfxConvert.h"
-#include "AfxIcon.h"
-#include "AfxReports.h"
-#include "AfxQtApplication.h"
+#include "private/AfxReports.h"
+#include "qt/AfxConvert.h"
+#include "qt/AfxIcon.h"
+#include "qt/AfxQtApplication.h"
 
 #include <QApplication>
 

@@ -1,11 +1,11 @@
 #include "Wnd.h"
 
-#include "AfxConvert.h"
-#include "AfxIcon.h"
-#include "AfxReports.h"
-#include "AfxWindowImpl.h"
 #include "DC.h"
 #include "Font.h"
+#include "private/AfxReports.h"
+#include "qt/AfxConvert.h"
+#include "qt/AfxIcon.h"
+#include "qt/AfxWindowImpl.h"
 #include "WinApp.h"
 
 #include <QFrame>
@@ -36,7 +36,7 @@ void CWnd::DetachImpl()
         m_pImpl->detach();
 }
 
-QWidget* CWnd::GetSafeWidget() const { return m_pImpl ? m_pImpl->widget() : nullptr; }
+AFX_WIDGET CWnd::GetSafeWidget() const { return m_pImpl ? m_pImpl->widget() : nullptr; }
 
 // ---- Messages -----------------------------------------------------------------------------------
 
@@ -140,10 +140,10 @@ BOOL CWnd::IsWindowVisible() const { return GetSafeWidget() && GetSafeWidget()->
 void CWnd::SetFont(CFont* pFont, BOOL bRedraw)
 {
     QWidget* w = GetSafeWidget();
-    if (!w || !pFont || !pFont->GetQFont())
+    if (!w || !pFont || !AfxQFont(*pFont))
         return;
     m_pImpl->setFont(pFont);
-    w->setFont(*pFont->GetQFont());
+    w->setFont(*AfxQFont(*pFont));
     if (bRedraw)
         w->update();
 }

@@ -1,8 +1,8 @@
 // CWnd's side of control hosting.
 #include "Wnd.h"
 
-#include "AfxConvert.h"
-#include "AfxWidget.h"
+#include "qt/AfxConvert.h"
+#include "qt/AfxWidget.h"
 
 #include <QFrame>
 

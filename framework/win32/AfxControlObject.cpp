@@ -1,4 +1,4 @@
-#include "AfxControlObject.h"
+#include "win32/AfxControlObject.h"
 
 #include <atomic>
 #include <map>

@@ -1,7 +1,7 @@
-#include "AfxControlSite.h"
+#include "win32/AfxControlSite.h"
 
-#include "AfxControlObject.h"
 #include "Automation.h"
+#include "win32/AfxControlObject.h"
 
 #include <cstring>
 #include <string>

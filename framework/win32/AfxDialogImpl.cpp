@@ -1,22 +1,13 @@
-#include "AfxDialogImpl.h"
+#include "win32/AfxDialogImpl.h"
 
-#include "AfxControlSite.h"
-#include "AfxDialogTemplate.h"
-#include "AfxIcon.h"
-#include "AfxMessageLoop.h"
-#include "AfxReports.h"
+#include "private/AfxReports.h"
+#include "win32/AfxControlSite.h"
+#include "win32/AfxDialogTemplate.h"
+#include "win32/AfxMessageLoop.h"
 #include "WinApp.h"
 
 #include <algorithm>
 #include <cstdlib>
-
-namespace {
-std::vector<AfxDialogImpl*>& runningDialogs()
-{
-    static std::vector<AfxDialogImpl*> s_running;
-    return s_running;
-}
-}
 
 std::unique_ptr<AfxDialogImpl> AfxDialogImpl::create(CDialog& dlg, std::function<void()> script)
 {
@@ -61,7 +52,7 @@ HWND AfxDialogImpl::ownerWindow() const
         return nullptr;
     if (m_dlg.m_pParentWnd && m_dlg.m_pParentWnd->GetImpl())
         return GetAncestor(m_dlg.m_pParentWnd->GetImpl()->m_hWnd, GA_ROOT);
-    if (CDialog* outer = current())
+    if (CDialog* outer = AfxModalRun::current())
         return outer->GetImpl()->m_hWnd;
     CWinApp* app = AfxGetApp();
     return app && app->m_pMainWnd && app->m_pMainWnd != &m_dlg && app->m_pMainWnd->GetImpl()
@@ -139,9 +130,8 @@ LRESULT AfxDialogImpl::defaultProc(UINT message, WPARAM wParam, LPARAM lParam)
 
 INT_PTR AfxDialogImpl::run()
 {
-    runningDialogs().push_back(this);
-    m_running = true;
-    if (!m_ended) {
+    m_modal.enter();
+    if (!m_modal.ended()) {
         if (m_hWndOwner)
             EnableWindow(m_hWndOwner, FALSE);
         ShowWindow(m_hWnd, SW_SHOWNORMAL);
@@ -153,28 +143,31 @@ INT_PTR AfxDialogImpl::run()
                 if (*alive && isRunning())
                     end(-2);
             });
-        while (!m_ended && AfxPumpMessage()) {
+        while (!m_modal.ended() && AfxPumpMessage()) {
         }
         if (m_hWndOwner)
             EnableWindow(m_hWndOwner, TRUE);
     }
     if (m_hWnd)
         DestroyWindow(m_hWnd);
-    m_running = false;
-    auto& running = runningDialogs();
-    running.erase(std::remove(running.begin(), running.end(), this), running.end());
-    return m_result;
+    m_modal.leave();
+    return m_modal.result();
 }
 
 void AfxDialogImpl::end(INT_PTR nResult)
 {
-    m_result = nResult;
-    m_ended = true;
+    m_modal.end(nResult);
     PostMessage(m_hWnd, WM_NULL, 0, 0); // wakes the loop
 }
 
-CDialog* AfxDialogImpl::current()
+INT_PTR AfxRunDialog(CDialog& dlg, std::function<void()> script)
 {
-    const auto& running = runningDialogs();
-    return running.empty() ? nullptr : &running.back()->m_dlg;
+    std::unique_ptr<AfxDialogImpl> window = AfxDialogImpl::create(dlg, std::move(script));
+    return window ? window->run() : -1;
+}
+
+void AfxEndDialog(CDialog& dlg, INT_PTR nResult)
+{
+    if (auto* window = dynamic_cast<AfxDialogImpl*>(dlg.GetImpl()))
+        window->end(nResult);
 }

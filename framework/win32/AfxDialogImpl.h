@@ -2,9 +2,10 @@
 // the bindings of its items, run modally by the framework's message loop.
 #pragma once
 
-#include "AfxWindowMap.h"
 #include "Dialog.h"
+#include "private/AfxModal.h"
 #include "Resources.h"
+#include "win32/AfxWindowImpl.h"
 
 #include <functional>
 #include <memory>
@@ -21,8 +22,7 @@ public:
 
     INT_PTR run();
     void end(INT_PTR nResult);
-    bool isRunning() const { return m_running && !m_ended; }
-    static CDialog* current(); // innermost running modal dialog
+    bool isRunning() const { return m_modal.isRunning(); }
 
     // The binding of an item, made on first use; nullptr when there is no such item.
     AfxWindowImpl* item(int nID);
@@ -36,7 +36,7 @@ public:
     void onNcDestroy() override;
 
 private:
-    AfxDialogImpl(CDialog& dlg, const AFX_DLGTEMPLATE& tpl) : AfxWindowImpl(&dlg), m_dlg(dlg), m_tpl(tpl) {}
+    AfxDialogImpl(CDialog& dlg, const AFX_DLGTEMPLATE& tpl) : AfxWindowImpl(&dlg), m_dlg(dlg), m_tpl(tpl), m_modal(dlg) {}
     HWND ownerWindow() const;
     void releaseControls();
 
@@ -49,7 +49,5 @@ private:
     std::vector<AfxControlSite*> m_sites;
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
     HWND m_hWndOwner = nullptr;
-    INT_PTR m_result = IDCANCEL;
-    bool m_running = false;
-    bool m_ended = false;
+    AfxModalRun m_modal;
 };

@@ -1,4 +1,4 @@
-#include "AfxDialogTemplate.h"
+#include "win32/AfxDialogTemplate.h"
 
 #include "Automation.h"
 
@@ -64,8 +64,6 @@ void writeItem(TemplateWriter& out, const AFX_DLGITEMTEMPLATE& item)
     out.word(0); // no creation data
 }
 }
-
-bool AfxIsControlClass(const char* windowClass) { return windowClass && windowClass[0] == '{'; }
 
 std::vector<WORD> AfxBuildDialogTemplate(const AFX_DLGTEMPLATE& tpl)
 {

@@ -2,11 +2,10 @@
 #pragma once
 
 #include "Resources.h"
+#include "private/AfxControlClass.h"
 
 #include <vector>
 
 // The template in memory (AFX_DLGTEMPLATE with its items, DWORD-aligned). A hosted control's item becomes
 // a plain static that the control is sited in; an icon static names its icon by number.
 std::vector<WORD> AfxBuildDialogTemplate(const AFX_DLGTEMPLATE& tpl);
-
-bool AfxIsControlClass(const char* windowClass); // "{...}": a class id, not a window class

@@ -1,5 +1,6 @@
-#include "AfxIcon.h"
-
+// Icon handles: the executable's icon resource where it has one, else the image of the resource
+// table; handles are shared and live as long as the process.
+#include "private/AfxBackend.h"
 #include "Resources.h"
 
 #include <cstdio>
@@ -73,14 +74,6 @@ HICON iconFromXpm(std::span<const char* const> xpm)
     DeleteObject(colour);
     return icon;
 }
-
-const ICONIMAGE* pick(const ICONRESOURCE& icon)
-{
-    for (const ICONIMAGE& image : icon.images)
-        if (image.size == 32)
-            return &image;
-    return icon.images.empty() ? nullptr : &icon.images.front();
-}
 }
 
 HICON AfxLoadIcon(UINT nID)
@@ -90,8 +83,8 @@ HICON AfxLoadIcon(UINT nID)
         return it->second;
     HICON icon = ::LoadIcon(GetModuleHandle(nullptr), MAKEINTRESOURCE(nID));
     if (!icon)
-        if (const ICONRESOURCE* resource = AfxFindIcon(nID); resource && pick(*resource))
-            icon = iconFromXpm(pick(*resource)->xpm);
+        if (const ICONIMAGE* image = AfxFindIconImage(nID))
+            icon = iconFromXpm(image->xpm);
     if (icon)
         s_icons[nID] = icon;
     return icon;

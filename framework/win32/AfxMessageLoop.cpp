@@ -1,7 +1,7 @@
-#include "AfxMessageLoop.h"
+#include "win32/AfxMessageLoop.h"
 
-#include "AfxReports.h"
 #include "AfxTypes.h"
+#include "private/AfxReports.h"
 
 #include <map>
 

@@ -7,7 +7,7 @@
 // meant to send a command would be a fault. F1 sends WM_COMMAND ID_HELP to the dialog.
 #pragma once
 
-#include "AfxPlatform.h"
+#include "win32/AfxPlatform.h"
 
 #include <functional>
 

@@ -9,5 +9,8 @@
 
 #include <span>
 
+// The window behind a CWnd, as CWnd::GetSafeWidget hands it out.
+using AFX_WIDGET = HWND;
+
 // LONG is a long here, so a "%d" for a LONG is right at run time but not to the format checker.
 #define AFX_PRINTF_FORMAT(fmt, first)

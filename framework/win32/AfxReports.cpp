@@ -1,12 +1,13 @@
 // Failure reports and message boxes: a small box of the framework's own, made by the dialog manager
 // like any dialog, so that a failure report can stay open without blocking (timers go on behind it)
 // while AfxMessageBox runs the same box modally.
-#include "AfxReports.h"
+#include "private/AfxReports.h"
 
-#include "AfxDialogImpl.h"
-#include "AfxDialogTemplate.h"
-#include "AfxMessageLoop.h"
 #include "AfxTesting.h"
+#include "private/AfxModal.h"
+#include "win32/AfxDialogTemplate.h"
+#include "win32/AfxMessageLoop.h"
+#include "win32/AfxWindowImpl.h"
 #include "WinApp.h"
 
 #include <algorithm>
@@ -24,12 +25,6 @@ std::vector<OpenBox>& openBoxes()
 {
     static std::vector<OpenBox> s_boxes;
     return s_boxes;
-}
-
-CString& lastText()
-{
-    static CString s_text;
-    return s_text;
 }
 
 constexpr int IDC_REPORT_ICON = 100, IDC_REPORT_TEXT = 101;
@@ -73,13 +68,13 @@ HWND showBox(const CString& text, bool failure)
     const AFX_DLGTEMPLATE tpl = {0, DS_MODALFRAME | DS_SETFONT | WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_VISIBLE, 0, 0, 0,
                                  240, 78, app ? static_cast<LPCTSTR>(app->m_strAppName) : "", "MS Sans Serif", 8, items};
     const std::vector<WORD> bytes = AfxBuildDialogTemplate(tpl);
-    CDialog* owner = AfxDialogImpl::current();
+    CDialog* owner = AfxModalRun::current();
     const HWND hWndOwner = owner && owner->GetImpl() ? owner->GetImpl()->m_hWnd : nullptr;
     const HWND hWnd = CreateDialogIndirectParam(GetModuleHandle(nullptr), reinterpret_cast<LPCDLGTEMPLATE>(bytes.data()),
                                                 hWndOwner, &boxProc, reinterpret_cast<LPARAM>(static_cast<LPCTSTR>(text)));
     if (!hWnd)
         return nullptr;
-    lastText() = text;
+    AfxNoteReportText(text);
     openBoxes().push_back({hWnd, hWndOwner, failure});
     if (hWndOwner)
         EnableWindow(hWndOwner, FALSE);
@@ -93,25 +88,16 @@ BOOL AfxFailureReportOpen()
     return std::any_of(boxes.begin(), boxes.end(), [](const OpenBox& b) { return b.failure; }) ? TRUE : FALSE;
 }
 
-void AfxReportFailure(const CString& text)
-{
-    if (!AfxFailureReportOpen())
-        showBox(text, true);
-}
+void AfxShowFailureReport(const CString& text) { showBox(text, true); }
 
-int AfxMessageBox(LPCTSTR lpszText, UINT)
+void AfxShowMessageBox(const CString& text, UINT)
 {
-    if (AfxFailureReportOpen())
-        return IDOK;
-    const HWND hWnd = showBox(CString(lpszText), false);
+    const HWND hWnd = showBox(text, false);
     while (hWnd && IsWindow(hWnd) && AfxPumpMessage()) {
     }
-    return IDOK;
 }
 
 int AfxOpenReportCount() { return int(openBoxes().size()); }
-
-CString AfxLastReportText() { return lastText(); }
 
 void AfxDismissReports()
 {

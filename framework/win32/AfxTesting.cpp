@@ -1,9 +1,9 @@
 #include "AfxTesting.h"
 
-#include "AfxDialogImpl.h"
-#include "AfxMessageLoop.h"
-#include "AfxControlSite.h"
-#include "AfxReports.h"
+#include "private/AfxReports.h"
+#include "win32/AfxControlSite.h"
+#include "win32/AfxDialogImpl.h"
+#include "win32/AfxMessageLoop.h"
 
 namespace {
 HWND windowOf(CWnd& wnd) { return wnd.GetImpl() ? wnd.GetImpl()->m_hWnd : nullptr; }
@@ -31,8 +31,6 @@ void AfxPumpMessages(int milliseconds)
 }
 
 void AfxPost(int delayMs, std::function<void()> fn) { AfxPostCall(UINT(delayMs > 0 ? delayMs : 0), std::move(fn)); }
-
-CDialog* AfxCurrentModalDialog() { return AfxDialogImpl::current(); }
 
 void AfxClickItem(CWnd& dlg, int nID)
 {

@@ -1,6 +1,6 @@
 #include "DC.h"
 
-#include "AfxWindowMap.h"
+#include "win32/AfxWindowImpl.h"
 
 #include <algorithm>
 #include <vector>

@@ -1,37 +1,22 @@
-// Data exchange between a dialog's items and the program's members.
-#include "Wnd.h"
+// Dialog items for data exchange: the dialog manager's items behind them.
+#include "private/AfxBackend.h"
+#include "win32/AfxDialogImpl.h"
 
-#include "AfxDialogImpl.h"
-
-namespace {
-AfxWindowImpl* itemOf(CDataExchange* pDX, int nIDC)
+AfxWindowImpl* AfxFindItem(CWnd& dlg, int nID)
 {
-    auto* dlg = pDX && pDX->m_pDlgWnd ? dynamic_cast<AfxDialogImpl*>(pDX->m_pDlgWnd->GetImpl()) : nullptr;
-    return dlg ? dlg->item(nIDC) : nullptr;
-}
-}
-
-// Once: a later exchange finds the object already on its item. The item is subclassed, so its
-// messages reach the object's map.
-void DDX_Control(CDataExchange* pDX, int nIDC, CWnd& rControl)
-{
-    AfxWindowImpl* item = itemOf(pDX, nIDC);
-    if (!item || rControl.GetImpl() == item)
-        return;
-    rControl.AttachImpl(item);
-    if (!item->m_pfnSuper)
-        item->subclass(item->m_hWnd);
-    InvalidateRect(item->m_hWnd, nullptr, TRUE);
+    auto* window = dynamic_cast<AfxDialogImpl*>(dlg.GetImpl());
+    return window ? window->item(nID) : nullptr;
 }
 
-// 1 checked, 0 unchecked, 2 indeterminate.
-void DDX_Check(CDataExchange* pDX, int nIDC, int& value)
+// The item is subclassed, so its messages reach the object's map.
+void AfxAttachItem(AfxWindowImpl& item, CWnd& wnd)
 {
-    AfxWindowImpl* item = itemOf(pDX, nIDC);
-    if (!item)
-        return;
-    if (pDX->m_bSaveAndValidate)
-        value = int(SendMessage(item->m_hWnd, BM_GETCHECK, 0, 0));
-    else
-        SendMessage(item->m_hWnd, BM_SETCHECK, WPARAM(value), 0);
+    wnd.AttachImpl(&item);
+    if (!item.m_pfnSuper)
+        item.subclass(item.m_hWnd);
+    InvalidateRect(item.m_hWnd, nullptr, TRUE);
 }
+
+void AfxGetItemCheck(AfxWindowImpl& item, int& value) { value = int(SendMessage(item.m_hWnd, BM_GETCHECK, 0, 0)); }
+
+void AfxSetItemCheck(AfxWindowImpl& item, int value) { SendMessage(item.m_hWnd, BM_SETCHECK, WPARAM(value), 0); }

@@ -1,14 +1,9 @@
-#include "Menu.h"
+// A window's system menu is the window system's own.
+#include "private/AfxBackend.h"
 
-BOOL CMenu::AppendMenu(UINT nFlags, UINT_PTR nIDNewItem, LPCTSTR lpszNewItem)
+BOOL AfxAppendMenuItem(HMENU hMenu, UINT nFlags, UINT_PTR nIDNewItem, LPCTSTR lpszNewItem)
 {
-    if (m_hMenu && !::AppendMenu(m_hMenu, nFlags, nIDNewItem, lpszNewItem))
-        return FALSE;
-    if (nFlags & MF_SEPARATOR)
-        m_items.push_back({nFlags, 0, CString()});
-    else
-        m_items.push_back({nFlags, nIDNewItem, CString(lpszNewItem)});
-    return TRUE;
+    return ::AppendMenu(hMenu, nFlags, nIDNewItem, lpszNewItem);
 }
 
-UINT CMenu::GetMenuItemCount() const { return m_hMenu ? UINT(::GetMenuItemCount(m_hMenu)) : UINT(m_items.size()); }
+UINT AfxMenuItemCount(HMENU hMenu) { return UINT(::GetMenuItemCount(hMenu)); }

@@ -1,9 +1,9 @@
 #include "WinApp.h"
 
-#include "AfxControlSite.h"
-#include "AfxIcon.h"
-#include "AfxMessageLoop.h"
-#include "AfxReports.h"
+#include "private/AfxBackend.h"
+#include "private/AfxReports.h"
+#include "win32/AfxControlSite.h"
+#include "win32/AfxMessageLoop.h"
 
 #include <string>
 

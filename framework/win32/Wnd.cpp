@@ -1,9 +1,9 @@
 #include "Wnd.h"
 
-#include "AfxDialogImpl.h"
-#include "AfxWindowMap.h"
-#include "AfxTesting.h"
 #include "Font.h"
+#include "private/AfxTestHooks.h"
+#include "win32/AfxDialogImpl.h"
+#include "win32/AfxWindowImpl.h"
 #include "WinApp.h"
 
 #include <algorithm>
@@ -15,12 +15,8 @@ BEGIN_MESSAGE_MAP(CWnd, CCmdTarget)
 END_MESSAGE_MAP()
 
 namespace {
-unsigned g_timerSpeedup = 1;
-
 HWND hwndOf(const CWnd* pWnd) { return pWnd && pWnd->GetImpl() ? pWnd->GetImpl()->m_hWnd : nullptr; }
 }
-
-void AfxSetTimerSpeedup(unsigned factor) { g_timerSpeedup = std::max(1u, factor); }
 
 CWnd::CWnd() = default;
 
@@ -44,7 +40,7 @@ void CWnd::DetachImpl()
     m_pImpl = nullptr;
 }
 
-QWidget* CWnd::GetSafeWidget() const { return nullptr; }
+AFX_WIDGET CWnd::GetSafeWidget() const { return hwndOf(this); }
 
 LRESULT CWnd::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
@@ -101,7 +97,7 @@ int CWnd::GetDlgCtrlID() const { return hwndOf(this) ? ::GetDlgCtrlID(hwndOf(thi
 UINT_PTR CWnd::SetTimer(UINT_PTR nIDEvent, UINT nElapse, TIMERPROC)
 {
     const HWND h = hwndOf(this);
-    const UINT period = std::max(1u, nElapse / g_timerSpeedup);
+    const UINT period = AfxTimerPeriod(nElapse);
     if (!h || !::SetTimer(h, nIDEvent, period, nullptr))
         return 0;
     m_pImpl->m_timers[nIDEvent] = period;

@@ -1,5 +1,6 @@
 // What the Qt backend makes of templates, keys, menus and fonts, checked on the Qt widgets.
 #include "../FrameworkFixture.h"
+#include "qt/AfxConvert.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -126,7 +127,7 @@ TEST(QtFonts, NegativeHeightIsTheCharacterHeightPositiveTheTallestCellNotAboveIt
 {
     CFont small, forty; // the console's own weight font: its tests
     small.CreateFont(-20, 0, 0, 0, 400, TRUE, TRUE, TRUE, ANSI_CHARSET, 0, 0, 0, 0, "MS Sans Serif");
-    const QFont& f = *small.GetQFont();
+    const QFont& f = *AfxQFont(small);
     EXPECT_TRUE(QFontInfo(f).pixelSize() == 20 && f.italic() && f.underline() && f.strikeOut());
     EXPECT_EQ(f.family(), QApplication::font().family()) << "MS Sans Serif stands for the default sans";
     EXPECT_TRUE(small.DeleteObject() && !small.IsCreated());

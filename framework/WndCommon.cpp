@@ -2,8 +2,8 @@
 // handled, and data exchange.
 #include "Wnd.h"
 
-#include "AfxItemInt.h"
-#include "AfxReports.h"
+#include "private/AfxItemInt.h"
+#include "private/AfxReports.h"
 
 LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {

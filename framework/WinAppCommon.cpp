@@ -1,7 +1,7 @@
 // What every backend's application object shares.
 #include "WinApp.h"
 
-#include "AfxIcon.h"
+#include "private/AfxBackend.h"
 
 namespace {
 CWinApp* g_app = nullptr;

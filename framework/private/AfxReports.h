@@ -3,13 +3,17 @@
 
 #include "Automation.h"
 #include "CString.h"
+#include "private/AfxBackend.h"
 
 #include <exception>
 
 // Shows a failure report without blocking (application-modal, so timers keep running behind it).
-// While one report is open, further failures show nothing.
+// While one failure report is open, further failures and message boxes show nothing: the backend
+// only shows the boxes (private/AfxBackend.h), this rule is kept once, in AfxReportsCommon.cpp.
 void AfxReportFailure(const CString& text);
-BOOL AfxFailureReportOpen();
+
+// The backend notes the text of each box it shows, for AfxLastReportText.
+void AfxNoteReportText(const CString& text);
 
 // Runs f; an exception it throws is reported and goes no further. False when f failed.
 template <class F>

@@ -1,4 +1,4 @@
-#include "AfxWindowMap.h"
+#include "win32/AfxWindowImpl.h"
 
 #include <map>
 
