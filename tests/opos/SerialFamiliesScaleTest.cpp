@@ -1,6 +1,6 @@
 // The protocol families end to end: the control's ReadWeight against a fake scale of each family
 // at the far end of a pseudo-terminal, in real time, sending the family's documented frames
-// (the first case of each kind in serial-frames/). Request/answer scales answer each request;
+// (the first case of each kind in tests/answers/<protocol>.txt). Request/answer scales answer each request;
 // streaming ones send unasked ten times a second; every frame comes after noise and the first
 // half of another.
 #include "FakeSerialScale.h"

@@ -149,7 +149,7 @@ TEST(SerialProbeSearch, FindsTheSettingsAScaleAnswersAtAndRanksTheCleanestFirst)
 
 TEST(SerialProbeSearch, FindsEachProtocolFamilyAtSettingsOtherThanItsOwn)
 {
-    // One documented frame of each family (tests/opos/serial-frames); an ENQ/DC1 scale answers ENQ with ACK.
+    // One documented frame of each family (tests/answers); an ENQ/DC1 scale answers ENQ with ACK.
     const struct {
         Protocol protocol;
         std::string frame;
