@@ -3,7 +3,6 @@
 #pragma once
 
 #include "HidScale.h"
-#include "ScalesConfig.h"
 
 #include <memory>
 
@@ -41,9 +40,5 @@ private:
     const HidrawSystem* m_previous;
     HidrawSystem m_system;
 };
-
-// The hid driver of the configuration: `device` is a /dev/hidrawN path, vendor:product in hex,
-// or auto (the only HID POS scale present; the default).
-std::unique_ptr<IScaleDevice> OpenHidScale(const DeviceSection& section);
 
 }

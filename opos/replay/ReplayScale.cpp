@@ -6,13 +6,9 @@
 #include "Utf8.h"
 
 #include <algorithm>
-#include <charconv>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include <fcntl.h>
 #include <sys/epoll.h>
@@ -315,14 +311,6 @@ private:
     Fd m_peer, m_timer, m_waitFd;
     std::unique_ptr<HidScale> m_scale;
 };
-
-std::string readFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        throw DeviceError(OPOS_E_NOHARDWARE, path + ": cannot read the capture: " + std::strerror(errno));
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 }
 
 std::unique_ptr<IScaleDevice> OpenReplay(const Capture& capture, const ReplaySettings& settings)
@@ -330,27 +318,6 @@ std::unique_ptr<IScaleDevice> OpenReplay(const Capture& capture, const ReplaySet
     if (capture.header.driver == "serial")
         return std::make_unique<ReplaySerialScale>(capture, settings);
     return std::make_unique<ReplayHidScale>(capture, settings);
-}
-
-std::unique_ptr<IScaleDevice> OpenReplayScale(const DeviceSection& section)
-{
-    if (!section.Has("file"))
-        section.Fail("file", "no file given (file = a capture written by tarabo-scales record)");
-    std::filesystem::path file = section.Text("file", "");
-    if (file.is_relative())
-        file = std::filesystem::path(section.file).parent_path() / file;
-    ReplaySettings settings{file.string(), section.Flag("loop", false), 1.0};
-    const std::string speed = section.Text("speed", "1");
-    const auto [end, error] = std::from_chars(speed.data(), speed.data() + speed.size(), settings.speed);
-    if (error != std::errc() || end != speed.data() + speed.size() || !(settings.speed >= 0.01 && settings.speed <= 1000))
-        section.Fail("speed", "\"" + speed + "\" is not a speed from 0.01 to 1000 (1: as recorded, 2: twice as fast)");
-    Capture capture;
-    try {
-        capture = ParseCapture(readFile(settings.file), settings.file);
-    } catch (const CaptureError& error) {
-        throw DeviceError(OPOS_E_NOEXIST, error.what());
-    }
-    return OpenReplay(capture, settings);
 }
 
 }

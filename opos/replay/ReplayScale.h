@@ -5,13 +5,11 @@
 #pragma once
 
 #include "Capture.h"
-#include "ScalesConfig.h"
+#include "ScaleDevice.h"
 
 #include <memory>
 
 namespace opos {
-
-inline const std::vector<std::string> kReplayKeys{"file", "loop", "speed"};
 
 struct ReplaySettings
 {
@@ -22,9 +20,5 @@ struct ReplaySettings
 
 // Raises DeviceError (OPOS_E_NOHARDWARE) when the device cannot be set up.
 std::unique_ptr<IScaleDevice> OpenReplay(const Capture& capture, const ReplaySettings& settings);
-
-// The driver of the configuration: `file` (relative to the configuration file's folder), `loop`,
-// `speed`. A capture that cannot be read is 107, one with a bad line 109.
-std::unique_ptr<IScaleDevice> OpenReplayScale(const DeviceSection& section);
 
 }

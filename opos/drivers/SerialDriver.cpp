@@ -1,6 +1,6 @@
 // `driver = serial`: a configuration section to a serial scale, with the protocol's usual line
 // settings for what the section leaves out.
-#include "SerialDriver.h"
+#include "DeviceDrivers.h"
 
 #include "SerialScale.h"
 
@@ -15,8 +15,8 @@ std::string protocolNames(bool streamingOnly = false)
             names += (names.empty() ? "" : ", ") + std::string(info.name);
     return names;
 }
-}
 
+// The section's settings; raises the section's DeviceError for a missing or wrong one.
 serial::SerialSettings SerialSettingsOf(const DeviceSection& section)
 {
     using namespace serial;
@@ -53,6 +53,12 @@ serial::SerialSettings SerialSettingsOf(const DeviceSection& section)
 std::unique_ptr<IScaleDevice> OpenSerialScale(const DeviceSection& section)
 {
     return std::make_unique<serial::SerialScale>(SerialSettingsOf(section));
+}
+}
+
+DeviceDriver SerialDriver()
+{
+    return {"serial", {"device", "protocol", "baud", "framing", "unit", "timeout"}, OpenSerialScale};
 }
 
 }

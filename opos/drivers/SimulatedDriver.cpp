@@ -1,4 +1,5 @@
-#include "SimulatedDriver.h"
+// `driver = simulated`: the built-in K350 scenario, or a scenario file.
+#include "DeviceDrivers.h"
 
 #include "Clock.h"
 #include "ResultCodes.h"
@@ -35,8 +36,9 @@ std::shared_ptr<const sim::Scenario> loadScenario(const DeviceSection& section)
     text << in.rdbuf();
     return std::make_shared<const sim::Scenario>(sim::ParseScenario(text.str(), path.string()));
 }
-}
 
+// Raises the section's DeviceError for a bad key, and the scenario file's (file and line) for a
+// bad scenario.
 std::unique_ptr<IScaleDevice> OpenSimulatedScale(const DeviceSection& section)
 {
     const std::shared_ptr<const sim::Scenario> scenario = section.Has("scenario") ? loadScenario(section) : BuiltInK350Scenario();
@@ -44,5 +46,8 @@ std::unique_ptr<IScaleDevice> OpenSimulatedScale(const DeviceSection& section)
     const std::int64_t startMs = section.Number("start", 0, 0, 0x7FFFFFFF);
     return std::make_unique<ScenarioScale>(scenario, CurrentClock().NowMs(), loop, startMs);
 }
+}
+
+DeviceDriver SimulatedDriver() { return {"simulated", {"scenario", "loop", "start"}, OpenSimulatedScale}; }
 
 }

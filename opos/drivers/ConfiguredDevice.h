@@ -1,23 +1,13 @@
-// Devices named in the scales configuration: the table of drivers a section's `driver` key
-// chooses from, and the device a section opens.
+// Devices named in the scales configuration: a section checked against the driver its `driver`
+// key chooses (DeviceDrivers.h), and the device a section opens.
 #pragma once
 
-#include "ScalesConfig.h"
+#include "DeviceDrivers.h"
 
-#include <functional>
 #include <memory>
-#include <vector>
+#include <string>
 
 namespace opos {
-
-struct DeviceDriver
-{
-    std::string name;              // the value of `driver`
-    std::vector<std::string> keys; // its own keys, besides driver, capacity and zero-valid
-    std::function<std::unique_ptr<IScaleDevice>(const DeviceSection&)> open; // raises DeviceError
-};
-
-const std::vector<DeviceDriver>& DeviceDrivers();
 
 // The section's driver, once the section's common keys and the keys it knows are checked;
 // raises DeviceError for a bad section.

@@ -1,0 +1,18 @@
+// The drivers a configuration section can name, in the order errors list them. A new kind of
+// device adds its row here.
+#include "DeviceDrivers.h"
+
+namespace opos {
+
+const std::vector<DeviceDriver>& DeviceDrivers()
+{
+    static const std::vector<DeviceDriver> drivers{
+        SimulatedDriver(),
+        HidDriver(),
+        SerialDriver(),
+        ReplayDriver(),
+    };
+    return drivers;
+}
+
+}

@@ -1,0 +1,31 @@
+// The drivers a configuration section can name. Each driver is one file here, XxxDriver.cpp,
+// whose XxxDriver() gives its name, its keys and its entry: the function that reads the section
+// and opens the device through the device folder's own settings (hid/, serial/, sim/, replay/
+// know nothing of scales.conf). A new driver adds its file, its line below and its row in
+// DeviceDrivers.cpp.
+#pragma once
+
+#include "ScalesConfig.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace opos {
+
+struct DeviceDriver
+{
+    std::string name;              // the value of `driver`
+    std::vector<std::string> keys; // its own keys, besides driver, capacity and zero-valid
+    std::function<std::unique_ptr<IScaleDevice>(const DeviceSection&)> open; // raises DeviceError
+};
+
+const std::vector<DeviceDriver>& DeviceDrivers();
+
+DeviceDriver SimulatedDriver(); // SimulatedDriver.cpp
+DeviceDriver HidDriver();       // HidDriver.cpp
+DeviceDriver SerialDriver();    // SerialDriver.cpp
+DeviceDriver ReplayDriver();    // ReplayDriver.cpp
+
+}

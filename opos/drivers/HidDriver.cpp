@@ -1,0 +1,52 @@
+// `driver = hid`: `device` is a /dev/hidrawN path, vendor:product in hex, or auto (the only HID
+// POS scale present; the default), found and opened through CurrentHidrawSystem().
+#include "DeviceDrivers.h"
+
+#include "Hidraw.h"
+#include "ResultCodes.h"
+
+#include <cstdio>
+
+namespace opos {
+
+namespace {
+std::string idText(std::uint16_t vendor, std::uint16_t product)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "%04x:%04x", vendor, product);
+    return text;
+}
+
+std::string nodeList(const std::vector<HidrawNode>& nodes)
+{
+    std::string text;
+    for (const HidrawNode& node : nodes)
+        text += (text.empty() ? "" : ", ") + node.path + " " + idText(node.vendor, node.product);
+    return text;
+}
+
+std::unique_ptr<IScaleDevice> OpenHidScale(const DeviceSection& section)
+{
+    const std::string device = section.Text("device", "auto");
+    const HidrawSystem& system = CurrentHidrawSystem();
+    if (device.rfind("/", 0) == 0)
+        return std::make_unique<HidScale>(system.open(device));
+    unsigned vendor = 0, product = 0;
+    char rest = 0;
+    const bool byId = std::sscanf(device.c_str(), "%4x:%4x%c", &vendor, &product, &rest) == 2;
+    if (!byId && device != "auto")
+        section.Fail("device", "\"" + device + "\" is neither a /dev/hidrawN path, vendor:product in hex, nor auto");
+    std::vector<HidrawNode> nodes = system.list();
+    std::erase_if(nodes, [&](const HidrawNode& n) { return byId ? n.vendor != vendor || n.product != product : !n.scale; });
+    if (nodes.empty())
+        throw DeviceError(OPOS_E_NOHARDWARE, byId ? "no HID device " + idText(std::uint16_t(vendor), std::uint16_t(product)) + " is connected"
+                                                  : "no USB HID POS scale is connected (tarabo-scales list shows what is)");
+    if (!byId && nodes.size() > 1)
+        section.Fail("device", "auto finds several HID POS scales (" + nodeList(nodes) + "): name one");
+    return std::make_unique<HidScale>(system.open(nodes.front().path));
+}
+}
+
+DeviceDriver HidDriver() { return {"hid", {"device"}, OpenHidScale}; }
+
+}

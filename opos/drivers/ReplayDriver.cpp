@@ -1,0 +1,50 @@
+// `driver = replay`: `file` (relative to the configuration file's folder), `loop`, `speed`. A
+// capture that cannot be read is 107, one with a bad line 109.
+#include "DeviceDrivers.h"
+
+#include "ReplayScale.h"
+#include "ResultCodes.h"
+
+#include <cerrno>
+#include <charconv>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+namespace opos {
+
+namespace {
+std::string readFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        throw DeviceError(OPOS_E_NOHARDWARE, path + ": cannot read the capture: " + std::strerror(errno));
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::unique_ptr<IScaleDevice> OpenReplayScale(const DeviceSection& section)
+{
+    if (!section.Has("file"))
+        section.Fail("file", "no file given (file = a capture written by tarabo-scales record)");
+    std::filesystem::path file = section.Text("file", "");
+    if (file.is_relative())
+        file = std::filesystem::path(section.file).parent_path() / file;
+    ReplaySettings settings{file.string(), section.Flag("loop", false), 1.0};
+    const std::string speed = section.Text("speed", "1");
+    const auto [end, error] = std::from_chars(speed.data(), speed.data() + speed.size(), settings.speed);
+    if (error != std::errc() || end != speed.data() + speed.size() || !(settings.speed >= 0.01 && settings.speed <= 1000))
+        section.Fail("speed", "\"" + speed + "\" is not a speed from 0.01 to 1000 (1: as recorded, 2: twice as fast)");
+    Capture capture;
+    try {
+        capture = ParseCapture(readFile(settings.file), settings.file);
+    } catch (const CaptureError& error) {
+        throw DeviceError(OPOS_E_NOEXIST, error.what());
+    }
+    return OpenReplay(capture, settings);
+}
+}
+
+DeviceDriver ReplayDriver() { return {"replay", {"file", "loop", "speed"}, OpenReplayScale}; }
+
+}
