@@ -151,25 +151,32 @@ std::int64_t StandardScaleService::WaitLimit(std::int64_t now, std::int64_t dead
     return limit;
 }
 
-std::optional<LONG> StandardScaleService::Outcome(const ScaleReading& reading, LONG& weight)
+std::optional<ReadResult> ReadResultOf(const ScaleReading& reading, bool zeroValid)
 {
     switch (reading.status) {
-    case ScaleStatus::Stable:
-        weight = reading.weight;
-        return Finish(OPOS_SUCCESS);
+    case ScaleStatus::Stable: return ReadResult{OPOS_SUCCESS, 0, reading.weight};
     case ScaleStatus::StableZero:
-        if (!m_device->ZeroValid())
+        if (!zeroValid)
             return std::nullopt;
-        weight = 0;
-        return Finish(OPOS_SUCCESS);
+        return ReadResult{OPOS_SUCCESS, 0, 0};
     case ScaleStatus::InMotion:
     case ScaleStatus::NotUnderstood: return std::nullopt; // no reading yet; the scale is asked again
-    case ScaleStatus::UnderZero: return Finish(OPOS_E_EXTENDED, OPOS_ESCAL_UNDERWEIGHT);
-    case ScaleStatus::OverCapacity: return Finish(OPOS_E_EXTENDED, OPOS_ESCAL_OVERWEIGHT);
-    case ScaleStatus::Fault: return Finish(OPOS_E_FAILURE);
-    case ScaleStatus::Gone: return Finish(OPOS_E_OFFLINE);
+    case ScaleStatus::UnderZero: return ReadResult{OPOS_E_EXTENDED, OPOS_ESCAL_UNDERWEIGHT};
+    case ScaleStatus::OverCapacity: return ReadResult{OPOS_E_EXTENDED, OPOS_ESCAL_OVERWEIGHT};
+    case ScaleStatus::Fault: return ReadResult{OPOS_E_FAILURE};
+    case ScaleStatus::Gone: return ReadResult{OPOS_E_OFFLINE};
     }
     return std::nullopt;
+}
+
+std::optional<LONG> StandardScaleService::Outcome(const ScaleReading& reading, LONG& weight)
+{
+    const std::optional<ReadResult> read = ReadResultOf(reading, m_device->ZeroValid());
+    if (!read)
+        return std::nullopt;
+    if (read->result == OPOS_SUCCESS)
+        weight = read->weight;
+    return Finish(read->result, read->extended);
 }
 
 void StandardScaleService::SetDeviceEnabled(bool enabled)

@@ -3,13 +3,23 @@
 #pragma once
 
 #include "ClaimLock.h"
+#include "ResultCodes.h"
 #include "ScaleDevice.h"
 #include "ScaleService.h"
 #include "WeightReport.h"
 
 #include <memory>
+#include <optional>
 
 namespace opos {
+
+// What ReadWeight makes of a device's reading: nullopt while it keeps waiting (OPOS_E_TIMEOUT at
+// its time-out); else its result, extended result and, on success, the weight.
+struct ReadResult
+{
+    LONG result = OPOS_SUCCESS, extended = 0, weight = 0;
+};
+std::optional<ReadResult> ReadResultOf(const ScaleReading& reading, bool zeroValid);
 
 class StandardScaleService : public IScaleService
 {

@@ -51,51 +51,32 @@ std::string weightText(LONG weight, LONG unit)
     return text;
 }
 
-// What ReadWeight returns for the reading (the mapping of the state model); waits: it keeps
-// waiting, and gives OPOS_E_TIMEOUT at its time-out.
-struct Outcome
-{
-    bool waits = false;
-    LONG result = OPOS_SUCCESS, extended = 0, weight = 0;
-};
-
-Outcome outcomeOf(const ScaleReading& reading)
-{
-    switch (reading.status) {
-    case ScaleStatus::Stable: return {false, OPOS_SUCCESS, 0, reading.weight};
-    case ScaleStatus::StableZero: // a weight only with zero-valid = true
-    case ScaleStatus::InMotion:
-    case ScaleStatus::NotUnderstood: return {true, OPOS_E_TIMEOUT};
-    case ScaleStatus::UnderZero: return {false, OPOS_E_EXTENDED, OPOS_ESCAL_UNDERWEIGHT};
-    case ScaleStatus::OverCapacity: return {false, OPOS_E_EXTENDED, OPOS_ESCAL_OVERWEIGHT};
-    case ScaleStatus::Fault: return {false, OPOS_E_FAILURE};
-    case ScaleStatus::Gone: return {false, OPOS_E_OFFLINE};
-    }
-    return {true, OPOS_E_TIMEOUT};
-}
+// What ReadWeight returns for the reading, by the state model's own mapping; a stable zero is
+// shown as waiting, with a word on zero-valid.
+std::optional<ReadResult> outcomeOf(const ScaleReading& reading) { return ReadResultOf(reading, false); }
 
 std::string outcomeText(const ScaleReading& reading, LONG unit)
 {
-    const Outcome o = outcomeOf(reading);
-    if (o.waits)
+    const std::optional<ReadResult> o = outcomeOf(reading);
+    if (!o)
         return std::string("ReadWeight waits (") + (reading.status == ScaleStatus::StableZero ? "0 with zero-valid, else " : "") +
                "OPOS_E_TIMEOUT at its time-out)";
-    std::string text = "ReadWeight " + std::string(ResultCodeName(o.result));
-    if (o.result == OPOS_SUCCESS)
-        text += " " + weightText(o.weight, unit);
-    if (o.extended)
-        text += o.extended == OPOS_ESCAL_OVERWEIGHT ? " OPOS_ESCAL_OVERWEIGHT" : " OPOS_ESCAL_UNDERWEIGHT";
+    std::string text = "ReadWeight " + std::string(ResultCodeName(o->result));
+    if (o->result == OPOS_SUCCESS)
+        text += " " + weightText(o->weight, unit);
+    if (o->extended)
+        text += o->extended == OPOS_ESCAL_OVERWEIGHT ? " OPOS_ESCAL_OVERWEIGHT" : " OPOS_ESCAL_UNDERWEIGHT";
     return text;
 }
 
 std::string outcomeJson(const ScaleReading& reading)
 {
-    const Outcome o = outcomeOf(reading);
-    if (o.waits)
+    const std::optional<ReadResult> o = outcomeOf(reading);
+    if (!o)
         return "{\"waits\":true}";
-    return "{\"result\":" + std::to_string(o.result) + ",\"name\":\"" + ResultCodeName(o.result) + "\"" +
-           (o.extended ? ",\"extended\":" + std::to_string(o.extended) : "") +
-           (o.result == OPOS_SUCCESS ? ",\"weight\":" + std::to_string(o.weight) : "") + "}";
+    return "{\"result\":" + std::to_string(o->result) + ",\"name\":\"" + ResultCodeName(o->result) + "\"" +
+           (o->extended ? ",\"extended\":" + std::to_string(o->extended) : "") +
+           (o->result == OPOS_SUCCESS ? ",\"weight\":" + std::to_string(o->weight) : "") + "}";
 }
 
 std::string jsonString(std::string_view text)
