@@ -10,6 +10,7 @@
 #include "../tests/opos/HidTestScale.h"
 #include "ControlCalls.h"
 #include "FakeSerialScale.h"
+#include "ProcessStats.h"
 
 #include "opos/DeviceRegistry.h"
 #include "opos/Opos.h"
@@ -29,7 +30,6 @@
 #include <thread>
 
 #include <poll.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
 namespace {
@@ -106,13 +106,6 @@ double medianLatencyUs(hidtest::FakeHidScale& fake, int pipeFd, int lines)
     return Median(us);
 }
 
-double processCpuSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
-}
-
 // The floor: a reader that shows each report as a line, and nothing more.
 double rawLatencyUs()
 {
@@ -166,10 +159,10 @@ int monitorFigures()
     std::printf("monitor_line_floor_us %.3f\n", rawLatencyUs());
 
     constexpr double kIdleSeconds = 2;
-    const double cpuStart = processCpuSeconds();
+    const double cpuStart = bench::CpuSeconds();
     std::this_thread::sleep_for(std::chrono::duration<double>(kIdleSeconds));
     std::printf("monitor_idle_seconds %.1f\n", kIdleSeconds);
-    std::printf("monitor_idle_cpu_percent %.4f\n", 100.0 * (processCpuSeconds() - cpuStart) / kIdleSeconds);
+    std::printf("monitor_idle_cpu_percent %.4f\n", 100.0 * (bench::CpuSeconds() - cpuStart) / kIdleSeconds);
 
     std::thread stream([&] {
         for (int i = 0; i < kStreamReports; ++i) {

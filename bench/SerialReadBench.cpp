@@ -11,6 +11,7 @@
 // Prints "name value" lines; medians of 7 batches.
 #include "ControlCalls.h"
 #include "FakeSerialScale.h"
+#include "ProcessStats.h"
 
 #include "opos/DeviceRegistry.h"
 #include "opos/Opos.h"
@@ -134,13 +135,6 @@ double TaraboStreamLatencyUs(const FakeSerialScale& fake)
     return Median(latencies);
 }
 
-double ProcessCpuSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
-}
-
 // The streaming rows; false when a read fails.
 bool StreamingRows()
 {
@@ -181,13 +175,13 @@ void IdleStreamRow()
     EnabledScale scale("SERIALIDLEBENCH");
     constexpr double kSeconds = 3;
     const int framesBefore = slow.Requests();
-    const double cpuStart = ProcessCpuSeconds();
+    const double cpuStart = bench::CpuSeconds();
     const auto start = Clock::now();
     ::poll(nullptr, 0, int(kSeconds * 1000));
     const double wall = std::chrono::duration<double>(Clock::now() - start).count();
     std::printf("stream_idle_frames %d\n", slow.Requests() - framesBefore);
     std::printf("stream_idle_seconds %.3f\n", wall);
-    std::printf("stream_idle_cpu_percent %.4f\n", 100.0 * (ProcessCpuSeconds() - cpuStart) / wall);
+    std::printf("stream_idle_cpu_percent %.4f\n", 100.0 * (bench::CpuSeconds() - cpuStart) / wall);
 }
 
 }
