@@ -6,15 +6,20 @@
 
 namespace opos {
 
+// What a wait waits on: a descriptor that turns readable or hangs up (POSIX), or an event or file
+// handle that is signalled (Windows), as an integer so that this header needs neither platform.
+using WaitHandle = std::intptr_t;
+inline constexpr WaitHandle kNoWait = -1;
+
 class Clock
 {
 public:
     virtual ~Clock() = default;
     virtual std::int64_t NowMs() = 0;
     virtual void SleepMs(std::int64_t ms) = 0;
-    // Waits up to ms (-1: no limit) for fd to turn readable or hang up; with fd -1 it only
-    // sleeps. True when fd is ready.
-    virtual bool WaitReadable(int fd, std::int64_t ms) = 0;
+    // Waits up to ms (-1: no limit) for handle to turn ready; with kNoWait it only sleeps. True
+    // when the handle is ready.
+    virtual bool Wait(WaitHandle handle, std::int64_t ms) = 0;
 };
 
 // The clock in force: real time unless a ClockOverride is alive.

@@ -1,6 +1,8 @@
 #include "ManualClock.h"
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <poll.h>
 #endif
 
@@ -12,15 +14,18 @@ void ManualClock::SleepMs(std::int64_t ms)
         m_nowMs += ms;
 }
 
-bool ManualClock::WaitReadable(int fd, std::int64_t ms)
+bool ManualClock::Wait(WaitHandle handle, std::int64_t ms)
 {
-#ifndef _WIN32
-    pollfd entry{fd, POLLIN, 0};
-    if (fd >= 0 && ::poll(&entry, 1, ms < 0 ? -1 : 0) > 0)
-        return true;
+    if (handle != kNoWait) {
+#ifdef _WIN32
+        if (::WaitForSingleObject(reinterpret_cast<HANDLE>(handle), ms < 0 ? INFINITE : 0) == WAIT_OBJECT_0)
+            return true;
 #else
-    (void)fd; // no device on Windows has a descriptor to wait on
+        pollfd entry{int(handle), POLLIN, 0};
+        if (::poll(&entry, 1, ms < 0 ? -1 : 0) > 0)
+            return true;
 #endif
+    }
     SleepMs(ms);
     return false;
 }

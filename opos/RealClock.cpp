@@ -5,7 +5,9 @@
 #include <climits>
 #include <thread>
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <poll.h>
 #endif
 
@@ -23,18 +25,19 @@ void RealClock::SleepMs(std::int64_t ms)
         std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
-bool RealClock::WaitReadable(int fd, std::int64_t ms)
+bool RealClock::Wait(WaitHandle handle, std::int64_t ms)
 {
-#ifndef _WIN32
-    if (fd >= 0) {
-        pollfd entry{fd, POLLIN, 0};
+    if (handle != kNoWait) {
+#ifdef _WIN32
+        const DWORD timeout = ms < 0 ? INFINITE : DWORD(std::min<std::int64_t>(ms, INFINITE - 1));
+        return ::WaitForSingleObject(reinterpret_cast<HANDLE>(handle), timeout) == WAIT_OBJECT_0;
+#else
+        pollfd entry{int(handle), POLLIN, 0};
         const int timeout = ms < 0 ? -1 : int(std::min<std::int64_t>(ms, INT_MAX));
         return ::poll(&entry, 1, timeout) > 0; // an interrupted wait counts as a wake-up: the caller looks again
-    }
-#else
-    (void)fd;
 #endif
-    // No descriptor (and on Windows no device has one): only the time passes.
+    }
+    // Nothing to wait on: only the time passes.
     SleepMs(ms);
     return false;
 }

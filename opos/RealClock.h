@@ -10,7 +10,7 @@ class RealClock : public Clock
 public:
     std::int64_t NowMs() override;
     void SleepMs(std::int64_t ms) override;
-    bool WaitReadable(int fd, std::int64_t ms) override;
+    bool Wait(WaitHandle handle, std::int64_t ms) override;
 };
 
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "AfxTypes.h"
+#include "opos/Clock.h"
 
 #include <cstdint>
 #include <optional>
@@ -57,11 +58,14 @@ public:
     // Whether a stable zero is a weight ReadWeight returns (else it keeps waiting).
     virtual bool ZeroValid() const { return false; }
 
-    // The descriptor that turns readable when the device has sent something (or hung up);
-    // -1 for a device whose readings follow the clock alone.
-    virtual int WaitFd() const { return -1; }
-    // For a device without a descriptor: the clock time its reading may next change.
-    virtual std::int64_t NextChangeMs(std::int64_t nowMs) const { return nowMs; }
+    // What turns ready when the device has sent something (or hung up): a descriptor on POSIX, an
+    // event or file handle on Windows; kNoWait for a device whose readings follow the clock alone.
+    virtual WaitHandle Waitable() const { return kNoWait; }
+    // The clock time the reading may next change without the device sending anything (a request
+    // to send again, a silence to report); a wait ends then at the latest. By default a device
+    // with something to wait on has no such time, and one without may change at any time.
+    virtual std::int64_t NextChangeMs(std::int64_t nowMs) const { return Waitable() == kNoWait ? nowMs : kNoChange; }
+    static constexpr std::int64_t kNoChange = INT64_MAX;
     // A read begins: a device that answers only when asked sends its request here.
     virtual void Request(std::int64_t /*nowMs*/) {}
     // Takes in, without blocking, whatever the descriptor holds, and returns the latest reading.

@@ -137,15 +137,16 @@ LONG StandardScaleService::WaitForWeight(LONG& weight, LONG timeoutMs)
             return *result;
         if (!forever && now >= deadline)
             return Finish(OPOS_E_TIMEOUT);
-        clock.WaitReadable(m_device->WaitFd(), WaitLimit(now, deadline, forever));
+        clock.Wait(m_device->Waitable(), WaitLimit(now, deadline, forever));
     }
 }
 
 std::int64_t StandardScaleService::WaitLimit(std::int64_t now, std::int64_t deadline, bool forever) const
 {
     std::int64_t limit = forever ? -1 : deadline - now;
-    if (m_device->WaitFd() < 0) {
-        const std::int64_t untilChange = std::max<std::int64_t>(m_device->NextChangeMs(now) - now, 1);
+    const std::int64_t change = m_device->NextChangeMs(now);
+    if (change != IScaleDevice::kNoChange) {
+        const std::int64_t untilChange = std::max<std::int64_t>(change - now, 1);
         limit = limit < 0 ? untilChange : std::min(limit, untilChange);
     }
     return limit;

@@ -44,7 +44,7 @@ public:
     LONG ResultCodeExtended() const { return m_resultCodeExtended; }
     State GetState() const;
     // The open device's descriptor (-1: none, or nothing open), for a caller that waits on it itself.
-    int DeviceWaitFd() const { return m_device ? m_device->WaitFd() : -1; }
+    WaitHandle DeviceWaitable() const { return m_device ? m_device->Waitable() : kNoWait; }
 
     static constexpr const char16_t* kClosedDescription = u"Tarabo OPOS scale control: no device open";
 

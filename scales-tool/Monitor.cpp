@@ -262,7 +262,7 @@ int watch(StandardScaleService& service, MonitorTap& tap, const MonitorOptions& 
             const std::int64_t rest = std::max<std::int64_t>(deadline - steadyMs(), 0);
             timeout = timeout < 0 ? rest : std::min(timeout, rest);
         }
-        pollfd fds[2] = {{service.DeviceWaitFd(), POLLIN, 0}, {stopFd, POLLIN, 0}};
+        pollfd fds[2] = {{int(service.DeviceWaitable()), POLLIN, 0}, {stopFd, POLLIN, 0}};
         if (::poll(fds, 2, int(timeout)) < 0 && errno != EINTR)
             return 1;
         if (fds[1].revents || (deadline >= 0 && steadyMs() >= deadline))
@@ -295,7 +295,7 @@ int RunMonitor(const std::string& name, const MonitorOptions& options, int stopF
     if (!step("Open", service.Open(Utf16FromUtf8(name)), service, err))
         return 1;
     int status = 1;
-    if (service.DeviceWaitFd() < 0 || (capture.is_open() && !tap.Recording()))
+    if (service.DeviceWaitable() == kNoWait || (capture.is_open() && !tap.Recording()))
         err << "tarabo-scales: " << name << " (" << Utf8FromUtf16(service.GetDescription())
             << ") has no traffic to watch: monitor and record watch hid, serial and replay devices\n";
     else if (step("Claim", service.Claim(kClaimTimeoutMs), service, err)) {

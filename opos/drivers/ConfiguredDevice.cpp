@@ -23,7 +23,7 @@ public:
     LONG Capacity() const override { return m_device->Capacity() > 0 ? m_device->Capacity() : m_capacity; }
     LONG Unit() const override { return m_device->Unit(); }
     bool ZeroValid() const override { return m_zeroValid.value_or(m_device->ZeroValid()); }
-    int WaitFd() const override { return m_device->WaitFd(); }
+    WaitHandle Waitable() const override { return m_device->Waitable(); }
     std::int64_t NextChangeMs(std::int64_t nowMs) const override { return m_device->NextChangeMs(nowMs); }
     void Request(std::int64_t nowMs) override { m_device->Request(nowMs); }
     ScaleReading ReadingAt(std::int64_t nowMs) override { return m_device->ReadingAt(nowMs); }

@@ -38,7 +38,7 @@ public:
     std::u16string Description() const override;
     LONG Capacity() const override;
     LONG Unit() const override { return m_unit; }
-    int WaitFd() const override { return m_gone ? -1 : m_connection.fd; }
+    WaitHandle Waitable() const override { return m_gone ? kNoWait : m_connection.fd; }
     void Request(std::int64_t nowMs) override;
     ScaleReading ReadingAt(std::int64_t nowMs) override;
     void ClearInput() override;

@@ -116,13 +116,13 @@ public:
         if (!info.infoRequest.empty() && Answer(std::string(info.infoRequest)))
             m_answeredAhead = info.infoRequest;
         m_scale = std::make_unique<serial::SerialScale>(line, std::move(opened.line));
-        m_waitFd.fd = waitSet({m_scale->WaitFd(), m_master.fd});
+        m_waitFd.fd = waitSet({int(m_scale->Waitable()), m_master.fd});
     }
 
     std::u16string Description() const override { return replayDescription(m_scale->Description(), m_settings); }
     LONG Capacity() const override { return m_scale->Capacity(); }
     LONG Unit() const override { return m_scale->Unit(); }
-    int WaitFd() const override { return m_waitFd.fd; }
+    WaitHandle Waitable() const override { return m_waitFd.fd; }
     void Request(std::int64_t nowMs) override
     {
         m_scale->Request(nowMs);
@@ -223,7 +223,7 @@ public:
             fail("replay: no timer");
         }
         m_scale = std::make_unique<HidScale>(Connection(capture.header, fds[0]));
-        m_waitFd.fd = waitSet({m_scale->WaitFd(), m_timer.fd});
+        m_waitFd.fd = waitSet({int(m_scale->Waitable()), m_timer.fd});
         m_startMs = steadyMs();
         if (!m_reports.empty())
             m_periodMs = std::max<std::int64_t>(m_reports.back().ms + (m_reports.size() > 1 ? (m_reports.back().ms - m_reports.front().ms) /
@@ -236,7 +236,7 @@ public:
     std::u16string Description() const override { return replayDescription(m_scale->Description(), m_settings); }
     LONG Capacity() const override { return m_scale->Capacity(); }
     LONG Unit() const override { return m_scale->Unit(); }
-    int WaitFd() const override { return m_waitFd.fd; }
+    WaitHandle Waitable() const override { return m_waitFd.fd; }
     void Request(std::int64_t nowMs) override
     {
         Play();

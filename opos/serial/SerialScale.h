@@ -41,7 +41,7 @@ public:
     std::u16string Description() const override;
     LONG Capacity() const override { return m_capacity; }
     LONG Unit() const override { return m_unit; }
-    int WaitFd() const override { return m_waitFd; }
+    WaitHandle Waitable() const override { return m_waitFd; }
     void Request(std::int64_t nowMs) override;
     ScaleReading ReadingAt(std::int64_t nowMs) override;
     void ClearInput() override;
