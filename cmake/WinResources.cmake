@@ -8,13 +8,12 @@ find_program(TARABO_HOST_CXX NAMES c++ g++ REQUIRED DOC "the build machine's C++
 set(winres_dir ${CMAKE_BINARY_DIR}/winres)
 set(winres_sources tools/WinResources.cpp res/Tarabo_rc.cpp res/TaraboIcon.cpp framework/Resources.cpp)
 list(TRANSFORM winres_sources PREPEND ${CMAKE_SOURCE_DIR}/)
-file(GLOB winres_headers ${CMAKE_SOURCE_DIR}/res/*.h ${CMAKE_SOURCE_DIR}/framework/*.h ${CMAKE_SOURCE_DIR}/framework/qt/AfxPlatform.h)
+file(GLOB winres_headers ${CMAKE_SOURCE_DIR}/res/*.h ${CMAKE_SOURCE_DIR}/framework/*.h )
 
 add_custom_command(
   OUTPUT ${winres_dir}/tarabo_winres
   COMMAND ${CMAKE_COMMAND} -E make_directory ${winres_dir}
   COMMAND ${TARABO_HOST_CXX} -std=c++20 -O1 -I${CMAKE_SOURCE_DIR} -I${CMAKE_SOURCE_DIR}/framework
-          -I${CMAKE_SOURCE_DIR}/framework/qt
           ${winres_sources} -o ${winres_dir}/tarabo_winres
   DEPENDS ${winres_sources} ${winres_headers}
   COMMENT "Building the resource generator for the build machine")

@@ -1,11 +1,11 @@
-// Basic types, constants and message numbers: the platform's own (the backend's AfxPlatform.h: the
+// Basic types, constants and message numbers: the platform's own (win32/AfxPlatform.h: the
 // real Windows headers on Win32), plus the framework's command ids.
 #pragma once
 
 #if defined(_WIN32)
 #include "win32/AfxPlatform.h"
 #else
-#include "qt/AfxPlatform.h"
+#include "AfxWindowsTypes.h"
 #endif
 
 inline constexpr UINT ID_HELP = 0xE146; // the framework's help command

@@ -1,4 +1,5 @@
-// The Qt backend's stand-in for the Windows and OLE headers: the basic types, constants, handles
+// The stand-in for the Windows and OLE headers where there are none (the Qt backend, the
+// build machine's resource tool, the fuzz targets): the basic types, constants, handles
 // and automation runtime types the framework's public headers are written against, with the widths
 // the program relies on (a LONG and a BOOL are 32 bits on every platform). Declared the way Windows
 // declares them, so that code written against them compiles against the real ones.
