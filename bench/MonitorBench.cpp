@@ -138,7 +138,7 @@ double rawLatencyUs()
 int monitorFigures()
 {
     hidtest::FakeHidScale fake;
-    opos::DeviceInstallation device(u"MONBENCH", [&] { return std::make_unique<opos::HidScale>(fake.Connection()); });
+    opos::DeviceOverride device(u"MONBENCH", [&] { return std::make_unique<opos::HidScale>(fake.Connection()); });
     int lines[2], stop[2];
     if (::pipe(lines) != 0 || ::pipe(stop) != 0)
         return 1;
@@ -215,7 +215,7 @@ int replayFigures()
 {
     FakeSerialScale fake('\n', [](const std::string&, int, std::int64_t) { return std::vector<std::string>{"S S      1.250 kg\r\n"}; });
     const opos::serial::SerialSettings settings{fake.Path(), opos::serial::Protocol::Sics, {9600, {8, 'N', 1}}};
-    opos::DeviceInstallation device(u"REPLAYBENCH-LIVE", [&] { return std::make_unique<opos::serial::SerialScale>(settings); });
+    opos::DeviceOverride device(u"REPLAYBENCH-LIVE", [&] { return std::make_unique<opos::serial::SerialScale>(settings); });
     const std::filesystem::path dir = std::filesystem::temp_directory_path() / ("tarabo-bench-replay-" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir);
     {

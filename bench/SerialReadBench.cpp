@@ -142,7 +142,7 @@ bool StreamingRows()
     std::atomic<bool> moving{false};
     FakeSerialScale fast("", [&](const std::string&, int, std::int64_t) -> std::vector<std::string> { return {moving ? kMoving : kStable}; }, 20);
     const opos::serial::SerialSettings settings{fast.Path(), opos::serial::Protocol::ToledoContinuous, {9600, {7, 'E', 1}}};
-    opos::DeviceInstallation device(u"SERIALSTREAMBENCH", [&] { return std::make_unique<opos::serial::SerialScale>(settings); });
+    opos::DeviceOverride device(u"SERIALSTREAMBENCH", [&] { return std::make_unique<opos::serial::SerialScale>(settings); });
     std::vector<double> tarabo, floor;
     for (int b = 0; b < kBatches; ++b) {
         tarabo.push_back(TaraboStreamLatencyUs(fast));
@@ -171,7 +171,7 @@ void IdleStreamRow()
 {
     FakeSerialScale slow("", [](const std::string&, int, std::int64_t) -> std::vector<std::string> { return {kStable}; }, 100);
     const opos::serial::SerialSettings settings{slow.Path(), opos::serial::Protocol::ToledoContinuous, {9600, {7, 'E', 1}}};
-    opos::DeviceInstallation device(u"SERIALIDLEBENCH", [&] { return std::make_unique<opos::serial::SerialScale>(settings); });
+    opos::DeviceOverride device(u"SERIALIDLEBENCH", [&] { return std::make_unique<opos::serial::SerialScale>(settings); });
     EnabledScale scale("SERIALIDLEBENCH");
     constexpr double kSeconds = 3;
     const int framesBefore = slow.Requests();
@@ -193,7 +193,7 @@ int main()
         return {moving ? "S D      1.170 kg\r\n" : "S S      1.250 kg\r\n"};
     });
     const opos::serial::SerialSettings settings{fake.Path(), opos::serial::Protocol::Sics, {9600, {8, 'N', 1}}};
-    opos::DeviceInstallation device(u"SERIALBENCH", [&] { return std::make_unique<opos::serial::SerialScale>(settings); });
+    opos::DeviceOverride device(u"SERIALBENCH", [&] { return std::make_unique<opos::serial::SerialScale>(settings); });
 
     // Batches of the two alternate, so a busy machine slows both alike; the line is held by one
     // of them at a time.

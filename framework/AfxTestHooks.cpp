@@ -1,8 +1,7 @@
-// What tests set for the framework, for every backend: the script a test runs inside the next
-// modal loop of a dialog, and the timers' speed-up.
+// What tests may set for the framework, for every backend: the script a test runs inside the next
+// modal loop of a dialog, and the timers' speed-up. The program only reads them; the test library
+// (AfxTestingCommon.cpp) sets them.
 #include "private/AfxTestHooks.h"
-
-#include "AfxTesting.h"
 
 #include <algorithm>
 
@@ -24,14 +23,8 @@ std::function<void()> AfxTakeModalScript(CDialog* pDialog)
     return std::move(g_modalScript.script);
 }
 
-INT_PTR AfxRunModal(CDialog& dlg, std::function<void()> script)
-{
-    g_modalScript = {&dlg, std::move(script)};
-    const INT_PTR result = dlg.DoModal();
-    g_modalScript = {};
-    return result;
-}
+void AfxSetModalScript(CDialog* pDialog, std::function<void()> script) { g_modalScript = {pDialog, std::move(script)}; }
 
-void AfxSetTimerSpeedup(unsigned factor) { g_timerSpeedup = std::max(1u, factor); }
+void AfxSetTimerDivisor(unsigned factor) { g_timerSpeedup = std::max(1u, factor); }
 
 UINT AfxTimerPeriod(UINT nElapse) { return std::max(1u, nElapse / g_timerSpeedup); }

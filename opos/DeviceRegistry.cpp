@@ -51,11 +51,11 @@ std::unique_ptr<IScaleDevice> CreateDevice(const std::u16string& name)
     return nullptr;
 }
 
-DeviceInstallation::DeviceInstallation(std::u16string name, DeviceFactory factory)
+DeviceOverride::DeviceOverride(std::u16string name, DeviceFactory factory)
     : m_name(std::move(name)), m_previous(exchangeFactory(m_name, std::move(factory)))
 {
 }
 
-DeviceInstallation::~DeviceInstallation() { exchangeFactory(m_name, std::move(m_previous)); }
+DeviceOverride::~DeviceOverride() { exchangeFactory(m_name, std::move(m_previous)); }
 
 }

@@ -21,13 +21,13 @@ void InstallDevice(const std::u16string& name, DeviceFactory factory);
 std::unique_ptr<IScaleDevice> CreateDevice(const std::u16string& name);
 
 // Installs a device for as long as it lives, then puts back what was there before.
-class DeviceInstallation
+class DeviceOverride
 {
 public:
-    DeviceInstallation(std::u16string name, DeviceFactory factory);
-    ~DeviceInstallation();
-    DeviceInstallation(const DeviceInstallation&) = delete;
-    DeviceInstallation& operator=(const DeviceInstallation&) = delete;
+    DeviceOverride(std::u16string name, DeviceFactory factory);
+    ~DeviceOverride();
+    DeviceOverride(const DeviceOverride&) = delete;
+    DeviceOverride& operator=(const DeviceOverride&) = delete;
 
 private:
     std::u16string m_name;

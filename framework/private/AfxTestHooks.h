@@ -10,5 +10,11 @@ class CDialog;
 // The script AfxRunModal set for this dialog (then cleared); empty when there is none.
 std::function<void()> AfxTakeModalScript(CDialog* pDialog);
 
+// Sets the script the next modal loop of pDialog runs once the dialog is up; nullptr clears it.
+void AfxSetModalScript(CDialog* pDialog, std::function<void()> script);
+
+// Divides every timer period set from now on by factor (at least 1).
+void AfxSetTimerDivisor(unsigned factor);
+
 // The period a timer set for nElapse ms runs at: divided by AfxSetTimerSpeedup's factor, at least 1 ms.
 UINT AfxTimerPeriod(UINT nElapse);

@@ -110,7 +110,7 @@ protected:
         {
             CaptureRecorder recorder(capture, "test");
             TrafficTapOverride tap(recorder);
-            DeviceInstallation installation(Wide(name), live);
+            DeviceOverride installation(Wide(name), live);
             ScaleDriver scale;
             ASSERT_TRUE(scale.Enable(name));
             liveCapacity = scale.MaximumWeight();

@@ -31,7 +31,7 @@ class ClaimAcrossProcesses : public ::testing::Test
 protected:
     std::string name = UniqueName("K350");
     std::u16string wide{name.begin(), name.end()};
-    DeviceInstallation device{wide, [] { return std::make_unique<SimulatedK350>(0); }};
+    DeviceOverride device{wide, [] { return std::make_unique<SimulatedK350>(0); }};
     StandardScaleService scale;
 };
 

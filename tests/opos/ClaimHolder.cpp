@@ -16,7 +16,7 @@ int main(int argc, char** argv)
         return 2;
     const std::string name = argv[1];
     const std::u16string wide(name.begin(), name.end());
-    DeviceInstallation device(wide, [] { return std::make_unique<SimulatedK350>(0); });
+    DeviceOverride device(wide, [] { return std::make_unique<SimulatedK350>(0); });
     StandardScaleService scale;
     const bool ok = scale.Open(wide) == OPOS_SUCCESS && scale.Claim(argc == 3 ? std::stol(argv[2]) : 5000) == OPOS_SUCCESS;
     std::cout << (ok ? "claimed" : "failed") << std::endl;

@@ -21,7 +21,7 @@ protected:
     ClockOverride clockGuard{clock};
     std::string name = UniqueName("HID");
     FakeHidScale fake;
-    DeviceInstallation device{Wide(name), [this] { return std::make_unique<HidScale>(fake.Connection()); }};
+    DeviceOverride device{Wide(name), [this] { return std::make_unique<HidScale>(fake.Connection()); }};
     ScaleDriver scale;
 
     // Opens the scale and gets its stale first report out of the way.

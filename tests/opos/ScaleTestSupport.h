@@ -128,7 +128,7 @@ protected:
     opos::ClockOverride clockGuard{clock};
     std::string name = UniqueName("FAKE");
     FakeScaleDevice::Readings readings = [](std::int64_t) { return opos::ScaleReading{opos::ScaleStatus::Stable, 1250}; };
-    opos::DeviceInstallation device{Wide(name), [this] { return std::make_unique<FakeScaleDevice>(readings); }};
+    opos::DeviceOverride device{Wide(name), [this] { return std::make_unique<FakeScaleDevice>(readings); }};
     std::shared_ptr<opos::StandardScaleService> service = std::make_shared<opos::StandardScaleService>();
     opos::ServiceOverride serviceGuard{service};
     ScaleDriver scale;

@@ -71,13 +71,13 @@ protected:
         }
         SerialSettings settings{fake->Path(), family.protocol, {info.baud, info.framing}};
         settings.silenceMs = kSilenceMs;
-        installation = std::make_unique<DeviceInstallation>(Wide(name), [settings] { return std::make_unique<SerialScale>(settings); });
+        installation = std::make_unique<DeviceOverride>(Wide(name), [settings] { return std::make_unique<SerialScale>(settings); });
     }
 
     std::string name = UniqueName("SERIALFAMILY");
     std::vector<std::string> requests; // written by the fake's thread; read once it is gone
     std::unique_ptr<FakeSerialScale> fake;
-    std::unique_ptr<DeviceInstallation> installation;
+    std::unique_ptr<DeviceOverride> installation;
     std::shared_ptr<StandardScaleService> service = std::make_shared<StandardScaleService>();
     ServiceOverride serviceGuard{service};
     ScaleDriver scale;

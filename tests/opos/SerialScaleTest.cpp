@@ -48,12 +48,12 @@ protected:
             return request == "I2\r\n" ? Pieces{"I2 A \"Fake 3100.0 g\"\r\n"} : scenario(dialect, n++, ms);
         });
         SerialSettings settings{fake->Path(), dialect.protocol, {Info(dialect.protocol).baud, Info(dialect.protocol).framing}};
-        installation = std::make_unique<DeviceInstallation>(Wide(name), [settings] { return std::make_unique<SerialScale>(settings); });
+        installation = std::make_unique<DeviceOverride>(Wide(name), [settings] { return std::make_unique<SerialScale>(settings); });
     }
 
     std::string name = UniqueName("SERIAL");
     std::unique_ptr<FakeSerialScale> fake;
-    std::unique_ptr<DeviceInstallation> installation;
+    std::unique_ptr<DeviceOverride> installation;
     std::shared_ptr<StandardScaleService> service = std::make_shared<StandardScaleService>();
     ServiceOverride serviceGuard{service};
     ScaleDriver scale;

@@ -12,7 +12,7 @@ protected:
     ManualClock clock{kOpenedAt};
     ClockOverride clockGuard{clock};
     std::string name = UniqueName("K350");
-    DeviceInstallation device{Wide(name), [this] { return std::make_unique<SimulatedK350>(clock.NowMs()); }};
+    DeviceOverride device{Wide(name), [this] { return std::make_unique<SimulatedK350>(clock.NowMs()); }};
     ScaleDriver scale;
 };
 

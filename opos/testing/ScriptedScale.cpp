@@ -1,4 +1,4 @@
-#include "ScriptedScale.h"
+#include "opos/testing/ScriptedScale.h"
 
 #include "AutomationFailure.h"
 #include "Clock.h"

@@ -1,4 +1,4 @@
-#include "ManualClock.h"
+#include "opos/testing/ManualClock.h"
 
 #ifdef _WIN32
 #include <windows.h>
