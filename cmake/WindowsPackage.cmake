@@ -1,8 +1,8 @@
 # The Windows package (make windows-package): an NSIS installer that installs Tarabo.exe with a
-# Start-menu shortcut and an uninstaller, offering the simulated scale control as a component off
-# by default when TaraboSimScale.dll is built; and a plain zip of Tarabo.exe.
+# Start-menu shortcut and an uninstaller, offering Tarabo's own scale control as a component off
+# by default when TaraboScale.dll is built; and a plain zip of Tarabo.exe.
 find_program(TARABO_MAKENSIS makensis DOC "NSIS, for the Windows installer")
-set(TARABO_SIMSCALE_DLL ${CMAKE_BINARY_DIR}/TaraboSimScale.dll)
+set(TARABO_SCALE_DLL ${CMAKE_BINARY_DIR}/TaraboScale.dll)
 if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
   set(TARABO_NSIS_TARGET amd64-unicode)
 else()
@@ -19,14 +19,14 @@ function(tarabo_nsis_installer output exe depends)
   add_custom_command(
     OUTPUT ${output}
     COMMAND ${TARABO_MAKENSIS} -V2 -DEXE=${exe} -DOUTFILE=${output} -DVERSION=${PROJECT_VERSION}
-            -DSIMSCALE_DLL=${TARABO_SIMSCALE_DLL} -DTARGET=${TARABO_NSIS_TARGET} ${script}
+            -DSCALE_DLL=${TARABO_SCALE_DLL} -DTARGET=${TARABO_NSIS_TARGET} ${script}
     DEPENDS ${script} ${depends}
     COMMENT "Building the installer ${output}")
 endfunction()
 
 # What ships, without the tests: what scripts/test-windows.sh builds of a tree it cannot test.
 add_custom_target(windows_shipped)
-foreach(shipped tarabo tarabo_simscale tarabo_opos_service tarabo_win_resources)
+foreach(shipped tarabo tarabo_scale tarabo_opos_service tarabo_win_resources)
   if(TARGET ${shipped})
     add_dependencies(windows_shipped ${shipped})
   endif()
@@ -36,8 +36,8 @@ if(TARGET tarabo)
   set(setup ${CMAKE_BINARY_DIR}/Tarabo-${PROJECT_VERSION}-setup.exe)
   set(zip ${CMAKE_BINARY_DIR}/Tarabo-${PROJECT_VERSION}.zip)
   set(packaged tarabo)
-  if(TARGET tarabo_simscale) # the simulated scale control's DLL, when it builds
-    list(APPEND packaged tarabo_simscale)
+  if(TARGET tarabo_scale) # Tarabo's own scale control, when it builds
+    list(APPEND packaged tarabo_scale)
   endif()
   tarabo_nsis_installer(${setup} $<TARGET_FILE:tarabo> "${packaged}")
   add_custom_command(

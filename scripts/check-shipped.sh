@@ -20,12 +20,12 @@ system_dlls_only() {
 }
 exports() { dump "$1" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' | awk '/^\t\[/ { print $NF }' | sort | tr '\n' ' '; }
 
-exe=$tree/Tarabo.exe dll=$tree/TaraboSimScale.dll
+exe=$tree/Tarabo.exe dll=$tree/TaraboScale.dll
 check "Tarabo.exe is a 32-bit program" is_pe32 "$exe"
 check "Tarabo.exe is a GUI-subsystem program" gui "$exe"
 check "Tarabo.exe imports only system DLLs" system_dlls_only "$exe"
-check "TaraboSimScale.dll is a 32-bit DLL" is_pe32 "$dll"
-check "TaraboSimScale.dll imports only system DLLs" system_dlls_only "$dll"
-check "TaraboSimScale.dll exports the four COM entry points undecorated" \
+check "TaraboScale.dll is a 32-bit DLL" is_pe32 "$dll"
+check "TaraboScale.dll imports only system DLLs" system_dlls_only "$dll"
+check "TaraboScale.dll exports the four COM entry points undecorated" \
   test "$(exports "$dll")" = "DllCanUnloadNow DllGetClassObject DllRegisterServer DllUnregisterServer "
 [ "$failures" -eq 0 ]

@@ -8,7 +8,7 @@ set -euo pipefail
 packages=(
   make build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libqt6test6
-  libgtest-dev libgmock-dev googletest libbenchmark-dev libinih-dev
+  libgtest-dev libgmock-dev googletest libbenchmark-dev
   fonts-liberation fonts-dejavu-core
   xvfb xauth valgrind locales
 )

@@ -2,135 +2,111 @@
 
 #include "ResultCodes.h"
 
-#include <ini.h>
-
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
-#include <cstring>
 #include <mutex>
 #include <utility>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace opos {
 
 namespace {
-// inih reads through this so that every handler call knows its line, and so a line too long
-// for inih's buffer is one error rather than a stray second line.
-struct ParseState
-{
-    std::string_view rest;
-    std::string file;
-    int line = 0;
-    ScalesConfig sections;
-    std::string section; // the one being read
-    std::string error;   // the first one
-    int errorLine = 0;
-
-    void Error(int atLine, const std::string& why)
-    {
-        if (error.empty() || atLine < errorLine) {
-            error = why;
-            errorLine = atLine;
-        }
-    }
-    void Header(std::string_view text);
-};
-
-std::string_view trimmed(std::string_view s)
-{
-    const auto first = s.find_first_not_of(" \t\r\n");
-    if (first == std::string_view::npos)
-        return {};
-    return s.substr(first, s.find_last_not_of(" \t\r\n") - first + 1);
-}
-
-void ParseState::Header(std::string_view text)
-{
-    const std::string_view line = trimmed(text);
-    const auto close = line.find(']');
-    if (line.empty() || line[0] != '[' || close == std::string_view::npos)
-        return; // not a header; inih reports malformed ones
-    const std::string name(line.substr(1, close - 1)); // exactly as inih takes it
-    section = name;
-    if (name.empty() || name.size() >= 50)
-        return Error(this->line, "a section needs a logical name of 1 to 49 characters between the brackets");
-    if (const auto it = sections.find(name); it != sections.end())
-        return Error(this->line, "section [" + name + "] appears twice (first on line " + std::to_string(it->second.line) + ")");
-    sections[name] = DeviceSection{name, file, this->line, {}};
-}
-
-char* readLine(char* buffer, int size, void* stream)
-{
-    auto& state = *static_cast<ParseState*>(stream);
-    if (state.rest.empty())
-        return nullptr;
-    const auto end = state.rest.find('\n');
-    const std::string_view line = state.rest.substr(0, end == std::string_view::npos ? state.rest.size() : end + 1);
-    state.rest.remove_prefix(line.size());
-    ++state.line;
-    if (line.size() >= std::size_t(size) || line.find('\0') != std::string_view::npos) {
-        state.Error(state.line, line.size() >= std::size_t(size) ? "the line is longer than " + std::to_string(size - 2) + " characters"
-                                                                   : "the line holds a NUL character");
-        buffer[0] = '\0'; // seen by inih as a blank line
-        return buffer;
-    }
-    std::memcpy(buffer, line.data(), line.size());
-    buffer[line.size()] = '\0';
-    state.Header(line);
-    return buffer;
-}
-
-int onValue(void* user, const char* section, const char* name, const char* value)
-{
-    auto& state = *static_cast<ParseState*>(user);
-    if (!*section || state.sections.count(section) == 0) {
-        state.Error(state.line, "key \"" + std::string(name) + "\" comes before any [section]");
-        return 1;
-    }
-    std::string key(name);
-    for (char& c : key)
-        c = char(std::tolower(static_cast<unsigned char>(c)));
-    DeviceSection& target = state.sections[section];
-    if (const auto it = target.values.find(key); it != target.values.end()) {
-        state.Error(state.line, "key \"" + key + "\" is given twice in [" + target.name + "] (first on line " +
-                                    std::to_string(it->second.line) + ")");
-        return 1;
-    }
-    target.values[key] = ConfigValue{value, state.line};
-    return 1;
-}
+// Far beyond any path or setting; a longer line is no configuration (a binary file, say).
+constexpr std::size_t kLongestLine = 4096;
+constexpr std::string_view kBlanks = " \t\n\v\f\r";
+constexpr char kSyntax[] = "expected [name], key = value, or a comment";
 
 [[noreturn]] void fail(const std::string& file, int line, const std::string& why)
 {
     throw DeviceError(OPOS_E_NOEXIST, file + " line " + std::to_string(line) + ": " + why);
 }
 
-// False when the file does not exist; a file that exists but cannot be read is an error.
-bool readFile(const std::string& file, std::string& text)
+std::string_view trimmed(std::string_view s)
 {
-    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0 && (errno == ENOENT || errno == ENOTDIR))
-        return false;
-    struct stat info{};
-    const int error = fd < 0 ? errno : ::fstat(fd, &info) != 0 ? errno : S_ISDIR(info.st_mode) ? EISDIR : 0;
-    char buffer[4096];
-    ssize_t got = 0;
-    while (!error && (got = ::read(fd, buffer, sizeof buffer)) > 0)
-        text.append(buffer, std::size_t(got));
-    const int readError = error ? error : got < 0 ? errno : 0;
-    if (fd >= 0)
-        ::close(fd);
-    if (readError)
-        throw DeviceError(OPOS_E_NOEXIST, "cannot read " + file + ": " + std::strerror(readError));
-    return true;
+    const auto first = s.find_first_not_of(kBlanks);
+    if (first == std::string_view::npos)
+        return {};
+    return s.substr(first, s.find_last_not_of(kBlanks) - first + 1);
 }
 
-std::optional<std::vector<std::string>> g_filesOverride;
-std::mutex g_filesMutex;
+std::string lowered(std::string_view s)
+{
+    std::string lower(s);
+    for (char& c : lower)
+        c = char(std::tolower(static_cast<unsigned char>(c)));
+    return lower;
+}
+
+// A ';' after a blank starts a comment, so "a;b" stays a value; '#' only at the start of a line,
+// so "#3" can be one.
+std::string_view withoutComment(std::string_view line)
+{
+    for (std::size_t i = 1; i < line.size(); ++i)
+        if (line[i] == ';' && kBlanks.find(line[i - 1]) != std::string_view::npos)
+            return line.substr(0, i);
+    return line;
+}
+
+class Parser
+{
+public:
+    explicit Parser(const std::string& file) : m_file(file) {}
+
+    void Line(std::string_view raw)
+    {
+        ++m_line;
+        if (raw.size() > kLongestLine)
+            fail(m_file, m_line, "the line is longer than " + std::to_string(kLongestLine) + " characters");
+        if (raw.find('\0') != std::string_view::npos)
+            fail(m_file, m_line, "the line holds a NUL character");
+        const std::string_view line = trimmed(raw);
+        if (line.empty() || line[0] == ';' || line[0] == '#')
+            return;
+        const std::string_view text = trimmed(withoutComment(line));
+        if (text[0] == '[')
+            return Header(text);
+        const auto separator = text.find_first_of("=:");
+        if (separator == std::string_view::npos || separator == 0)
+            fail(m_file, m_line, kSyntax);
+        Value(trimmed(text.substr(0, separator)), trimmed(text.substr(separator + 1)));
+    }
+    ScalesConfig Sections() { return std::move(m_sections); }
+
+private:
+    void Header(std::string_view text)
+    {
+        const auto close = text.find(']');
+        const std::string_view rest = close == std::string_view::npos ? "" : trimmed(text.substr(close + 1));
+        if (close == std::string_view::npos || !(rest.empty() || rest[0] == '#'))
+            fail(m_file, m_line, kSyntax);
+        const std::string name(trimmed(text.substr(1, close - 1)));
+        if (name.empty())
+            fail(m_file, m_line, "a section needs a logical name between the brackets");
+        if (const auto it = m_sections.find(name); it != m_sections.end())
+            fail(m_file, m_line, "section [" + name + "] appears twice (first on line " + std::to_string(it->second.line) + ")");
+        m_section = &(m_sections[name] = DeviceSection{name, m_file, m_line, {}});
+    }
+
+    void Value(std::string_view name, std::string_view value)
+    {
+        if (!m_section)
+            fail(m_file, m_line, "key \"" + std::string(name) + "\" comes before any [section]");
+        const std::string key = lowered(name);
+        if (const auto it = m_section->values.find(key); it != m_section->values.end())
+            fail(m_file, m_line, "key \"" + key + "\" is given twice in [" + m_section->name + "] (first on line " +
+                                     std::to_string(it->second.line) + ")");
+        m_section->values[key] = ConfigValue{std::string(value), m_line};
+    }
+
+    const std::string& m_file;
+    int m_line = 0;
+    ScalesConfig m_sections;
+    DeviceSection* m_section = nullptr; // the one being read
+};
+
+std::optional<ConfigSources> g_sourcesOverride;
+std::mutex g_sourcesMutex;
 }
 
 std::string DeviceSection::Text(const std::string& key, const std::string& fallback) const
@@ -167,9 +143,22 @@ bool DeviceSection::Flag(const std::string& key, bool fallback) const
     Fail(key, "\"" + it->second.text + "\" is neither true nor false");
 }
 
+std::filesystem::path DeviceSection::Path(const std::string& key) const
+{
+    const std::string text = Text(key, "");
+    const std::filesystem::path given(std::u8string(text.begin(), text.end()));
+    if (given.is_absolute())
+        return given;
+    if (line == 0)
+        Fail(key, "\"" + text + "\" is not a full path (a registry setting has no folder to start from)");
+    return std::filesystem::path(std::u8string(file.begin(), file.end())).parent_path() / given;
+}
+
 void DeviceSection::Fail(const std::string& key, const std::string& why) const
 {
     const auto it = values.find(key);
+    if (line == 0) // a registry key: its settings are values, and it has no lines
+        throw DeviceError(OPOS_E_NOEXIST, file + (it == values.end() ? "" : ", value \"" + key + "\"") + ": " + why);
     if (it == values.end())
         fail(file, line, "[" + name + "]: " + why);
     fail(file, it->second.line, "key \"" + key + "\": " + why);
@@ -177,37 +166,46 @@ void DeviceSection::Fail(const std::string& key, const std::string& why) const
 
 ScalesConfig ParseScalesConfig(std::string_view text, const std::string& file)
 {
-    ParseState state;
-    if (text.substr(0, 3) == "\xEF\xBB\xBF")
+    if (text.starts_with("\xFF\xFE") || text.starts_with("\xFE\xFF"))
+        fail(file, 1, "the file is in UTF-16: save it as UTF-8");
+    if (text.starts_with("\xEF\xBB\xBF"))
         text.remove_prefix(3);
-    state.rest = text;
-    state.file = file;
-    const int syntaxLine = ini_parse_stream(readLine, &state, onValue, &state);
-    if (syntaxLine > 0)
-        state.Error(syntaxLine, "expected [name], key = value, or a comment");
-    if (!state.error.empty())
-        fail(file, state.errorLine, state.error);
-    return std::move(state.sections);
+    Parser parser(file);
+    while (!text.empty()) {
+        const auto end = text.find('\n');
+        parser.Line(text.substr(0, end));
+        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+    }
+    return parser.Sections();
 }
 
-std::vector<std::string> DefaultConfigFiles()
+ScalesConfig SectionsFromRegistry(const std::vector<RegistryKey>& keys)
 {
-    std::vector<std::string> files{"/etc/tarabo/scales.conf"};
-    const char* xdg = std::getenv("XDG_CONFIG_HOME");
-    const char* home = std::getenv("HOME");
-    if (xdg && *xdg == '/')
-        files.push_back(std::string(xdg) + "/tarabo/scales.conf");
-    else if (home && *home)
-        files.push_back(std::string(home) + "/.config/tarabo/scales.conf");
-    return files;
+    ScalesConfig sections;
+    for (const RegistryKey& key : keys) {
+        const auto isDriver = [](const auto& value) { return lowered(value.first) == "driver" && value.second; };
+        if (std::none_of(key.values.begin(), key.values.end(), isDriver))
+            continue;
+        DeviceSection section{key.name, std::string(kScaleRegistryKey) + "\\" + key.name, 0, {}};
+        for (const auto& [name, text] : key.values) {
+            if (name.empty())
+                continue; // the key's default value names its service object
+            if (!text)
+                throw DeviceError(OPOS_E_NOEXIST, section.file + ", value \"" + lowered(name) +
+                                                      "\": neither a string (REG_SZ) nor a number (REG_DWORD)");
+            section.values[lowered(name)] = ConfigValue{*text, 0};
+        }
+        sections[key.name] = std::move(section);
+    }
+    return sections;
 }
 
-ScalesConfig LoadScalesConfig(const std::vector<std::string>& files)
+ScalesConfig LoadScalesConfig(const ConfigSources& sources)
 {
-    ScalesConfig merged;
-    for (const std::string& file : files) {
+    ScalesConfig merged = SectionsFromRegistry(sources.registry);
+    for (const std::string& file : sources.files) {
         std::string text;
-        if (!readFile(file, text))
+        if (!ReadConfigFile(file, text))
             continue;
         for (auto& [name, section] : ParseScalesConfig(text, file))
             merged[name] = std::move(section);
@@ -215,22 +213,36 @@ ScalesConfig LoadScalesConfig(const std::vector<std::string>& files)
     return merged;
 }
 
-std::vector<std::string> ConfigFiles()
+ScalesConfig LoadScalesConfig(const std::vector<std::string>& files) { return LoadScalesConfig(ConfigSources{{}, files}); }
+
+ConfigSources CurrentConfigSources()
 {
-    std::lock_guard lock(g_filesMutex);
-    return g_filesOverride ? *g_filesOverride : DefaultConfigFiles();
+    {
+        std::lock_guard lock(g_sourcesMutex);
+        if (g_sourcesOverride)
+            return *g_sourcesOverride;
+    }
+    return {ReadScaleRegistry(), DefaultConfigFiles()};
 }
 
-ConfigFilesOverride::ConfigFilesOverride(std::vector<std::string> files)
+std::vector<std::string> ConfigFiles()
 {
-    std::lock_guard lock(g_filesMutex);
-    m_previous = std::exchange(g_filesOverride, std::move(files));
+    std::lock_guard lock(g_sourcesMutex);
+    return g_sourcesOverride ? g_sourcesOverride->files : DefaultConfigFiles();
+}
+
+ScalesConfig LoadConfiguredScales() { return LoadScalesConfig(CurrentConfigSources()); }
+
+ConfigFilesOverride::ConfigFilesOverride(std::vector<std::string> files, std::vector<RegistryKey> registry)
+{
+    std::lock_guard lock(g_sourcesMutex);
+    m_previous = std::exchange(g_sourcesOverride, ConfigSources{std::move(registry), std::move(files)});
 }
 
 ConfigFilesOverride::~ConfigFilesOverride()
 {
-    std::lock_guard lock(g_filesMutex);
-    g_filesOverride = std::move(m_previous);
+    std::lock_guard lock(g_sourcesMutex);
+    g_sourcesOverride = std::move(m_previous);
 }
 
 }

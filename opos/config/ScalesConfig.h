@@ -1,15 +1,18 @@
 // The scales configuration: INI sections that map logical names to devices, read from
-// /etc/tarabo/scales.conf and then $XDG_CONFIG_HOME/tarabo/scales.conf (~/.config when unset),
-// a later file's section replacing an earlier one's whole. Errors are DeviceErrors with
-// OPOS_E_NOEXIST whose text names the file, line and key.
+// /etc/tarabo/scales.conf and then $XDG_CONFIG_HOME/tarabo/scales.conf (~/.config when unset); on
+// Windows from the registry's OPOS keys, then %ProgramData%\Tarabo\scales.conf and
+// %APPDATA%\Tarabo\scales.conf. A later section replaces an earlier one's whole. Errors are
+// DeviceErrors with OPOS_E_NOEXIST whose text names the file, line and key (or registry key and value).
 #pragma once
 
 #include "ScaleDevice.h"
 
+#include <filesystem>
 #include <map>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace opos {
@@ -24,14 +27,17 @@ struct ConfigValue
 struct DeviceSection
 {
     std::string name;
-    std::string file;
-    int line = 0; // of the section header
+    std::string file; // or, for a section from the registry, its key
+    int line = 0;     // of the section header; 0 for a registry key, which has no lines
     std::map<std::string, ConfigValue> values;
 
     bool Has(const std::string& key) const { return values.count(key) != 0; }
     std::string Text(const std::string& key, const std::string& fallback) const;
     LONG Number(const std::string& key, LONG fallback, LONG min, LONG max) const;
     bool Flag(const std::string& key, bool fallback) const;
+    // The key's path: a relative one is taken from the file's folder; the registry has no folder,
+    // so there it must be absolute.
+    std::filesystem::path Path(const std::string& key) const;
     // The error for a key's value ("file line N, key \"k\": why"); a key not given names the section.
     [[noreturn]] void Fail(const std::string& key, const std::string& why) const;
 };
@@ -41,23 +47,50 @@ using ScalesConfig = std::map<std::string, DeviceSection>;
 // Parses one file's text; `file` names it in errors.
 ScalesConfig ParseScalesConfig(std::string_view text, const std::string& file);
 
-// The files read, in order, from the environment.
-std::vector<std::string> DefaultConfigFiles();
-// Reads the files in order (a missing file is skipped, an unreadable one is an error).
-ScalesConfig LoadScalesConfig(const std::vector<std::string>& files);
+// A subkey of kScaleRegistryKey as the registry gives it: the logical name and the values, by
+// name; a value that is neither a string nor a number stands as nullopt.
+struct RegistryKey
+{
+    std::string name;
+    std::vector<std::pair<std::string, std::optional<std::string>>> values;
+};
+inline constexpr char kScaleRegistryKey[] = "HKLM\\SOFTWARE\\OLEforRetail\\ServiceOPOS\\Scale";
 
-// The files the service reads at Open: DefaultConfigFiles() unless an override is alive.
+// The sections of the keys that hold a `driver` value; the others are other service objects'.
+ScalesConfig SectionsFromRegistry(const std::vector<RegistryKey>& keys);
+
+struct ConfigSources
+{
+    std::vector<RegistryKey> registry;
+    std::vector<std::string> files;
+};
+
+// The files read, in order, from the environment; and the registry's keys (none off Windows).
+std::vector<std::string> DefaultConfigFiles();
+std::vector<RegistryKey> ReadScaleRegistry();
+// The registry's sections, then each file's in order (a missing file is skipped, an unreadable
+// one is an error), a later section replacing an earlier one whole.
+ScalesConfig LoadScalesConfig(const ConfigSources& sources);
+ScalesConfig LoadScalesConfig(const std::vector<std::string>& files);
+// Reads a whole file; false when it does not exist, a DeviceError when it cannot be read.
+bool ReadConfigFile(const std::string& file, std::string& text);
+
+// What the service reads at Open: the registry and DefaultConfigFiles() unless an override is
+// alive; ConfigFiles() are the files alone.
+ConfigSources CurrentConfigSources();
 std::vector<std::string> ConfigFiles();
+ScalesConfig LoadConfiguredScales();
+// Tests name their own files and registry keys; the machine's are not read meanwhile.
 class ConfigFilesOverride
 {
 public:
-    explicit ConfigFilesOverride(std::vector<std::string> files);
+    explicit ConfigFilesOverride(std::vector<std::string> files, std::vector<RegistryKey> registry = {});
     ~ConfigFilesOverride();
     ConfigFilesOverride(const ConfigFilesOverride&) = delete;
     ConfigFilesOverride& operator=(const ConfigFilesOverride&) = delete;
 
 private:
-    std::optional<std::vector<std::string>> m_previous;
+    std::optional<ConfigSources> m_previous;
 };
 
 }

@@ -61,6 +61,13 @@ const DeviceDriver& CheckSection(const DeviceSection& section)
             names.push_back(d.name);
         section.Fail("driver", "unknown driver \"" + driverName + "\" (known: " + joined(names) + ")");
     }
+    if (!driver->open) {
+        std::vector<std::string> names;
+        for (const DeviceDriver& d : drivers)
+            if (d.open)
+                names.push_back(d.name);
+        section.Fail("driver", "driver \"" + driverName + "\" is not available in this build (available: " + joined(names) + ")");
+    }
     for (const auto& [key, value] : section.values) {
         const auto known = [&](const std::vector<std::string>& keys) { return std::count(keys.begin(), keys.end(), key) != 0; };
         if (!known(kCommonKeys) && !known(driver->keys))
@@ -84,7 +91,7 @@ std::unique_ptr<IScaleDevice> OpenSectionDevice(const DeviceSection& section)
 
 std::unique_ptr<IScaleDevice> OpenConfiguredDevice(const std::u16string& name)
 {
-    const ScalesConfig config = LoadScalesConfig(ConfigFiles());
+    const ScalesConfig config = LoadConfiguredScales();
     const auto it = config.find(Utf8FromUtf16(name));
     return it == config.end() ? nullptr : OpenSectionDevice(it->second);
 }

@@ -17,7 +17,7 @@ const DeviceDriver& CheckSection(const DeviceSection& section);
 // `zero-valid` applied; raises DeviceError for a bad section or a device that is not there.
 std::unique_ptr<IScaleDevice> OpenSectionDevice(const DeviceSection& section);
 
-// The device configured under the name in ConfigFiles(); nullptr when no file has a section for it.
+// The device configured under the name (CurrentConfigSources()); nullptr when no section has the name.
 std::unique_ptr<IScaleDevice> OpenConfiguredDevice(const std::u16string& name);
 
 }

@@ -15,4 +15,6 @@ const std::vector<DeviceDriver>& DeviceDrivers()
     return drivers;
 }
 
+DeviceDriver UnavailableDriver(const std::string& name) { return {name, {}, nullptr}; }
+
 }

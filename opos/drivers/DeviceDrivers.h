@@ -18,7 +18,7 @@ struct DeviceDriver
 {
     std::string name;              // the value of `driver`
     std::vector<std::string> keys; // its own keys, besides driver, capacity and zero-valid
-    std::function<std::unique_ptr<IScaleDevice>(const DeviceSection&)> open; // raises DeviceError
+    std::function<std::unique_ptr<IScaleDevice>(const DeviceSection&)> open; // raises DeviceError; empty: not in this build
 };
 
 const std::vector<DeviceDriver>& DeviceDrivers();
@@ -27,5 +27,9 @@ DeviceDriver SimulatedDriver(); // SimulatedDriver.cpp
 DeviceDriver HidDriver();       // HidDriver.cpp
 DeviceDriver SerialDriver();    // SerialDriver.cpp
 DeviceDriver ReplayDriver();    // ReplayDriver.cpp
+
+// The row of a driver whose device code this build leaves out: opos/CMakeLists.txt makes its
+// XxxDriver() one, so that Open says the driver is not available here rather than unknown.
+DeviceDriver UnavailableDriver(const std::string& name);
 
 }

@@ -27,10 +27,7 @@ std::unique_ptr<IScaleDevice> OpenReplayScale(const DeviceSection& section)
 {
     if (!section.Has("file"))
         section.Fail("file", "no file given (file = a capture written by tarabo-scales record)");
-    std::filesystem::path file = section.Text("file", "");
-    if (file.is_relative())
-        file = std::filesystem::path(section.file).parent_path() / file;
-    ReplaySettings settings{file.string(), section.Flag("loop", false), 1.0};
+    ReplaySettings settings{section.Path("file").string(), section.Flag("loop", false), 1.0};
     const std::string speed = section.Text("speed", "1");
     const auto [end, error] = std::from_chars(speed.data(), speed.data() + speed.size(), settings.speed);
     if (error != std::errc() || end != speed.data() + speed.size() || !(settings.speed >= 0.01 && settings.speed <= 1000))

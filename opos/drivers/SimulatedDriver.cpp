@@ -20,21 +20,22 @@ constexpr std::uintmax_t kLargestScenario = 1 << 20; // far beyond any weighing 
 std::shared_ptr<const sim::Scenario> loadScenario(const DeviceSection& section)
 {
     namespace fs = std::filesystem;
-    const fs::path given = section.Text("scenario", "");
-    if (given.empty())
+    if (section.Text("scenario", "").empty())
         section.Fail("scenario", "no file given");
-    const fs::path path = given.is_absolute() ? given : fs::path(section.file).parent_path() / given;
+    const fs::path path = section.Path("scenario");
+    const std::u8string name8 = path.u8string();
+    const std::string name(name8.begin(), name8.end());
     std::ifstream in(path, std::ios::binary);
     if (!in)
-        section.Fail("scenario", "cannot read " + path.string() + ": " + std::strerror(errno));
+        section.Fail("scenario", "cannot read " + name + ": " + std::strerror(errno));
     std::error_code error;
     if (!fs::is_regular_file(path, error))
-        section.Fail("scenario", path.string() + " is not a file");
+        section.Fail("scenario", name + " is not a file");
     if (const std::uintmax_t size = fs::file_size(path, error); !error && size > kLargestScenario)
-        section.Fail("scenario", path.string() + " is larger than 1 MiB: not a scenario");
+        section.Fail("scenario", name + " is larger than 1 MiB: not a scenario");
     std::ostringstream text;
     text << in.rdbuf();
-    return std::make_shared<const sim::Scenario>(sim::ParseScenario(text.str(), path.string()));
+    return std::make_shared<const sim::Scenario>(sim::ParseScenario(text.str(), name));
 }
 
 // Raises the section's DeviceError for a bad key, and the scenario file's (file and line) for a

@@ -1,5 +1,5 @@
 ; The Windows installer of Tarabo, built by makensis from the Windows build (make windows-package).
-; Defines: EXE (the program), OUTFILE, VERSION, SIMSCALE_DLL (the simulated scale control; its
+; Defines: EXE (the program), OUTFILE, VERSION, SCALE_DLL (Tarabo's own scale control; its
 ; component is offered only when the file exists), TARGET (makensis target, x86-unicode unless set).
 Unicode true
 !ifdef TARGET
@@ -19,7 +19,7 @@ VIAddVersionKey "LegalCopyright" "Copyright (C) 2026 Tarabo"
 
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Tarabo"
 
-ComponentText "Tarabo needs the scale's OPOS control and service object, installed by their vendor, with the logical name $\"K350$\" set up."
+ComponentText "Tarabo needs a scale control: the scale's own OPOS control and service object, installed by their vendor, with the logical name $\"K350$\" set up; or Tarabo's own, below."
 Page components
 Page directory
 Page instfiles
@@ -44,17 +44,25 @@ Section "Tarabo (required)" SecProgram
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
 SectionEnd
 
-!if /FileExists "${SIMSCALE_DLL}"
+!if /FileExists "${SCALE_DLL}"
 ; Off unless chosen: registering it replaces whatever scale control is registered under its class id.
-Section /o "Simulated scale control (replaces a registered scale control; for trying Tarabo without a scale)" SecSimScale
+Section /o "Tarabo scale control: drives the scales set up in scales.conf, a simulated K350 otherwise (replaces a registered scale control)" SecScale
   SetOutPath "$INSTDIR"
-  File "/oname=TaraboSimScale.dll" "${SIMSCALE_DLL}"
-  RegDLL "$INSTDIR\TaraboSimScale.dll"
+  ; The simulated scale control of earlier versions, which this one replaces.
+  IfFileExists "$INSTDIR\TaraboSimScale.dll" 0 +3
+    UnRegDLL "$INSTDIR\TaraboSimScale.dll"
+    Delete "$INSTDIR\TaraboSimScale.dll"
+  File "/oname=TaraboScale.dll" "${SCALE_DLL}"
+  RegDLL "$INSTDIR\TaraboScale.dll"
 SectionEnd
 !endif
 
 Section "Uninstall"
   SetShellVarContext all
+  IfFileExists "$INSTDIR\TaraboScale.dll" 0 +3
+    UnRegDLL "$INSTDIR\TaraboScale.dll"
+    Delete "$INSTDIR\TaraboScale.dll"
+  ; and an earlier version's simulated scale control
   IfFileExists "$INSTDIR\TaraboSimScale.dll" 0 +3
     UnRegDLL "$INSTDIR\TaraboSimScale.dll"
     Delete "$INSTDIR\TaraboSimScale.dll"

@@ -58,7 +58,11 @@ TEST_F(ScalesConfigFiles, EveryMistakeFailsOpenWithFileLineAndKey)
         {"[K350]\ndriver simulated\n", OPOS_E_NOEXIST, "line 2: expected"},
         {"[K350]\ndriver = simulated\n[K350]\n", OPOS_E_NOEXIST, "line 3: section [K350] appears twice (first on line 1)"},
         {"[K350]\ndriver = simulated\nDriver = hid\n", OPOS_E_NOEXIST, "line 3: key \"driver\" is given twice"},
-        {"[K350]\ndriver = simulated\n" + std::string(300, ';') + "\n", OPOS_E_NOEXIST, "line 3: the line is longer than"},
+        {"[K350]\ndriver = simulated\n" + std::string(5000, ';') + "\n", OPOS_E_NOEXIST, "line 3: the line is longer than 4096"},
+        {"[K350]\ndriver = simulated\n  zero-valid\n", OPOS_E_NOEXIST, "line 3: expected"},
+        {"[K350] front\ndriver = simulated\n", OPOS_E_NOEXIST, "line 1: expected"},
+        {"[ ]\ndriver = simulated\n", OPOS_E_NOEXIST, "line 1: a section needs a logical name"},
+        {std::string("\xFF\xFE[\0K\0", 6), OPOS_E_NOEXIST, "line 1: the file is in UTF-16: save it as UTF-8"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
@@ -72,4 +76,52 @@ TEST_F(ScalesConfigFiles, EveryMistakeFailsOpenWithFileLineAndKey)
     fs::create_directory(user);
     EXPECT_EQ(scale.Open("K350"), OPOS_E_NOEXIST);
     EXPECT_EQ(Description(), "cannot read " + user + ": Is a directory");
+}
+
+TEST_F(ScalesConfigFiles, WhatAHandWrittenFileHoldsReadsAsMeant)
+{
+    files.Write("\xEF\xBB\xBF# Windows' Notepad writes a mark first and ends lines with CR LF\r\n"
+                "[ K350 ]  ; the front counter\r\n"
+                "  driver: simulated\r\n"
+                "  capacity = 6000;7000\r\n"
+                "  start = #3 ; not a number\r\n"
+                "\tZERO-VALID=yes\r\n",
+                "user.conf");
+    const DeviceSection& k350 = LoadScalesConfig({user}).at("K350");
+    EXPECT_EQ(k350.Text("driver", ""), "simulated") << "`:` separates too";
+    EXPECT_EQ(k350.Text("capacity", ""), "6000;7000") << "`;` starts a comment only after a blank";
+    EXPECT_EQ(k350.Text("start", ""), "#3") << "`#` starts a comment only at the start of a line";
+    EXPECT_TRUE(k350.Flag("zero-valid", false)) << "indented keys are keys, not the last value's continuation";
+    EXPECT_EQ(k350.values.at("zero-valid").line, 6);
+}
+
+TEST_F(ScalesConfigFiles, RegistrySectionsComeFirstAndFilesReplaceThemWhole)
+{
+    const std::string key = std::string(kScaleRegistryKey) + "\\";
+    files.Write("[K350]\ndriver = simulated\n", "etc.conf");
+    const ConfigFilesOverride sources({system, user}, {
+        {"K350", {{"Driver", "simulated"}, {"zero-valid", "yes"}}},
+        {"BACK", {{"", "Tarabo.Scale"}, {"DRIVER", "simulated"}, {"Capacity", "6000"}}},
+        {"VENDOR", {{"", "Vendor.Scale.SO"}, {"Port", "COM1"}, {"Baud", std::nullopt}}},
+    });
+    const ScalesConfig config = LoadConfiguredScales();
+    EXPECT_EQ(config.at("K350").file, system);
+    EXPECT_FALSE(config.at("K350").Has("zero-valid")) << "nothing of the registry's section survives";
+    EXPECT_EQ(config.at("BACK").file, key + "BACK");
+    EXPECT_EQ(config.at("BACK").Number("capacity", 0, 0, 10000), 6000) << "value names are case-insensitive";
+    EXPECT_EQ(config.count("VENDOR"), 0u) << "a key without a driver is another service object's";
+    EXPECT_EQ(scale.Open("BACK"), OPOS_SUCCESS);
+    EXPECT_EQ(scale.Close(), OPOS_SUCCESS);
+
+    const struct { RegistryKey entry; std::string description; } cases[] = {
+        {{"BAD", {{"driver", "simulated"}, {"capacity", "15 kg"}}}, key + "BAD, value \"capacity\": \"15 kg\" is not a whole number"},
+        {{"BAD", {{"driver", "simulated"}, {"Capacity", std::nullopt}}}, key + "BAD, value \"capacity\": neither a string"},
+        {{"BAD", {{"driver", "simulated"}, {"scenario", "front.scenario"}}}, key + "BAD, value \"scenario\": \"front.scenario\" is not a full path"},
+        {{"BAD", {{"driver", "scale"}}}, key + "BAD, value \"driver\": unknown driver \"scale\""},
+    };
+    for (const auto& c : cases) {
+        const ConfigFilesOverride registry({}, {c.entry});
+        EXPECT_EQ(scale.Open("BAD"), OPOS_E_NOEXIST);
+        EXPECT_EQ(Description().find(c.description), 0u) << Description();
+    }
 }

@@ -1,4 +1,4 @@
-// Tarabo.exe as a technician meets it: the simulated scale control registered with regsvr32, the
+// Tarabo.exe as a technician meets it: Tarabo's own scale control registered with regsvr32, the
 // program started as a user starts it, and then driven from outside its process, with clicks and
 // keys sent through the system's input queue and item texts read back through window messages.
 #include <gtest/gtest.h>
@@ -308,11 +308,11 @@ bool ControlRegistered()
 // regsvr32's exit code: 0 once the DLL's entry point succeeded.
 DWORD Regsvr32(const std::wstring& options)
 {
-    Program regsvr32(L"C:\\windows\\system32\\regsvr32.exe", L"/s " + options + L" \"" + BuildFile(TARABO_SIMSCALE_DLL) + L"\"");
+    Program regsvr32(L"C:\\windows\\system32\\regsvr32.exe", L"/s " + options + L" \"" + BuildFile(TARABO_SCALE_DLL) + L"\"");
     return regsvr32.Ended(60s) ? regsvr32.ExitCode() : STILL_ACTIVE;
 }
 
-// The simulated scale control registered for as long as this lives, as a technician would do it.
+// Tarabo's own scale control registered for as long as this lives, as a technician would do it.
 struct Registration
 {
     Registration() : registered(Regsvr32(L"") == 0) {}

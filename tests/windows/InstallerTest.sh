@@ -24,7 +24,7 @@ check "the program is installed as it was built" cmp -s "$program" "$dir/Tarabo.
 check "the uninstaller is installed" test -f "$dir/Uninstall.exe"
 check "the Start-menu shortcut is there" test -f "$drive/ProgramData/Microsoft/Windows/Start Menu/Programs/Tarabo/Tarabo.lnk"
 check "the uninstall entry is registered" registered
-check "the simulated scale control is not installed by default" test ! -e "$dir/TaraboSimScale.dll"
+check "Tarabo's own scale control is not installed by default" test ! -e "$dir/TaraboScale.dll"
 
 check "silent uninstall exits 0" "$run" "$prefix" "$dir/Uninstall.exe" /S
 # The uninstaller runs from a copy of itself, which goes on after the first one has ended.

@@ -1,7 +1,8 @@
-// TaraboSimScale.dll: the scale control as an in-process COM server of its own, under the scale
+// TaraboScale.dll: the scale control as an in-process COM server of its own, under the scale
 // control's class id, so that any container (Tarabo.exe among them) creates it as it creates the
-// scale's own control. Registering it replaces whatever control is registered under that class
-// id; unregistering removes what registering wrote and nothing else.
+// scale's own control. It drives what a logical name is configured to, the simulated K350
+// otherwise. Registering it replaces whatever control is registered under that class id;
+// unregistering removes what registering wrote and nothing else.
 #include "AfxControlObject.h"
 #include "OposScaleControl.h"
 
@@ -12,7 +13,7 @@
 
 namespace {
 
-constexpr wchar_t kControlName[] = L"Tarabo simulated scale control";
+constexpr wchar_t kControlName[] = L"Tarabo scale control";
 
 std::wstring Widen(const char* ascii) { return std::wstring(ascii, ascii + std::char_traits<char>::length(ascii)); }
 

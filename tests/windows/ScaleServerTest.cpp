@@ -1,12 +1,17 @@
-// TaraboSimScale.dll as any container meets it: registered by regsvr32, created by class id through
-// the registry, driven late-bound through IDispatch by member name, unregistered without a trace.
+// TaraboScale.dll as any container meets it: registered by regsvr32, created by class id through
+// the registry, driven late-bound through IDispatch by member name, unregistered without a trace;
+// and the logical names the prefix's scales.conf and OPOS registry keys set up.
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <knownfolders.h>
 #include <ocidl.h>
 #include <olectl.h>
+#include <shlobj.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
 #include <optional>
 #include <string>
 #include <vector>
@@ -17,13 +22,14 @@ const CLSID kScaleClsid = {0x83029FA3, 0x4740, 0x11CF, {0x88, 0xF3, 0x02, 0x60, 
 const std::wstring kClassKey = L"CLSID\\{83029FA3-4740-11CF-88F3-02608CA3BE43}";
 const std::wstring kServerKey = kClassKey + L"\\InprocServer32";
 constexpr LONG OPOS_SUCCESS = 0;
+constexpr LONG OPOS_E_NOEXIST = 109;
 
 // The DLL of this build tree, found from the test program's own place in it.
 std::wstring DllPath()
 {
     wchar_t path[MAX_PATH];
     std::wstring exe(path, GetModuleFileNameW(nullptr, path, MAX_PATH));
-    const std::wstring relative = exe.substr(0, exe.rfind(L'\\') + 1) + TARABO_SIMSCALE_DLL;
+    const std::wstring relative = exe.substr(0, exe.rfind(L'\\') + 1) + TARABO_SCALE_DLL;
     return std::wstring(path, GetFullPathNameW(relative.c_str(), MAX_PATH, path, nullptr));
 }
 
@@ -88,7 +94,7 @@ struct Outcome
 };
 
 // The scale control, registered and created as a container creates it.
-class SimScaleServer : public testing::Test
+class ScaleServer : public testing::Test
 {
 protected:
     static void SetUpTestSuite() { ASSERT_EQ(CallEntryPoint("DllRegisterServer"), S_OK); }
@@ -140,12 +146,40 @@ protected:
         return outcome.result.lVal;
     }
 
+    LONG Open(const wchar_t* logicalName)
+    {
+        BSTR name = SysAllocString(logicalName);
+        const LONG result = Method(L"Open", {Text(name)});
+        SysFreeString(name);
+        return result;
+    }
+
+    std::wstring Description()
+    {
+        Outcome outcome = Call(Id(L"Description"), DISPATCH_PROPERTYGET, {});
+        EXPECT_EQ(outcome.result.vt, VT_BSTR);
+        const std::wstring text = outcome.result.vt == VT_BSTR ? outcome.result.bstrVal : L"";
+        VariantClear(&outcome.result);
+        return text;
+    }
+
+    // Direct IO 4's weight text (" 1.250 Kg").
+    std::wstring WeightText()
+    {
+        LONG data = 0;
+        BSTR text = nullptr;
+        EXPECT_EQ(Method(L"DirectIO", {Long(4), LongRef(&data), TextRef(&text)}), OPOS_SUCCESS);
+        const std::wstring weight = text ? text : L"";
+        SysFreeString(text);
+        return weight;
+    }
+
     IDispatch* m_scale = nullptr;
 };
 
 }
 
-TEST(SimScaleRegistration, Regsvr32RegistersAnApartmentServerAndUnregisteringRemovesOnlyWhatItWrote)
+TEST(ScaleRegistration, Regsvr32RegistersAnApartmentServerAndUnregisteringRemovesOnlyWhatItWrote)
 {
     ASSERT_FALSE(KeyExists(kClassKey)) << "the prefix starts without the control";
     ASSERT_EQ(Regsvr32(L""), 0u);
@@ -169,7 +203,7 @@ TEST(SimScaleRegistration, Regsvr32RegistersAnApartmentServerAndUnregisteringRem
     RegDeleteTreeW(HKEY_CLASSES_ROOT, kClassKey.c_str());
 }
 
-TEST_F(SimScaleServer, MembersAreFoundByNameAndTheSimulatedK350AnswersThroughThem)
+TEST_F(ScaleServer, MembersAreFoundByNameAndTheSimulatedK350AnswersThroughThem)
 {
     EXPECT_EQ(Id(L"Open"), 19);
     EXPECT_EQ(Id(L"readweight"), 26) << "names match regardless of case";
@@ -199,7 +233,7 @@ TEST_F(SimScaleServer, MembersAreFoundByNameAndTheSimulatedK350AnswersThroughThe
     EXPECT_EQ(Method(L"Close"), OPOS_SUCCESS);
 }
 
-TEST_F(SimScaleServer, BadCallsFailAsAComControlFailsThem)
+TEST_F(ScaleServer, BadCallsFailAsAComControlFailsThem)
 {
     LONG data = 0;
     BSTR text = nullptr;
@@ -230,7 +264,7 @@ TEST_F(SimScaleServer, BadCallsFailAsAComControlFailsThem)
     SysFreeString(word);
 }
 
-TEST_F(SimScaleServer, TheObjectIsAnInvisibleControlThatKeepsItsDllLoadedWhileAlive)
+TEST_F(ScaleServer, TheObjectIsAnInvisibleControlThatKeepsItsDllLoadedWhileAlive)
 {
     IOleObject* object = nullptr;
     ASSERT_EQ(m_scale->QueryInterface(IID_IOleObject, reinterpret_cast<void**>(&object)), S_OK);
@@ -251,7 +285,7 @@ TEST_F(SimScaleServer, TheObjectIsAnInvisibleControlThatKeepsItsDllLoadedWhileAl
     stream->Release();
     persist->Release();
 
-    HMODULE dll = GetModuleHandleW(L"TaraboSimScale.dll");
+    HMODULE dll = GetModuleHandleW(L"TaraboScale.dll");
     ASSERT_NE(dll, nullptr);
     using EntryPoint = HRESULT(STDAPICALLTYPE*)();
     const auto canUnload = reinterpret_cast<EntryPoint>(reinterpret_cast<void (*)()>(GetProcAddress(dll, "DllCanUnloadNow")));
@@ -260,4 +294,86 @@ TEST_F(SimScaleServer, TheObjectIsAnInvisibleControlThatKeepsItsDllLoadedWhileAl
     m_scale->Release();
     m_scale = nullptr;
     EXPECT_EQ(canUnload(), S_OK);
+}
+
+namespace {
+
+// The logical names of the prefix's machine-wide configuration: %ProgramData%\Tarabo and the OPOS
+// registry key, both left as they were found.
+class ConfiguredScale : public ScaleServer
+{
+protected:
+    void SetUp() override
+    {
+        PWSTR programData = nullptr;
+        ASSERT_EQ(SHGetKnownFolderPath(FOLDERID_ProgramData, 0, nullptr, &programData), S_OK);
+        m_folder = std::filesystem::path(programData) / L"Tarabo";
+        CoTaskMemFree(programData);
+        ASSERT_FALSE(std::filesystem::exists(m_folder)) << "the prefix starts without a configuration";
+        HKEY oposKey;
+        m_oposKeyWasThere = RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\OLEforRetail", 0, KEY_READ, &oposKey) == ERROR_SUCCESS;
+        if (m_oposKeyWasThere)
+            RegCloseKey(oposKey);
+        std::filesystem::create_directory(m_folder);
+        ScaleServer::SetUp();
+    }
+    void TearDown() override
+    {
+        ScaleServer::TearDown();
+        std::error_code error;
+        std::filesystem::remove_all(m_folder, error);
+        if (m_oposKeyWasThere)
+            RegDeleteTreeW(HKEY_LOCAL_MACHINE, (std::wstring(kScalesKey) + L"\\BACK").c_str());
+        else
+            RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\OLEforRetail");
+    }
+
+    void Write(const wchar_t* name, const std::string& text) { std::ofstream(m_folder / name, std::ios::binary) << text; }
+    std::wstring ConfFile() const { return (m_folder / L"scales.conf").wstring(); }
+    static void SetValue(const wchar_t* name, const wchar_t* value)
+    {
+        const std::wstring key = std::wstring(kScalesKey) + L"\\BACK";
+        ASSERT_EQ(RegSetKeyValueW(HKEY_LOCAL_MACHINE, key.c_str(), name, REG_SZ, value, DWORD((wcslen(value) + 1) * sizeof(wchar_t))),
+                  ERROR_SUCCESS);
+    }
+
+    static constexpr wchar_t kScalesKey[] = L"SOFTWARE\\OLEforRetail\\ServiceOPOS\\Scale";
+    std::filesystem::path m_folder;
+    bool m_oposKeyWasThere = false;
+};
+
+}
+
+TEST_F(ConfiguredScale, ANameInProgramDataPlaysItsScenarioAndOneInTheRegistryOpensToo)
+{
+    Write(L"front.scenario", "description = Front counter test scale\nunit = kg\ncapacity = 6\n\n60s 2.345\n");
+    Write(L"scales.conf", "[FRONT]\r\ndriver = simulated\r\nscenario = front.scenario\r\n");
+    ASSERT_EQ(Open(L"FRONT"), OPOS_SUCCESS) << Description();
+    EXPECT_EQ(Description(), L"Front counter test scale");
+    EXPECT_NE(WeightText().find(L"2.345"), std::wstring::npos);
+    EXPECT_EQ(Method(L"Close"), OPOS_SUCCESS);
+
+    SetValue(nullptr, L"Tarabo.Scale");
+    SetValue(L"Driver", L"simulated");
+    SetValue(L"zero-valid", L"yes");
+    ASSERT_EQ(Open(L"BACK"), OPOS_SUCCESS) << Description();
+    EXPECT_NE(WeightText().find(L"1.250"), std::wstring::npos) << "the built-in K350 cycle, which starts with 1.250 kg";
+    EXPECT_EQ(Method(L"Close"), OPOS_SUCCESS);
+}
+
+TEST_F(ConfiguredScale, AMistakeFailsOpenWithWhereItIs)
+{
+    const struct { const char* conf; const wchar_t* registryCapacity; std::wstring description; } cases[] = {
+        {"[BACK]\ndriver = simulated\ncapacity = 15 kg\n", nullptr, ConfFile() + L" line 3: key \"capacity\": \"15 kg\" is not a whole number"},
+        {"[BACK]\ndriver = replay\nfile = back.capture\n", nullptr, ConfFile() + L" line 2: key \"driver\": driver \"replay\" is not available in this build"},
+        {"", L"15 kg", L"HKLM\\SOFTWARE\\OLEforRetail\\ServiceOPOS\\Scale\\BACK, value \"capacity\": \"15 kg\" is not a whole number"},
+    };
+    SetValue(L"driver", L"simulated");
+    for (const auto& c : cases) {
+        Write(L"scales.conf", c.conf);
+        if (c.registryCapacity)
+            SetValue(L"capacity", c.registryCapacity);
+        EXPECT_EQ(Open(L"BACK"), OPOS_E_NOEXIST) << c.conf;
+        EXPECT_EQ(Description().find(c.description), 0u) << Description();
+    }
 }
