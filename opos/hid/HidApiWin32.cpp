@@ -8,8 +8,11 @@
 
 #include <windows.h>
 #include <setupapi.h>
+// MinGW's HID headers declare C functions without saying so.
+extern "C" {
 #include <hidsdi.h>
 #include <hidpi.h>
+}
 
 // 32-bit SetupAPI checks cbSize against its byte-packed layout; a wrong packing fails every call.
 static_assert(sizeof(void*) == 8 || sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W) == 6, "SetupAPI structures must be packed");
