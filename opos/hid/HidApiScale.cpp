@@ -158,9 +158,9 @@ HidApiScale::HidApiScale(std::unique_ptr<HidApiDevice> device, std::string path)
     std::string why = "the HID parser gives no caps";
     if (!m_device->Caps(caps) || !FindHidApiLayout(caps, m_layout, why))
         throw DeviceError(OPOS_E_NOHARDWARE, m_path + " (" + m_name + ") is not a HID POS scale: " + why);
-    if (m_layout.weightLimit) {
+    if (m_layout.weightLimit && m_layout.weightLimit->size) {
         HidBytes report(m_layout.weightLimit->size);
-        report.at(0) = m_layout.weightLimit->reportId;
+        report[0] = m_layout.weightLimit->reportId;
         ScaleReport limit;
         if (m_device->GetFeature(report) && DecodeHidApiReport(*m_device, *m_layout.weightLimit, report, limit, why))
             m_limit = limit;
@@ -194,10 +194,10 @@ ScaleReading HidApiScale::ReadingAt(std::int64_t)
 void HidApiScale::Request(std::int64_t)
 {
     TakeIn();
-    if (m_latest || m_gone)
+    if (m_latest || m_gone || !m_layout.data.size)
         return;
     HidBytes report(m_layout.data.size);
-    report.at(0) = m_layout.data.reportId;
+    report[0] = m_layout.data.reportId;
     if (m_device->GetInput(report))
         Decode(report);
 }

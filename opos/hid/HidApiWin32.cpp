@@ -60,8 +60,10 @@ public:
     ~Win32HidDevice() override
     {
         DWORD got = 0;
-        if (m_pending && ::CancelIo(m_file))
-            ::GetOverlappedResult(m_file, &m_overlapped, &got, TRUE); // the buffer must outlive the read
+        if (m_pending) { // whichever thread started it; the buffer must outlive the read
+            ::CancelIoEx(m_file, &m_overlapped);
+            ::GetOverlappedResult(m_file, &m_overlapped, &got, TRUE);
+        }
         if (m_preparsed)
             ::HidD_FreePreparsedData(m_preparsed);
         ::CloseHandle(m_file);
@@ -153,6 +155,10 @@ public:
             if (error == ERROR_IO_INCOMPLETE)
                 return Read::Nothing;
             m_pending = false;
+            if (error == ERROR_OPERATION_ABORTED) { // the thread that started it ended: read again
+                Start();
+                return Read::Nothing;
+            }
             m_failed = error;
         }
         if (!m_pending) {
@@ -196,7 +202,7 @@ private:
     static std::string goneText(DWORD error)
     {
         const bool pulled = error == ERROR_DEVICE_NOT_CONNECTED || error == ERROR_GEN_FAILURE ||
-                            error == ERROR_FILE_NOT_FOUND || error == ERROR_OPERATION_ABORTED || error == ERROR_BAD_COMMAND;
+                            error == ERROR_FILE_NOT_FOUND || error == ERROR_BAD_COMMAND;
         return std::string(pulled ? "the scale was unplugged" : "reading from the scale failed") + " (ReadFile: " +
                errorText(error) + ")";
     }
