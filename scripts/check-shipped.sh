@@ -14,9 +14,10 @@ check() { # description, command...
 }
 gui() { dump "$1" | grep -q "Subsystem.*(Windows GUI)"; }
 is_pe32() { dump "$1" | grep -q 'Magic.*(PE32)$'; }
+# hid.dll and setupapi.dll: the HID API that finds and reads USB HID scales, in every Windows.
 system_dlls_only() {
   ! dump "$1" | awk '/DLL Name:/ { print tolower($3) }' |
-    grep -vxE 'kernel32\.dll|user32\.dll|gdi32\.dll|ole32\.dll|oleaut32\.dll|advapi32\.dll|msvcrt\.dll|version\.dll|comctl32\.dll|shell32\.dll'
+    grep -vxE 'kernel32\.dll|user32\.dll|gdi32\.dll|ole32\.dll|oleaut32\.dll|advapi32\.dll|msvcrt\.dll|version\.dll|comctl32\.dll|shell32\.dll|hid\.dll|setupapi\.dll'
 }
 exports() { dump "$1" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' | awk '/^\t\[/ { print $NF }' | sort | tr '\n' ' '; }
 

@@ -1,8 +1,9 @@
 // `driver = hid`: `device` is a /dev/hidrawN path, vendor:product in hex, or auto (the only HID
-// POS scale present; the default), found and opened through CurrentHidrawSystem().
+// POS scale present; the default), found and opened through ListHidDevices and OpenHidScaleAt
+// (hidraw nodes on Linux, the HID API on Windows, where device is also a \\?\hid#... path).
 #include "DeviceDrivers.h"
 
-#include "Hidraw.h"
+#include "opos/hid/HidDevices.h"
 #include "ResultCodes.h"
 
 #include <cstdio>
@@ -28,22 +29,21 @@ std::string nodeList(const std::vector<HidrawNode>& nodes)
 std::unique_ptr<IScaleDevice> OpenHidScale(const DeviceSection& section)
 {
     const std::string device = section.Text("device", "auto");
-    const HidrawSystem& system = CurrentHidrawSystem();
-    if (device.rfind("/", 0) == 0)
-        return std::make_unique<HidScale>(system.open(device));
+    if (device.rfind("/", 0) == 0 || device.rfind("\\\\", 0) == 0)
+        return OpenHidScaleAt(device);
     unsigned vendor = 0, product = 0;
     char rest = 0;
     const bool byId = std::sscanf(device.c_str(), "%4x:%4x%c", &vendor, &product, &rest) == 2;
     if (!byId && device != "auto")
         section.Fail("device", "\"" + device + "\" is neither a /dev/hidrawN path, vendor:product in hex, nor auto");
-    std::vector<HidrawNode> nodes = system.list();
+    std::vector<HidrawNode> nodes = ListHidDevices();
     std::erase_if(nodes, [&](const HidrawNode& n) { return byId ? n.vendor != vendor || n.product != product : !n.scale; });
     if (nodes.empty())
         throw DeviceError(OPOS_E_NOHARDWARE, byId ? "no HID device " + idText(std::uint16_t(vendor), std::uint16_t(product)) + " is connected"
                                                   : "no USB HID POS scale is connected (tarabo-scales list shows what is)");
     if (!byId && nodes.size() > 1)
         section.Fail("device", "auto finds several HID POS scales (" + nodeList(nodes) + "): name one");
-    return std::make_unique<HidScale>(system.open(nodes.front().path));
+    return OpenHidScaleAt(nodes.front().path);
 }
 }
 

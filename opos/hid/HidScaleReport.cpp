@@ -57,9 +57,78 @@ Grams gramsOf(LONG oposUnit)
     }
 }
 
-__extension__ using Int128 = __int128; // wide enough for the exact unit fractions
+// The exact unit fractions need more than 64 bits, and 32-bit x86 (what ships on Windows) has no
+// 128-bit integer: a magnitude in four 32-bit limbs, least significant first, kept below 2^127.
+struct Wide
+{
+    std::array<std::uint32_t, 4> limb{};
 
-bool times(Int128& value, std::int64_t factor) { return !__builtin_mul_overflow(value, factor, &value); }
+    explicit Wide(std::uint64_t v = 0) : limb{std::uint32_t(v), std::uint32_t(v >> 32), 0, 0} {}
+    bool times(std::uint64_t factor)
+    {
+        const std::uint32_t f[2] = {std::uint32_t(factor), std::uint32_t(factor >> 32)};
+        std::uint32_t r[6] = {};
+        for (int j = 0; j < 2; ++j) {
+            std::uint64_t carry = 0;
+            for (int i = 0; i < 4; ++i) {
+                const std::uint64_t t = std::uint64_t(limb[std::size_t(i)]) * f[j] + r[i + j] + carry;
+                r[i + j] = std::uint32_t(t);
+                carry = t >> 32;
+            }
+            r[4 + j] = std::uint32_t(carry);
+        }
+        if (r[4] || r[5] || r[3] >> 31)
+            return false;
+        std::copy(r, r + 4, limb.begin());
+        return true;
+    }
+    bool bit(int n) const { return limb[std::size_t(n / 32)] >> (n % 32) & 1; }
+    friend bool operator<(const Wide& a, const Wide& b)
+    {
+        return std::lexicographical_compare(a.limb.rbegin(), a.limb.rend(), b.limb.rbegin(), b.limb.rend());
+    }
+    Wide& operator+=(const Wide& b)
+    {
+        std::uint64_t carry = 0;
+        for (std::size_t i = 0; i < 4; ++i) {
+            const std::uint64_t t = std::uint64_t(limb[i]) + b.limb[i] + carry;
+            limb[i] = std::uint32_t(t);
+            carry = t >> 32;
+        }
+        return *this;
+    }
+    Wide& operator-=(const Wide& b) // b <= *this
+    {
+        std::int64_t borrow = 0;
+        for (std::size_t i = 0; i < 4; ++i) {
+            const std::int64_t t = std::int64_t(limb[i]) - b.limb[i] - borrow;
+            limb[i] = std::uint32_t(t);
+            borrow = t < 0;
+        }
+        return *this;
+    }
+    Wide half() const
+    {
+        Wide h;
+        for (std::size_t i = 0; i < 4; ++i)
+            h.limb[i] = limb[i] >> 1 | (i < 3 ? limb[i + 1] << 31 : 0);
+        return h;
+    }
+    // The quotient, by shifting and subtracting; den is not 0.
+    Wide over(const Wide& den) const
+    {
+        Wide q, rem;
+        for (int n = 127; n >= 0; --n) {
+            rem += rem;
+            rem.limb[0] |= bit(n);
+            if (!(rem < den)) {
+                rem -= den;
+                q.limb[std::size_t(n / 32)] |= 1u << (n % 32);
+            }
+        }
+        return q;
+    }
+};
 
 // Fills the layout from the fields of one report: false when it lacks weight or unit.
 bool fillLayout(const HidDescriptor& d, HidField::Kind kind, std::uint8_t id, ScaleReportLayout& layout)
@@ -87,7 +156,7 @@ bool fillLayout(const HidDescriptor& d, HidField::Kind kind, std::uint8_t id, Sc
 int namedValue(const HidField& f, std::uint32_t named, std::int64_t raw)
 {
     if (!f.isArray)
-        return raw >= 0 && raw <= 255 ? int(raw) : 0;
+        return NamedNumber(raw);
     if (raw < f.logicalMin || raw > f.logicalMax)
         return 0;
     const std::int64_t usage = std::int64_t(f.usage) + (raw - f.logicalMin);
@@ -167,14 +236,37 @@ bool DecodeScaleReport(const ScaleReportLayout& layout, const std::uint8_t* repo
         (layout.status && !HidFieldValue(*layout.status, layout.numbered, report, size, status)) ||
         (layout.scaling && !HidFieldValue(*layout.scaling, layout.numbered, report, size, scaling)))
         return why = "the report is " + std::to_string(size) + " bytes, shorter than its layout", false;
-    out.weight = weight;
-    out.unit = namedValue(layout.unit, kUnit, unit);
-    out.status = layout.status ? namedValue(*layout.status, kStatus, status) : 0;
+    ScaleFields fields;
+    fields.weight = weight;
+    fields.unit = namedValue(layout.unit, kUnit, unit);
+    if (layout.status)
+        fields.status = namedValue(*layout.status, kStatus, status);
+    fields.scaling = scaling;
+    fields.scalingBits = layout.scaling ? layout.scaling->bitSize : 0;
+    return ScaleReportOf(fields, out, why);
+}
+
+int NamedNumber(std::int64_t value) { return value >= 0 && value <= 255 ? int(value) : 0; }
+
+std::int64_t HidSigned(std::uint32_t raw, std::uint32_t bits, std::int32_t logicalMin)
+{
+    if (bits == 0 || bits > 32)
+        return raw;
+    const std::uint64_t value = bits == 32 ? raw : raw & ((std::uint64_t(1) << bits) - 1);
+    const bool negative = logicalMin < 0 && (value >> (bits - 1)) & 1;
+    return negative ? std::int64_t(value) - (std::int64_t(1) << bits) : std::int64_t(value);
+}
+
+bool ScaleReportOf(const ScaleFields& fields, ScaleReport& out, std::string& why)
+{
+    out.weight = fields.weight;
+    out.unit = fields.unit;
+    out.status = fields.status.value_or(0);
     // The scaling is a signed exponent whatever the logical range says: 0xff is -1.
-    out.exponent = layout.scaling && layout.scaling->bitSize == 8 ? int(std::int8_t(scaling)) : int(scaling);
+    out.exponent = fields.scalingBits == 8 ? int(std::int8_t(fields.scaling)) : int(fields.scaling);
     if (out.unit < 1 || out.unit > kLastUnit)
         return why = "weight unit " + std::to_string(out.unit) + " is not a unit", false;
-    if (layout.status && (out.status < 1 || out.status > kLastStatus))
+    if (fields.status && (out.status < 1 || out.status > kLastStatus))
         return why = "status " + std::to_string(out.status) + " is not a scale status", false;
     return true;
 }
@@ -194,17 +286,20 @@ std::optional<LONG> Thousandths(std::int64_t weight, int exponent, int hidUnit, 
     if (hidUnit < 1 || hidUnit > kLastUnit || exponent < -30 || exponent > 30)
         return std::nullopt;
     const Grams from = kGrams[std::size_t(hidUnit)], to = gramsOf(oposUnit);
-    Int128 num = weight, den = 1;
-    bool ok = times(num, from.num) && times(num, to.den) && times(den, from.den) && times(den, to.num);
+    Wide num(weight < 0 ? 0 - std::uint64_t(weight) : std::uint64_t(weight)), den(1);
+    bool ok = num.times(std::uint64_t(from.num)) && num.times(std::uint64_t(to.den)) && den.times(std::uint64_t(from.den)) &&
+              den.times(std::uint64_t(to.num));
     for (int e = exponent + 3; ok && e > 0; --e) // thousandths: 10^(exponent + 3)
-        ok = times(num, 10);
+        ok = num.times(10);
     for (int e = exponent + 3; ok && e < 0; ++e)
-        ok = times(den, 10);
-    if (!ok || !times(num, 2) || !times(den, 2))
+        ok = den.times(10);
+    if (!ok || !num.times(2) || !den.times(2))
         return std::nullopt;
-    const Int128 rounded = (num + (num < 0 ? -den / 2 : den / 2)) / den; // den is even: half of it is exact
-    if (rounded < INT32_MIN || rounded > INT32_MAX)
+    num += den.half(); // den is even: half of it is exact, and the magnitude rounds half away from zero
+    const Wide magnitude = num.over(den);
+    if (magnitude.limb[1] || magnitude.limb[2] || magnitude.limb[3] || magnitude.limb[0] > (weight < 0 ? 0x80000000u : 0x7FFFFFFFu))
         return std::nullopt;
+    const std::int64_t rounded = weight < 0 ? -std::int64_t(magnitude.limb[0]) : std::int64_t(magnitude.limb[0]);
     return LONG(rounded);
 }
 

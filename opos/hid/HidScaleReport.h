@@ -45,8 +45,27 @@ struct ScaleReport
     std::int64_t weight = 0;
 };
 
+// A report's fields as read, before what they say is checked: taken from the report's bytes by
+// the descriptor's layout (DecodeScaleReport), or from the HID API's usage values on Windows.
+struct ScaleFields
+{
+    std::optional<int> status; // the named status' number (0: none selected); absent in a weight-limit report
+    int unit = 0;              // the named unit's number (0: none selected)
+    std::int64_t scaling = 0;  // as read, sign-extended when its logical minimum is negative
+    std::uint32_t scalingBits = 0; // 0 when the report has no scaling
+    std::int64_t weight = 0;
+};
+
+// A named value's number: a plain variable's value, 0 when it cannot be one.
+int NamedNumber(std::int64_t value);
+// A value of bits bits, sign-extended when its logical minimum is negative.
+std::int64_t HidSigned(std::uint32_t raw, std::uint32_t bits, std::int32_t logicalMin);
+
+// False, with why, for fields that say nothing valid (a status or unit of 0 or out of range).
+bool ScaleReportOf(const ScaleFields& fields, ScaleReport& out, std::string& why);
+
 // False, with why, for a report that is not the layout's, too short, or says nothing valid
-// (a status or unit of 0 or out of range).
+// (ScaleReportOf).
 bool DecodeScaleReport(const ScaleReportLayout& layout, const std::uint8_t* report, std::size_t size,
                        ScaleReport& out, std::string& why);
 

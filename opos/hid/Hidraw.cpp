@@ -129,6 +129,13 @@ HidConnection OpenHidrawNode(const std::string& path)
     return c;
 }
 
+std::vector<HidrawNode> ListHidDevices() { return CurrentHidrawSystem().list(); }
+
+std::unique_ptr<IScaleDevice> OpenHidScaleAt(const std::string& path)
+{
+    return std::make_unique<HidScale>(CurrentHidrawSystem().open(path));
+}
+
 const HidrawSystem& CurrentHidrawSystem()
 {
     const HidrawSystem* system = g_system.load();

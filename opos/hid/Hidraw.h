@@ -2,19 +2,12 @@
 // (the HIDIOC ioctls). Tests put their own in place of both.
 #pragma once
 
+#include "opos/hid/HidDevices.h"
 #include "HidScale.h"
 
 #include <memory>
 
 namespace opos {
-
-struct HidrawNode
-{
-    std::string path; // /dev/hidrawN
-    std::string name;
-    std::uint16_t vendor = 0, product = 0;
-    bool scale = false; // its report descriptor has a scale data report
-};
 
 // The nodes under sysfsRoot (/sys/class/hidraw), in node order; readable without access to /dev.
 std::vector<HidrawNode> ListHidrawNodes(const std::string& sysfsRoot = "/sys/class/hidraw");

@@ -1,0 +1,197 @@
+// The Windows HID path through its seam (HidApi.h), on any platform: a fake API that reads each
+// collection's report descriptor as Windows' HID parser does. Real scales' reports read the same
+// through the API's usage values as through the descriptor, and the scale behind the service
+// lists, reads, zeroes and goes offline as the Linux one does.
+#include "AnswerCorpus.h"
+#include "HidApiFake.h"
+#include "HidTestScale.h"
+#include "ScaleTestSupport.h"
+
+#include "opos/hid/HidApiScale.h"
+
+#include <tuple>
+
+using namespace opos;
+using hidtest::Bytes;
+
+namespace {
+
+auto fieldsOf(const ScaleReport& r) { return std::make_tuple(r.status, r.unit, r.exponent, r.weight); }
+
+// A collection with the descriptor, for decoding one report through its usage values.
+struct ApiSide
+{
+    explicit ApiSide(const Bytes& descriptor)
+        : collection(std::make_shared<hidtest::FakeHidCollection>()), parser(descriptor)
+    {
+        collection->descriptor = descriptor;
+        device = std::make_unique<hidtest::FakeHidApiDevice>(collection);
+    }
+    std::shared_ptr<hidtest::FakeHidCollection> collection;
+    hidtest::DescribedCollection parser;
+    std::unique_ptr<hidtest::FakeHidApiDevice> device;
+};
+
+}
+
+TEST(HidApiCorpus, EveryRealScaleReportReadsTheSameThroughTheHidApiAsThroughItsDescriptor)
+{
+    HidScaleLayout byDescriptor;
+    HidApiLayout byApi;
+    std::unique_ptr<ApiSide> api;
+    for (const answers::Case& c : answers::Load("hid.txt")) {
+        SCOPED_TRACE(c.where + ": " + c.source);
+        const Bytes bytes(c.bytes.begin(), c.bytes.end());
+        std::string why;
+        if (c.tag == "descriptor") {
+            HidDescriptor descriptor;
+            ASSERT_TRUE(ParseHidDescriptor(bytes.data(), bytes.size(), descriptor, why) && FindScaleLayout(descriptor, byDescriptor, why));
+            api = std::make_unique<ApiSide>(bytes);
+            HidCaps caps;
+            ASSERT_TRUE(api->device->Caps(caps));
+            ASSERT_TRUE(FindHidApiLayout(caps, byApi, why)) << why;
+            EXPECT_EQ(byApi.data.reportId, byDescriptor.data.reportId);
+            EXPECT_EQ(byApi.weightLimit ? byApi.weightLimit->reportId : -1, byDescriptor.weightLimit ? byDescriptor.weightLimit->reportId : -1);
+            EXPECT_EQ(byApi.zero ? byApi.zero->reportId : -1, byDescriptor.zero ? byDescriptor.zero->reportId : -1);
+            continue;
+        }
+        ASSERT_TRUE(api) << "a report before its descriptor";
+        const bool limit = c.tag == "limit";
+        ASSERT_EQ(bool(byApi.weightLimit), bool(byDescriptor.weightLimit));
+        ScaleReport viaDescriptor, viaApi;
+        ASSERT_TRUE(DecodeScaleReport(limit ? *byDescriptor.weightLimit : byDescriptor.data, bytes.data(), bytes.size(), viaDescriptor, why)) << why;
+        const Bytes apiForm = api->parser.ApiForm(limit ? HidReportType::Feature : HidReportType::Input, bytes);
+        ASSERT_TRUE(DecodeHidApiReport(*api->device, limit ? *byApi.weightLimit : byApi.data, apiForm, viaApi, why)) << why;
+        EXPECT_EQ(fieldsOf(viaApi), fieldsOf(viaDescriptor));
+        const std::optional<LONG> thousandths = Thousandths(viaApi.weight, viaApi.exponent, viaApi.unit, OposUnit(viaApi.unit));
+        if (limit || c.reading.kind == "weight") {
+            EXPECT_EQ(thousandths, c.reading.thousandths) << "as documented";
+        }
+    }
+}
+
+// The same comparison over layouts the corpus lacks (plain variables, a reordered report) and
+// reports that say nothing valid: both paths refuse the same ones and read the rest alike.
+TEST(HidApiCorpus, OtherLayoutsAndBadReportsDecodeAlikeThroughBothPaths)
+{
+    const struct { const char* what; const Bytes* descriptor; Bytes report; bool feature, valid; } rows[] = {
+        {"arrays, 878 g", &hidtest::kScaleDescriptor, {0x03, 0x04, 0x02, 0x00, 0x6E, 0x03}, false, true},
+        {"arrays, 7.85 lb", &hidtest::kScaleDescriptor, {0x03, 0x04, 0x0C, 0xFE, 0x11, 0x03}, false, true},
+        {"arrays, over weight", &hidtest::kScaleDescriptor, {0x03, 0x06, 0x02, 0x00, 0x98, 0x3A}, false, true},
+        {"arrays, no unit selected", &hidtest::kScaleDescriptor, {0x03, 0x04, 0x00, 0x00, 0x6E, 0x03}, false, false},
+        {"arrays, status out of range", &hidtest::kScaleDescriptor, {0x03, 0x09, 0x02, 0x00, 0x6E, 0x03}, false, false},
+        {"arrays, another report", &hidtest::kScaleDescriptor, {0x05, 0x04, 0x02, 0x00, 0x6E, 0x03}, false, false},
+        {"weight limit 15 kg", &hidtest::kScaleDescriptor, hidtest::kLimit15kg, true, true},
+        {"variables, 878 g", &hidtest::kReorderedDescriptor, {0x04, 0x6E, 0x03, 0xAA, 0x02, 0x00, 0x04}, false, true},
+        {"variables, 1.5 kg at -3", &hidtest::kReorderedDescriptor, {0x04, 0xDC, 0x05, 0x00, 0x03, 0xFD, 0x04}, false, true},
+        {"variables, unit 13", &hidtest::kReorderedDescriptor, {0x04, 0x6E, 0x03, 0x00, 0x0D, 0x00, 0x04}, false, false},
+        {"variables, status 0", &hidtest::kReorderedDescriptor, {0x04, 0x6E, 0x03, 0x00, 0x02, 0x00, 0x00}, false, false},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.what);
+        HidDescriptor descriptor;
+        HidScaleLayout byDescriptor;
+        HidApiLayout byApi;
+        HidCaps caps;
+        std::string why;
+        ApiSide api(*r.descriptor);
+        ASSERT_TRUE(ParseHidDescriptor(r.descriptor->data(), r.descriptor->size(), descriptor, why) && FindScaleLayout(descriptor, byDescriptor, why));
+        ASSERT_TRUE(api.device->Caps(caps) && FindHidApiLayout(caps, byApi, why)) << why;
+        ASSERT_TRUE(!r.feature || (byApi.weightLimit && byDescriptor.weightLimit));
+        ScaleReport viaDescriptor, viaApi;
+        const bool descriptorOk = DecodeScaleReport(r.feature ? *byDescriptor.weightLimit : byDescriptor.data, r.report.data(),
+                                                    r.report.size(), viaDescriptor, why);
+        const bool apiOk = DecodeHidApiReport(*api.device, r.feature ? *byApi.weightLimit : byApi.data,
+                                              api.parser.ApiForm(r.feature ? HidReportType::Feature : HidReportType::Input, r.report), viaApi, why);
+        EXPECT_EQ(descriptorOk, r.valid);
+        EXPECT_EQ(apiOk, r.valid) << why;
+        if (r.valid) {
+            EXPECT_EQ(fieldsOf(viaApi), fieldsOf(viaDescriptor));
+        }
+    }
+}
+
+namespace {
+
+class HidApiScaleService : public ::testing::Test
+{
+protected:
+    ManualClock clock{0};
+    ClockOverride clockGuard{clock};
+    hidtest::FakeHidApi api;
+    std::shared_ptr<hidtest::FakeHidCollection> mouse =
+        api.Plug({.path = R"(\\?\hid#vid_046d&pid_c077#mouse)", .name = "Mouse", .vendor = 0x046d, .product = 0xc077,
+                  .descriptor = hidtest::kMouseDescriptor, .heldBySystem = true});
+    std::shared_ptr<hidtest::FakeHidCollection> plain =
+        api.Plug({.path = R"(\\?\hid#vid_1234&pid_0001#pad)", .name = "Pad", .vendor = 0x1234, .product = 0x0001,
+                  .descriptor = hidtest::kMouseDescriptor});
+    std::shared_ptr<hidtest::FakeHidCollection> scale =
+        api.Plug({.path = R"(\\?\hid#vid_0922&pid_8003#scale)", .name = "Test Shipping Scale", .vendor = 0x0922,
+                  .product = 0x8003, .descriptor = hidtest::kScaleDescriptor, .limit = hidtest::kLimit15kg});
+    std::string path = scale->path;
+    std::string name = UniqueName("WINHID");
+    DeviceInstallation device{Wide(name), [this] { return OpenHidApiScale(api, path); }};
+    ScaleDriver driver;
+    LONG weight = -5;
+};
+
+}
+
+TEST_F(HidApiScaleService, ListsEveryCollectionWithItsIdsAndOnlyTheScaleAsOne)
+{
+    const std::vector<HidrawNode> nodes = ListHidApiDevices(api);
+    ASSERT_EQ(nodes.size(), 3u);
+    const auto row = [](const HidrawNode& n) { return std::make_tuple(n.path, n.name, n.vendor, n.product, n.scale); };
+    EXPECT_EQ(row(nodes[0]), row({mouse->path, "Mouse", 0x046d, 0xc077, false})) << "held by the system, yet listed";
+    EXPECT_EQ(row(nodes[2]), row({scale->path, "Test Shipping Scale", 0x0922, 0x8003, true}));
+    scale->Pull();
+    EXPECT_EQ(ListHidApiDevices(api).size(), 2u) << "a pulled scale is not listed";
+}
+
+TEST_F(HidApiScaleService, ReadsWeightsCapacityAndTheCurrentReportAndZeroes)
+{
+    ASSERT_TRUE(driver.Enable(name)) << driver.Description().str();
+    EXPECT_EQ(driver.MaximumWeight(), 15000000) << "the weight-limit feature report";
+    EXPECT_EQ(driver.Description(), "Test Shipping Scale (USB HID scale 0922:8003, " + path + ")");
+    scale->Send({0x03, 0x04, 0x02, 0x00, 0xF4, 0x01}); // 500 g, from before the open
+    scale->Send({0x03, 0x04, 0x02, 0x00, 0x6E, 0x03});
+    EXPECT_EQ(driver.ReadWeight(weight, 0), OPOS_SUCCESS);
+    EXPECT_EQ(weight, 878000) << "the first report after opening is passed over";
+    EXPECT_EQ(driver.ClearInput(), OPOS_SUCCESS);
+    scale->current = {0x03, 0x04, 0x0B, 0xFF, 0x4E, 0x00};
+    EXPECT_EQ(driver.ReadWeight(weight, 0), OPOS_SUCCESS) << "the current report, asked for";
+    EXPECT_EQ(weight, 7800);
+    EXPECT_EQ(driver.WeightUnit(), SCAL_WU_OUNCE);
+    LONG data = 0;
+    BSTR text = nullptr;
+    EXPECT_EQ(driver.DirectIO(5, data, text), OPOS_SUCCESS);
+    ASSERT_EQ(scale->sent.size(), 1u);
+    EXPECT_EQ(scale->sent[0], Bytes({0x02, 0x01})) << "the Zero Scale output report";
+}
+
+TEST_F(HidApiScaleService, APulledScaleIsOfflineAndSaysWhy)
+{
+    ASSERT_TRUE(driver.Enable(name));
+    scale->Pull();
+    EXPECT_EQ(driver.ReadWeight(weight, 1000), OPOS_E_OFFLINE);
+    EXPECT_EQ(clock.NowMs(), 0) << "the pull ended the wait";
+    EXPECT_NE(driver.Description().str().find("disconnected"), std::string::npos) << driver.Description().str();
+    LONG data = 0;
+    BSTR text = nullptr;
+    EXPECT_EQ(driver.DirectIO(5, data, text), OPOS_E_OFFLINE);
+}
+
+TEST_F(HidApiScaleService, ACollectionThatIsNoScaleOrIsHeldIsNoHardwareWithWhy)
+{
+    const struct { std::string path, description; } rows[] = {
+        {plain->path, plain->path + " (Pad) is not a HID POS scale: its HID collection has no scale data report "
+                                    "(usage page 0x8D: status, unit and weight)"},
+        {mouse->path, mouse->path + ": access denied"},
+        {R"(\\?\hid#gone)", R"(\\?\hid#gone: no such device)"},
+    };
+    for (const auto& r : rows) {
+        path = r.path;
+        EXPECT_EQ(driver.Open(name), OPOS_E_NOHARDWARE);
+        EXPECT_EQ(driver.Description(), r.description);
+    }
+}
