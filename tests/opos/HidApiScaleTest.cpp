@@ -130,7 +130,7 @@ protected:
                   .product = 0x8003, .descriptor = hidtest::kScaleDescriptor, .limit = hidtest::kLimit15kg});
     std::string path = scale->path;
     std::string name = UniqueName("WINHID");
-    DeviceInstallation device{Wide(name), [this] { return OpenHidApiScale(api, path); }};
+    DeviceOverride device{Wide(name), [this] { return OpenHidApiScale(api, path); }};
     ScaleDriver driver;
     LONG weight = -5;
 };
