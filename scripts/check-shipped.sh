@@ -13,10 +13,12 @@ check() { # description, command...
   if "$@"; then echo "ok: $what"; else echo "FAILED: $what"; failures=$((failures + 1)); fi
 }
 gui() { dump "$1" | grep -q "Subsystem.*(Windows GUI)"; }
+console() { dump "$1" | grep -q "Subsystem.*(Windows CUI)"; }
 is_pe32() { dump "$1" | grep -q 'Magic.*(PE32)$'; }
+# setupapi.dll (tarabo-scales.exe lists the COM ports with it) is part of every Windows too.
 system_dlls_only() {
   ! dump "$1" | awk '/DLL Name:/ { print tolower($3) }' |
-    grep -vxE 'kernel32\.dll|user32\.dll|gdi32\.dll|ole32\.dll|oleaut32\.dll|advapi32\.dll|msvcrt\.dll|version\.dll|comctl32\.dll|shell32\.dll'
+    grep -vxE 'kernel32\.dll|user32\.dll|gdi32\.dll|ole32\.dll|oleaut32\.dll|advapi32\.dll|msvcrt\.dll|version\.dll|comctl32\.dll|shell32\.dll|setupapi\.dll'
 }
 exports() { dump "$1" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' | awk '/^\t\[/ { print $NF }' | sort | tr '\n' ' '; }
 
@@ -28,4 +30,8 @@ check "TaraboSimScale.dll is a 32-bit DLL" is_pe32 "$dll"
 check "TaraboSimScale.dll imports only system DLLs" system_dlls_only "$dll"
 check "TaraboSimScale.dll exports the four COM entry points undecorated" \
   test "$(exports "$dll")" = "DllCanUnloadNow DllGetClassObject DllRegisterServer DllUnregisterServer "
+tool=$tree/tarabo-scales.exe
+check "tarabo-scales.exe is a 32-bit program" is_pe32 "$tool"
+check "tarabo-scales.exe is a console-subsystem program" console "$tool"
+check "tarabo-scales.exe imports only system DLLs" system_dlls_only "$tool"
 [ "$failures" -eq 0 ]
