@@ -35,6 +35,11 @@ out=$(tool list); status=$?
 check "list has the serial ports' heading" says "Serial ports:" "$out"
 check "list shows the built-in K350" says "K350  driver=simulated  (built in)" "$out"
 check "list exits 0" exits 0 $status
+# The ports Wine made at boot are in the serial device map, the list's last source.
+for port in $("$run" "$prefix" "$prefix/drive_c/windows/system32/reg.exe" query 'HKLM\HARDWARE\DEVICEMAP\SERIALCOMM' |
+              awk '$2 == "REG_SZ" { print $3 }'); do
+  check "list shows $port of the serial device map" says "  $port" "$out"
+done
 
 out=$(tool monitor K350); status=$?
 check "monitor says it is not available on Windows" says "monitor is not available on Windows" "$out"
