@@ -41,6 +41,10 @@ for port in $("$run" "$prefix" "$prefix/drive_c/windows/system32/reg.exe" query 
   check "list shows $port of the serial device map" says "  $port" "$out"
 done
 
+out=$(tool read K350); status=$?
+check "read of the built-in K350 gives the simulated scale's weight" says "Tarabo simulated K350" "$out"
+check "read of the built-in K350 exits 0" exits 0 $status
+
 out=$(tool monitor K350); status=$?
 check "monitor says it is not available on Windows" says "monitor is not available on Windows" "$out"
 check "monitor exits 2" exits 2 $status
