@@ -9,6 +9,8 @@ add_compile_definitions(_WIN32_WINNT=0x0601)
 # The framework's Win32 backend, then the scale control over it.
 add_subdirectory(framework)
 add_subdirectory(opos)
+# tarabo-scales.exe, the console companion.
+add_subdirectory(scales-tool)
 
 include(${PROJECT_SOURCE_DIR}/cmake/TaraboCore.cmake)
 
@@ -29,6 +31,7 @@ set(CMAKE_GTEST_DISCOVER_TESTS_DISCOVERY_MODE PRE_TEST)
 
 # The installer and the zip, once the program's target exists.
 include(${CMAKE_CURRENT_LIST_DIR}/WindowsPackage.cmake)
+add_dependencies(windows_shipped tarabo-scales)
 
 # The benchmarks under Wine, built only when asked for (the target windows_bench).
 add_subdirectory(bench/win32 EXCLUDE_FROM_ALL)

@@ -4,7 +4,6 @@
 #include "Monitor.h"
 #include "DeviceRegistry.h"
 #include "Doctor.h"
-#include "Hidraw.h"
 #include "ProbeCommand.h"
 #include "ResultCodes.h"
 #include "ScalesConfig.h"
@@ -12,16 +11,12 @@
 #include "StandardScaleService.h"
 #include "Utf8.h"
 #include "WeightReport.h"
+#include "scales-tool/ToolPlatform.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
 #include <ostream>
-
-#include <csignal>
-
-#include <sys/signalfd.h>
-#include <unistd.h>
 
 using namespace opos;
 
@@ -59,8 +54,7 @@ const char kUsage[] =
     "nothing in the way), 1 no weight (the result code is printed), no answer or a problem\n"
     "found, 2 bad usage.\n"
     "monitor and record: 0 when stopped by Ctrl-C or --for, 1 when the scale cannot be opened\n"
-    "or goes away.\n"
-    "Configuration: /etc/tarabo/scales.conf, then $XDG_CONFIG_HOME/tarabo/scales.conf.\n";
+    "or goes away.\n";
 
 constexpr LONG kClaimTimeoutMs = 1000;
 
@@ -76,7 +70,8 @@ void listSerialPorts(std::ostream& out)
     out << "Serial ports:\n";
     const std::vector<serial::SerialPort> ports = serial::ListSerialPorts();
     for (const serial::SerialPort& port : ports)
-        out << "  " << port.path << (port.path == port.tty ? "" : "  -> " + port.tty) << "\n";
+        out << "  " << port.path << (port.path == port.tty ? "" : "  -> " + port.tty)
+            << (port.friendly.empty() ? "" : "  " + port.friendly) << "\n";
     if (ports.empty())
         out << "  none\n";
 }
@@ -85,13 +80,10 @@ int list(std::ostream& out, std::ostream& err)
 {
     out << "USB HID POS scales:\n";
     int scales = 0;
-    for (const HidrawNode& node : CurrentHidrawSystem().list()) {
-        if (!node.scale)
-            continue;
+    for (const HidScaleEntry& node : ListHidScales()) {
         char ids[16];
         std::snprintf(ids, sizeof ids, "%04x:%04x", node.vendor, node.product);
-        const bool access = ::access(node.path.c_str(), R_OK | W_OK) == 0;
-        out << "  " << node.path << "  " << ids << "  " << node.name << (access ? "" : "  (no access: see tarabo-scales(1))") << "\n";
+        out << "  " << node.path << "  " << ids << "  " << node.name << (node.access ? "" : "  (no access: see tarabo-scales(1))") << "\n";
         ++scales;
     }
     if (scales == 0)
@@ -100,14 +92,14 @@ int list(std::ostream& out, std::ostream& err)
     int status = 0;
     ScalesConfig config;
     try {
-        config = LoadScalesConfig(ConfigFiles());
+        config = LoadConfiguredScales();
     } catch (const DeviceError& error) {
         err << "tarabo-scales: " << error.what() << "\n";
         status = 1;
     }
     for (const auto& [name, section] : config) {
         out << "  " << name << "  driver=" << section.Text("driver", "?") << (section.Has("device") ? "  device=" + section.Text("device", "") : "")
-            << "  (" << section.file << " line " << section.line << ")\n";
+            << "  (" << section.file << (section.line > 0 ? " line " + std::to_string(section.line) : std::string()) << ")\n";
         try {
             CheckSection(section);
         } catch (const DeviceError& error) {
@@ -161,25 +153,6 @@ int read(const std::string& name, LONG timeoutMs, std::ostream& out)
     return read ? 0 : 1;
 }
 
-// Ctrl-C (and a polite kill) as a descriptor the monitor sleeps on, so it ends cleanly.
-int monitor(const std::string& name, MonitorOptions options, std::ostream& out, std::ostream& err)
-{
-    sigset_t stop, previous;
-    sigemptyset(&stop);
-    sigaddset(&stop, SIGINT);
-    sigaddset(&stop, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &stop, &previous);
-    const int stopFd = signalfd(-1, &stop, SFD_NONBLOCK | SFD_CLOEXEC);
-    options.statusLine = &out == &std::cout && ::isatty(STDOUT_FILENO);
-    const int status = RunMonitor(name, options, stopFd, out, err);
-    signalfd_siginfo info;
-    while (::read(stopFd, &info, sizeof info) == ssize_t(sizeof info)) // taken: it ended the watch
-        ;
-    ::close(stopFd);
-    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
-    return status;
-}
-
 // [--json] [--for MS] after the positional arguments; false on anything else.
 bool monitorOptions(const std::vector<std::string>& args, std::size_t from, bool jsonAllowed, MonitorOptions& options)
 {
@@ -201,7 +174,7 @@ bool monitorOptions(const std::vector<std::string>& args, std::size_t from, bool
 
 int usage(std::ostream& err, const std::string& why)
 {
-    err << "tarabo-scales: " << why << "\n" << kUsage;
+    err << "tarabo-scales: " << why << "\n" << kUsage << kConfigurationFilesText;
     return 2;
 }
 }
@@ -209,7 +182,7 @@ int usage(std::ostream& err, const std::string& why)
 int RunScalesTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
 {
     if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
-        out << kUsage;
+        out << kUsage << kConfigurationFilesText;
         return 0;
     }
     if (args.size() == 1 && args[0] == "list")
@@ -225,13 +198,13 @@ int RunScalesTool(const std::vector<std::string>& args, std::ostream& out, std::
     MonitorOptions options;
     if (!args.empty() && args[0] == "monitor")
         return args.size() >= 2 && monitorOptions(args, 2, true, options)
-                   ? monitor(args[1], options, out, err)
+                   ? RunMonitorCommand(args[1], options, out, err)
                    : usage(err, "monitor takes a logical name (and --json, --for MS)");
     if (!args.empty() && args[0] == "record") {
         if (args.size() < 3 || !monitorOptions(args, 3, false, options))
             return usage(err, "record takes a logical name and a file (and --for MS)");
         options.captureFile = args[2];
-        return monitor(args[1], options, out, err);
+        return RunMonitorCommand(args[1], options, out, err);
     }
     if (!args.empty() && args[0] == "read") {
         if (args.size() != 2 && !(args.size() == 4 && args[2] == "--timeout"))

@@ -13,8 +13,10 @@ check() { # description, command...
   if "$@"; then echo "ok: $what"; else echo "FAILED: $what"; failures=$((failures + 1)); fi
 }
 gui() { dump "$1" | grep -q "Subsystem.*(Windows GUI)"; }
+console() { dump "$1" | grep -q "Subsystem.*(Windows CUI)"; }
 is_pe32() { dump "$1" | grep -q 'Magic.*(PE32)$'; }
-# hid.dll and setupapi.dll: the HID API that finds and reads USB HID scales, in every Windows.
+# hid.dll and setupapi.dll (the HID API that finds and reads USB HID scales; tarabo-scales.exe lists
+# the COM ports with SetupAPI) are part of every Windows too.
 system_dlls_only() {
   ! dump "$1" | awk '/DLL Name:/ { print tolower($3) }' |
     grep -vxE 'kernel32\.dll|user32\.dll|gdi32\.dll|ole32\.dll|oleaut32\.dll|advapi32\.dll|msvcrt\.dll|version\.dll|comctl32\.dll|shell32\.dll|hid\.dll|setupapi\.dll'
@@ -29,4 +31,8 @@ check "TaraboScale.dll is a 32-bit DLL" is_pe32 "$dll"
 check "TaraboScale.dll imports only system DLLs" system_dlls_only "$dll"
 check "TaraboScale.dll exports the four COM entry points undecorated" \
   test "$(exports "$dll")" = "DllCanUnloadNow DllGetClassObject DllRegisterServer DllUnregisterServer "
+tool=$tree/tarabo-scales.exe
+check "tarabo-scales.exe is a 32-bit program" is_pe32 "$tool"
+check "tarabo-scales.exe is a console-subsystem program" console "$tool"
+check "tarabo-scales.exe imports only system DLLs" system_dlls_only "$tool"
 [ "$failures" -eq 0 ]

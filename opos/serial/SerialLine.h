@@ -1,8 +1,10 @@
 // A serial port in raw mode, the thin I/O layer under the serial protocols: open exclusively
 // with the line settings, send a request, wait for bytes with a time-out, notice a hang-up.
+// SerialLinePosix.cpp (a tty through termios) and SerialLineWin32.cpp (a COM port, overlapped).
 #pragma once
 
 #include "SerialProtocol.h"
+#include "opos/Clock.h"
 
 #include <memory>
 #include <string>
@@ -31,8 +33,14 @@ public:
     SerialLine(const SerialLine&) = delete;
     SerialLine& operator=(const SerialLine&) = delete;
 
-    int Fd() const { return m_fd; }
+    // Turns ready when bytes have come or the line has hung up: the tty's descriptor, or on Windows
+    // the event of the read kept pending on the port.
+    WaitHandle Waitable() const;
     const std::string& Path() const { return m_path; }
+
+    // From now on a character that fails the parity or framing check arrives as a NUL, so that a
+    // wrong framing shows as noise instead of passing for the right one (the probe's search).
+    void MarkBadCharacters();
 
     // False when the line is gone (a USB adapter pulled) or refuses the bytes; bytes that do not
     // fit the full output queue are dropped, as a line would lose them.
@@ -49,9 +57,10 @@ public:
     void ClearInput();
 
 private:
-    SerialLine(int fd, std::string path) : m_fd(fd), m_path(std::move(path)) {}
+    struct Port; // the platform's side: a descriptor, or a handle with its pending read
+    SerialLine(std::unique_ptr<Port> port, std::string path);
 
-    int m_fd;
+    std::unique_ptr<Port> m_port;
     std::string m_path;
 };
 

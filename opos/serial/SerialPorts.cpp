@@ -20,7 +20,7 @@ std::vector<SerialPort> byIdLinks(const std::string& devRoot)
     std::vector<SerialPort> ports;
     std::error_code error;
     for (const fs::directory_entry& entry : fs::directory_iterator(fs::path(devRoot) / "serial/by-id", error))
-        ports.push_back({entry.path().string(), resolved(entry.path())});
+        ports.push_back({entry.path().string(), resolved(entry.path()), {}});
     std::sort(ports.begin(), ports.end(), [](const SerialPort& a, const SerialPort& b) { return a.path < b.path; });
     return ports;
 }
@@ -41,7 +41,7 @@ std::vector<SerialPort> ListSerialPorts(const std::string& devRoot, const std::s
     }
     std::sort(others.begin(), others.end());
     for (const std::string& tty : others)
-        ports.push_back({tty, tty});
+        ports.push_back({tty, tty, {}});
     return ports;
 }
 

@@ -5,8 +5,6 @@
 #include <chrono>
 #include <tuple>
 
-#include <termios.h>
-
 namespace opos::serial {
 
 namespace {
@@ -24,13 +22,7 @@ public:
             return false;
         }
         m_line = std::move(opened.line);
-        // A character that fails the parity or framing check then arrives as a NUL, so a wrong
-        // framing shows as noise instead of passing for the right one.
-        termios tio{};
-        if (tcgetattr(m_line->Fd(), &tio) == 0) {
-            tio.c_iflag = (tio.c_iflag | INPCK) & ~(IGNPAR | PARMRK);
-            tcsetattr(m_line->Fd(), TCSANOW, &tio); // a pseudo-terminal refuses parity; nothing lost
-        }
+        m_line->MarkBadCharacters();
         return true;
     }
     bool Send(std::string_view bytes) override { return m_line && m_line->Send(bytes); }

@@ -9,9 +9,11 @@
 #include <chrono>
 #include <cstring>
 
+#ifndef _WIN32
 #include <sys/epoll.h>
 #include <sys/timerfd.h>
 #include <unistd.h>
+#endif
 
 namespace opos::serial {
 
@@ -72,15 +74,21 @@ SerialScale::SerialScale(const SerialSettings& settings, std::unique_ptr<SerialL
     tapOpened(settings);
     if (m_settings.silenceMs <= 0)
         m_settings.silenceMs = Info(settings.protocol).silenceMs;
+#ifdef _WIN32
+    m_wait = m_line->Waitable();
+#else
     m_timerFd = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
     m_waitFd = epoll_create1(EPOLL_CLOEXEC);
-    epoll_event line{EPOLLIN, {.fd = m_line->Fd()}}, timer{EPOLLIN, {.fd = m_timerFd}};
-    if (m_timerFd < 0 || m_waitFd < 0 || epoll_ctl(m_waitFd, EPOLL_CTL_ADD, m_line->Fd(), &line) != 0 ||
+    const int lineFd = int(m_line->Waitable());
+    epoll_event line{EPOLLIN, {.fd = lineFd}}, timer{EPOLLIN, {.fd = m_timerFd}};
+    if (m_timerFd < 0 || m_waitFd < 0 || epoll_ctl(m_waitFd, EPOLL_CTL_ADD, lineFd, &line) != 0 ||
         epoll_ctl(m_waitFd, EPOLL_CTL_ADD, m_timerFd, &timer) != 0) {
         const std::string why = std::strerror(errno);
         CloseWaitFds();
         throw DeviceError(OPOS_E_NOHARDWARE, settings.device + ": cannot wait on the line: " + why);
     }
+    m_wait = m_waitFd;
+#endif
     if (!Info(settings.protocol).infoRequest.empty())
         AskIdentity();
 }
@@ -89,10 +97,37 @@ SerialScale::~SerialScale() { CloseWaitFds(); }
 
 void SerialScale::CloseWaitFds()
 {
+#ifndef _WIN32
     for (int fd : {m_waitFd, m_timerFd})
         if (fd >= 0)
             ::close(fd);
+#endif
     m_waitFd = m_timerFd = -1;
+}
+
+// Linux: the timerfd in the wait set wakes the wait. Windows: the wait ends at the timer's time.
+std::int64_t SerialScale::NextChangeMs(std::int64_t) const
+{
+#ifdef _WIN32
+    if (m_timerDueMs && m_reading.status != ScaleStatus::Gone)
+        return *m_timerDueMs;
+#endif
+    return kNoChange;
+}
+
+// Whether the timer has fired since it was last looked at; it fires once per setting.
+bool SerialScale::TimerFired(std::int64_t nowMs)
+{
+#ifdef _WIN32
+    if (!m_timerDueMs || nowMs < *m_timerDueMs)
+        return false;
+    m_timerDueMs.reset();
+    return true;
+#else
+    (void)nowMs;
+    std::uint64_t expirations;
+    return ::read(m_timerFd, &expirations, sizeof expirations) == sizeof expirations;
+#endif
 }
 
 // The model and capacity, where the protocol can say; a scale that does not answer keeps the
@@ -181,8 +216,7 @@ ScaleReading SerialScale::ReadingAt(std::int64_t nowMs)
 {
     if (m_reading.status == ScaleStatus::Gone)
         return m_reading;
-    std::uint64_t expirations;
-    const bool timerFired = ::read(m_timerFd, &expirations, sizeof expirations) == sizeof expirations;
+    const bool timerFired = TimerFired(nowMs);
     std::string bytes;
     if (!m_line->Drain(bytes)) {
         m_reading = {ScaleStatus::Gone, 0};
@@ -250,12 +284,17 @@ void SerialScale::ArmTimer(std::int64_t nowMs) { ArmTimerAt(nowMs, m_nextRequest
 
 void SerialScale::ArmTimerAt(std::int64_t nowMs, std::optional<std::int64_t> dueMs)
 {
+    m_timerDueMs = dueMs;
+#ifdef _WIN32
+    (void)nowMs;
+#else
     itimerspec when{};
     if (dueMs) {
         const std::int64_t delay = std::max<std::int64_t>(*dueMs - nowMs, 1);
         when.it_value = {time_t(delay / 1000), long(delay % 1000 * 1000000)};
     }
     timerfd_settime(m_timerFd, 0, &when, nullptr);
+#endif
 }
 
 LONG SerialScale::DirectIO(LONG command, LONG&, std::optional<std::u16string>&, std::int64_t)

@@ -1,7 +1,9 @@
 // A counter scale on a serial line (RS-232 or a USB-serial adapter) speaking one of the serial
 // protocols. Most answer only when asked, once per request, so the scale keeps asking while a
-// read waits: its descriptor is an epoll set of the line and a timer for the next request.
-// A streaming scale is never asked: the timer then marks how long the line may stay silent.
+// read waits: on Linux its descriptor is an epoll set of the line and a timer for the next
+// request; on Windows it waits on the line's read event and names the timer's time through
+// NextChangeMs. A streaming scale is never asked: the timer then marks how long the line may
+// stay silent.
 #pragma once
 
 #include "ResultCodes.h"
@@ -41,7 +43,8 @@ public:
     std::u16string Description() const override;
     LONG Capacity() const override { return m_capacity; }
     LONG Unit() const override { return m_unit; }
-    WaitHandle Waitable() const override { return m_waitFd; }
+    WaitHandle Waitable() const override { return m_wait; }
+    std::int64_t NextChangeMs(std::int64_t nowMs) const override;
     void Request(std::int64_t nowMs) override;
     ScaleReading ReadingAt(std::int64_t nowMs) override;
     void ClearInput() override;
@@ -55,13 +58,16 @@ private:
     void ArmTimer(std::int64_t nowMs);
     void ArmTimerAt(std::int64_t nowMs, std::optional<std::int64_t> dueMs);
     void AskIdentity();
+    bool TimerFired(std::int64_t nowMs);
     void CloseWaitFds();
 
     SerialSettings m_settings;
     std::unique_ptr<SerialLine> m_line;
     FrameReader m_reader;
-    int m_timerFd = -1;
+    int m_timerFd = -1;                     // Linux: the timer and the epoll set of it and the line
     int m_waitFd = -1;
+    WaitHandle m_wait = kNoWait;
+    std::optional<std::int64_t> m_timerDueMs; // when the timer is set to fire
     ScaleReading m_reading;
     LONG m_unit;
     LONG m_capacity = 0;

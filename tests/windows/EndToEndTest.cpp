@@ -439,4 +439,51 @@ TEST_F(EndToEnd, TheConsoleWorksTheSimulatedScaleAsATechnicianWould)
     EXPECT_TRUE(next.Ended(10s));
 }
 
+// A logical name configured to a serial scale on a COM port, read through Tarabo.exe hosting our
+// control: the fake Toledo scale on COM9 (the com_scales fixture) weighs 1.250 kg.
+TEST_F(EndToEnd, TheConsoleReadsTheSerialScaleConfiguredOnACOMPort)
+{
+    const HANDLE port = CreateFileW(L"\\\\.\\COM9", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (port == INVALID_HANDLE_VALUE)
+        GTEST_SKIP() << "no fake scale on COM9 (the com_scales fixture starts it)";
+    CloseHandle(port);
+
+    wchar_t programData[MAX_PATH] = {};
+    ASSERT_NE(GetEnvironmentVariableW(L"ProgramData", programData, MAX_PATH), 0u);
+    const std::wstring folder = std::wstring(programData) + L"\\Tarabo", file = folder + L"\\scales.conf";
+    const bool madeFolder = CreateDirectoryW(folder.c_str(), nullptr);
+    struct Conf
+    {
+        std::wstring file, folder;
+        bool madeFolder;
+        ~Conf()
+        {
+            DeleteFileW(file.c_str());
+            if (madeFolder)
+                RemoveDirectoryW(folder.c_str());
+        }
+    } conf{file, folder, madeFolder};
+    const HANDLE out = CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(out, INVALID_HANDLE_VALUE);
+    const char text[] = "[K350]\r\ndriver = serial\r\ndevice = COM9\r\nprotocol = toledo\r\n";
+    DWORD written = 0;
+    WriteFile(out, text, sizeof text - 1, &written, nullptr);
+    CloseHandle(out);
+
+    const Registration registration;
+    ASSERT_TRUE(registration.registered && ControlRegistered());
+    Program tarabo(BuildFile(TARABO_EXE));
+    const HWND console = tarabo.WaitForWindow(L"Tarabo");
+    ASSERT_NE(console, nullptr) << "the console never showed";
+    Click(console, IDC_OPEN_DEVICE);
+    ASSERT_TRUE(WaitUntil([&] { return Text(console, IDC_STATUS).starts_with(L"Toledo 8213 scale on COM9 (9600 7E1)"); }, 10s))
+        << Narrow(Text(console, IDC_STATUS));
+    EXPECT_TRUE(WaitUntil([&] { return Text(console, IDC_WEIGHT) == L"1.250"; }, 5s)) << Narrow(Text(console, IDC_WEIGHT));
+    EXPECT_EQ(Text(console, IDC_RESULT_NAME), L"OPOS_SUCCESS");
+    Click(console, IDC_CLOSE_DEVICE);
+    EXPECT_TRUE(WaitUntil([&] { return Text(console, IDC_STATUS).empty(); }, 10s)) << Narrow(Text(console, IDC_STATUS));
+    Click(console, IDOK_EXIT);
+    EXPECT_TRUE(tarabo.Ended(10s));
+}
+
 }

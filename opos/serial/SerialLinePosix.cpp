@@ -1,6 +1,6 @@
 #include "SerialLine.h"
 
-#include "TrafficTap.h"
+#include "opos/TrafficTap.h"
 
 #include <array>
 #include <cerrno>
@@ -82,6 +82,15 @@ void tap(CaptureDirection direction, std::string_view bytes)
 }
 }
 
+struct SerialLine::Port
+{
+    int fd;
+};
+
+SerialLine::SerialLine(std::unique_ptr<Port> port, std::string path) : m_port(std::move(port)), m_path(std::move(path)) {}
+
+WaitHandle SerialLine::Waitable() const { return m_port->fd; }
+
 bool SerialLine::BaudSupported(int baud)
 {
     for (const auto& entry : kBauds)
@@ -97,7 +106,7 @@ SerialLine::Opened SerialLine::Open(const std::string& path, const LineSettings&
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return {nullptr, openError(errno, path)};
-    std::unique_ptr<SerialLine> line(new SerialLine(fd, path));
+    std::unique_ptr<SerialLine> line(new SerialLine(std::make_unique<Port>(Port{fd}), path));
     if (!isatty(fd))
         return {nullptr, path + ": not a serial port"};
     // TIOCEXCL keeps other programs out; root passes it, so a lock is taken as well.
@@ -111,15 +120,24 @@ SerialLine::Opened SerialLine::Open(const std::string& path, const LineSettings&
 
 SerialLine::~SerialLine()
 {
-    ioctl(m_fd, TIOCNXCL); // the exclusive mode outlives the descriptor while another one is open
-    ::close(m_fd);
+    ioctl(m_port->fd, TIOCNXCL); // the exclusive mode outlives the descriptor while another one is open
+    ::close(m_port->fd);
+}
+
+void SerialLine::MarkBadCharacters()
+{
+    termios tio{};
+    if (tcgetattr(m_port->fd, &tio) == 0) {
+        tio.c_iflag = (tio.c_iflag | INPCK) & ~(IGNPAR | PARMRK);
+        tcsetattr(m_port->fd, TCSANOW, &tio); // a pseudo-terminal refuses parity; nothing lost
+    }
 }
 
 bool SerialLine::Send(std::string_view bytes)
 {
     tap(CaptureDirection::Sent, bytes);
     while (!bytes.empty()) {
-        const ssize_t n = ::write(m_fd, bytes.data(), bytes.size());
+        const ssize_t n = ::write(m_port->fd, bytes.data(), bytes.size());
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0 && errno == EAGAIN)
@@ -133,7 +151,7 @@ bool SerialLine::Send(std::string_view bytes)
 
 SerialLine::Input SerialLine::Receive(int timeoutMs, std::string& into)
 {
-    pollfd pfd{m_fd, POLLIN, 0};
+    pollfd pfd{m_port->fd, POLLIN, 0};
     int ready;
     do
         ready = ::poll(&pfd, 1, timeoutMs);
@@ -143,7 +161,7 @@ SerialLine::Input SerialLine::Receive(int timeoutMs, std::string& into)
     if (ready < 0 || (pfd.revents & (POLLERR | POLLNVAL)))
         return Input::HungUp;
     char buffer[256];
-    const ssize_t n = ::read(m_fd, buffer, sizeof buffer);
+    const ssize_t n = ::read(m_port->fd, buffer, sizeof buffer);
     if (n > 0) {
         into.append(buffer, std::size_t(n));
         tap(CaptureDirection::Received, {buffer, std::size_t(n)});
@@ -158,7 +176,7 @@ bool SerialLine::Drain(std::string& into)
 {
     for (;;) {
         char buffer[256];
-        const ssize_t n = ::read(m_fd, buffer, sizeof buffer);
+        const ssize_t n = ::read(m_port->fd, buffer, sizeof buffer);
         if (n > 0) {
             into.append(buffer, std::size_t(n));
             tap(CaptureDirection::Received, {buffer, std::size_t(n)});
@@ -169,6 +187,6 @@ bool SerialLine::Drain(std::string& into)
     }
 }
 
-void SerialLine::ClearInput() { tcflush(m_fd, TCIFLUSH); }
+void SerialLine::ClearInput() { tcflush(m_port->fd, TCIFLUSH); }
 
 }
