@@ -52,7 +52,7 @@ check "monitor exits 2" exits 2 $status
 mkdir -p "$(dirname "$config")"
 printf '[WINECOM]\ndriver = serial\ndevice = COM9\nprotocol = toledo\n' >"$config"
 out=$(tool read WINECOM); status=$?
-check "read of a name configured on COM9 gives the weight" says "1.250 kg" "$out"
+check "read of a name configured on COM9 gives the weight" says "1.250 Kg" "$out"
 check "read exits 0" exits 0 $status
 out=$(tool list)
 check "list shows the name configured on COM9" says "WINECOM  driver=serial  device=COM9" "$out"
