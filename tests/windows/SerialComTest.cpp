@@ -33,7 +33,7 @@ public:
         service.Close();
     }
 
-    DeviceInstallation m_installation;
+    DeviceOverride m_installation;
     StandardScaleService service;
     LONG opened;
 };
