@@ -1,7 +1,7 @@
 // The About box: the icon, the version line and the notice, with OK.
 #pragma once
 
-#include "afxwin.h"
+#include "framework/afxwin.h"
 #include "res/resource.h"
 
 class CAboutDlg : public CDialog

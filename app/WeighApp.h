@@ -1,7 +1,7 @@
 // The application: runs the console once, modally, and ends.
 #pragma once
 
-#include "afxwin.h"
+#include "framework/afxwin.h"
 
 class CWeighApp : public CWinApp
 {

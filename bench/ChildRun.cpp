@@ -1,4 +1,4 @@
-#include "ChildRun.h"
+#include "bench/ChildRun.h"
 
 #include <poll.h>
 #include <signal.h>

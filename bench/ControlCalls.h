@@ -2,7 +2,7 @@
 // median of batches, and the CPU time of the calling thread.
 #pragma once
 
-#include "Median.h"
+#include "bench/Median.h"
 #include "opos/Opos.h"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
-#include "FloorDialog.h"
+#include "bench/FloorDialog.h"
 
-#include "ReadingSequence.h"
+#include "bench/ReadingSequence.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -4,8 +4,8 @@
 // - the CPU a read uses while it waits a whole time-out for a scale in motion that reports
 //   every 20 ms, as a share of one core.
 // Prints "name value" lines; medians of 5 batches.
-#include "../tests/opos/HidTestScale.h"
-#include "ControlCalls.h"
+#include "tests/opos/HidTestScale.h"
+#include "bench/ControlCalls.h"
 
 #include "opos/Opos.h"
 

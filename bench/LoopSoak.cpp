@@ -1,6 +1,6 @@
-#include "LoopSoak.h"
+#include "bench/LoopSoak.h"
 
-#include "ProcessStats.h"
+#include "bench/ProcessStats.h"
 
 #include "console/WeighConsoleDlg.h"
 #include "framework/AfxTesting.h"

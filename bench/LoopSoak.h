@@ -3,7 +3,7 @@
 // end, and checks before every read that the previous read's result is on the window.
 #pragma once
 
-#include "ZeroLatencyScale.h"
+#include "bench/ZeroLatencyScale.h"
 
 #include <cstdio>
 #include <string>

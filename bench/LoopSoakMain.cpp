@@ -1,12 +1,12 @@
 // The Loop soak: 100,000 reads (or the number given) through the console's timer path with a
 // zero-latency scale. Prints the figures as "name value" lines; exits 1 when a bound fails.
 //   bench_loop_soak [reads]
-#include "LoopSoak.h"
+#include "bench/LoopSoak.h"
 
 #include "console/WeighConsoleDlg.h"
 #include "framework/AfxTesting.h"
 #include "opos/ServiceFactory.h"
-#include "qt/AfxQtApplication.h"
+#include "framework/qt/AfxQtApplication.h"
 
 #include <QApplication>
 

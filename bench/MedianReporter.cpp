@@ -1,4 +1,4 @@
-#include "MedianReporter.h"
+#include "bench/MedianReporter.h"
 
 namespace bench {
 

@@ -7,10 +7,10 @@
 // - ReadWeight (ClearInput, then ReadWeight through the control) on a replay of a capture of an
 //   MT-SICS fake on a pty, against ReadWeight on the fake itself.
 // Prints "name value" lines; medians.
-#include "../tests/opos/HidTestScale.h"
-#include "ControlCalls.h"
-#include "FakeSerialScale.h"
-#include "ProcessStats.h"
+#include "tests/opos/HidTestScale.h"
+#include "bench/ControlCalls.h"
+#include "tests/support/FakeSerialScale.h"
+#include "bench/ProcessStats.h"
 
 #include "opos/DeviceRegistry.h"
 #include "opos/Opos.h"

@@ -1,4 +1,4 @@
-#include "PaintCounter.h"
+#include "bench/PaintCounter.h"
 
 #include <QEvent>
 #include <QWidget>

@@ -1,4 +1,4 @@
-#include "ProcessStats.h"
+#include "bench/ProcessStats.h"
 
 #include <dirent.h>
 #include <sys/resource.h>

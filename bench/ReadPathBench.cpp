@@ -1,15 +1,15 @@
 // The Read Weight path with a zero-latency scale: from the button's click to the window repainted,
 // per read, in the console and in the floor (which writes the same item texts and repaints).
 // Google Benchmark's report goes to stderr; the medians go to stdout as "name value" lines.
-#include "FloorDialog.h"
-#include "MedianReporter.h"
-#include "PaintCounter.h"
-#include "ZeroLatencyScale.h"
+#include "bench/FloorDialog.h"
+#include "bench/MedianReporter.h"
+#include "bench/PaintCounter.h"
+#include "bench/ZeroLatencyScale.h"
 
 #include "console/WeighConsoleDlg.h"
 #include "framework/AfxTesting.h"
 #include "opos/ServiceFactory.h"
-#include "qt/AfxQtApplication.h"
+#include "framework/qt/AfxQtApplication.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>

@@ -1,4 +1,4 @@
-#include "ReadyLine.h"
+#include "bench/ReadyLine.h"
 
 #include <QWidget>
 #include <QWindow>

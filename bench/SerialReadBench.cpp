@@ -9,9 +9,9 @@
 //   waits a whole time-out while the scale streams motion, and the CPU of the whole process
 //   (the fake's thread included) while the scale streams ten frames a second and nothing reads.
 // Prints "name value" lines; medians of 7 batches.
-#include "ControlCalls.h"
-#include "FakeSerialScale.h"
-#include "ProcessStats.h"
+#include "bench/ControlCalls.h"
+#include "tests/support/FakeSerialScale.h"
+#include "bench/ProcessStats.h"
 
 #include "opos/DeviceRegistry.h"
 #include "opos/Opos.h"

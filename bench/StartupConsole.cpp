@@ -1,11 +1,11 @@
 // Start-up child: the real program (application object, console, simulated K350 behind "K350")
 // up to its console shown with the start-up logic done; then "ready" on stdout, and Exit.
-#include "ReadyLine.h"
+#include "bench/ReadyLine.h"
 
 #include "app/WeighApp.h"
 #include "framework/AfxTesting.h"
 #include "res/resource.h"
-#include "qt/AfxQtApplication.h"
+#include "framework/qt/AfxQtApplication.h"
 
 #include <QApplication>
 

@@ -1,7 +1,7 @@
 // Start-up child of the floor: the bare Qt dialog up to shown; then "ready" on stdout, and Exit.
-#include "FloorDialog.h"
-#include "ReadyLine.h"
-#include "qt/AfxQtApplication.h"
+#include "bench/FloorDialog.h"
+#include "bench/ReadyLine.h"
+#include "framework/qt/AfxQtApplication.h"
 
 #include <QApplication>
 #include <QPushButton>

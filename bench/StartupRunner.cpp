@@ -1,8 +1,8 @@
 // Start-up and peak memory: runs the console child and the floor child alternately, each on Qt's
 // offscreen platform, after one unmeasured run each, and prints the medians as "name value" lines.
 //   bench_startup [--runs N] <console child> <floor child>
-#include "ChildRun.h"
-#include "StartupSeries.h"
+#include "bench/ChildRun.h"
+#include "bench/StartupSeries.h"
 
 #include <algorithm>
 #include <cstdio>

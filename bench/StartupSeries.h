@@ -3,7 +3,7 @@
 // "name value" lines.
 #pragma once
 
-#include "Median.h"
+#include "bench/Median.h"
 
 #include <cstdio>
 #include <string>

@@ -1,4 +1,4 @@
-#include "ZeroLatencyScale.h"
+#include "bench/ZeroLatencyScale.h"
 
 namespace bench {
 

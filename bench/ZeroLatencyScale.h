@@ -2,7 +2,7 @@
 // measures is the console and the control in front of it.
 #pragma once
 
-#include "ReadingSequence.h"
+#include "bench/ReadingSequence.h"
 
 #include "opos/ScaleService.h"
 

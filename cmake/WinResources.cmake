@@ -13,7 +13,7 @@ file(GLOB winres_headers ${CMAKE_SOURCE_DIR}/res/*.h ${CMAKE_SOURCE_DIR}/framewo
 add_custom_command(
   OUTPUT ${winres_dir}/tarabo_winres
   COMMAND ${CMAKE_COMMAND} -E make_directory ${winres_dir}
-  COMMAND ${TARABO_HOST_CXX} -std=c++20 -O1 -I${CMAKE_SOURCE_DIR} -I${CMAKE_SOURCE_DIR}/framework
+  COMMAND ${TARABO_HOST_CXX} -std=c++20 -O1 -I${CMAKE_SOURCE_DIR}
           ${winres_sources} -o ${winres_dir}/tarabo_winres
   DEPENDS ${winres_sources} ${winres_headers}
   COMMENT "Building the resource generator for the build machine")

@@ -1,5 +1,5 @@
 # The Windows package (make windows-package): an NSIS installer that installs Tarabo.exe with a
-# Start-menu shortcut and an uninstaller, offering Tarabo's own scale control as a component off
+# Start-menu shortcut, tarabo-scales.exe beside it and an uninstaller, offering Tarabo's own scale control as a component off
 # by default when TaraboScale.dll is built; and a plain zip of Tarabo.exe.
 find_program(TARABO_MAKENSIS makensis DOC "NSIS, for the Windows installer")
 set(TARABO_SCALE_DLL ${CMAKE_BINARY_DIR}/TaraboScale.dll)
@@ -18,7 +18,7 @@ function(tarabo_nsis_installer output exe depends)
   set(script ${PROJECT_SOURCE_DIR}/packaging/windows/Tarabo.nsi)
   add_custom_command(
     OUTPUT ${output}
-    COMMAND ${TARABO_MAKENSIS} -V2 -DEXE=${exe} -DOUTFILE=${output} -DVERSION=${PROJECT_VERSION}
+    COMMAND ${TARABO_MAKENSIS} -V2 -DEXE=${exe} -DTOOL=$<TARGET_FILE:tarabo-scales> -DOUTFILE=${output} -DVERSION=${PROJECT_VERSION}
             -DSCALE_DLL=${TARABO_SCALE_DLL} -DTARGET=${TARABO_NSIS_TARGET} ${script}
     DEPENDS ${script} ${depends}
     COMMENT "Building the installer ${output}")
@@ -26,29 +26,15 @@ endfunction()
 
 # What ships, without the tests: what scripts/test-windows.sh builds of a tree it cannot test.
 add_custom_target(windows_shipped)
-foreach(shipped tarabo tarabo_scale tarabo_opos_service tarabo_win_resources)
-  if(TARGET ${shipped})
-    add_dependencies(windows_shipped ${shipped})
-  endif()
-endforeach()
+add_dependencies(windows_shipped tarabo tarabo-scales tarabo_scale)
 
-if(TARGET tarabo)
-  set(setup ${CMAKE_BINARY_DIR}/Tarabo-${PROJECT_VERSION}-setup.exe)
-  set(zip ${CMAKE_BINARY_DIR}/Tarabo-${PROJECT_VERSION}.zip)
-  set(packaged tarabo)
-  if(TARGET tarabo_scale) # Tarabo's own scale control, when it builds
-    list(APPEND packaged tarabo_scale)
-  endif()
-  tarabo_nsis_installer(${setup} $<TARGET_FILE:tarabo> "${packaged}")
-  add_custom_command(
-    OUTPUT ${zip}
-    COMMAND ${CMAKE_COMMAND} -E tar cf ${zip} --format=zip Tarabo.exe
-    WORKING_DIRECTORY $<TARGET_FILE_DIR:tarabo>
-    DEPENDS tarabo
-    COMMENT "Zipping Tarabo.exe")
-  add_custom_target(windows_package DEPENDS ${setup} ${zip})
-else()
-  add_custom_target(windows_package
-    COMMAND ${CMAKE_COMMAND} -E echo "windows-package: this tree builds no Tarabo.exe yet"
-    COMMAND ${CMAKE_COMMAND} -E false)
-endif()
+set(setup ${CMAKE_BINARY_DIR}/Tarabo-${PROJECT_VERSION}-setup.exe)
+set(zip ${CMAKE_BINARY_DIR}/Tarabo-${PROJECT_VERSION}.zip)
+tarabo_nsis_installer(${setup} $<TARGET_FILE:tarabo> "tarabo;tarabo-scales;tarabo_scale")
+add_custom_command(
+  OUTPUT ${zip}
+  COMMAND ${CMAKE_COMMAND} -E tar cf ${zip} --format=zip Tarabo.exe tarabo-scales.exe
+  WORKING_DIRECTORY $<TARGET_FILE_DIR:tarabo>
+  DEPENDS tarabo tarabo-scales
+  COMMENT "Zipping Tarabo.exe and tarabo-scales.exe")
+add_custom_target(windows_package DEPENDS ${setup} ${zip})

@@ -1,7 +1,7 @@
 // The console: the scale wrapper, the gauge and the few flags behind every command of the program.
 #pragma once
 
-#include "afxwin.h"
+#include "framework/afxwin.h"
 #include "console/WeightGauge.h"
 #include "res/resource.h"
 #include "scale/Scale.h"

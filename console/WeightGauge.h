@@ -1,7 +1,7 @@
 // The bar gauge beside the weight display: a red column of the last weight against the capacity.
 #pragma once
 
-#include "afxwin.h"
+#include "framework/afxwin.h"
 
 class CWeightGauge : public CStatic
 {

@@ -1,4 +1,4 @@
-#include "private/AfxItemInt.h"
+#include "framework/private/AfxItemInt.h"
 
 #include <climits>
 

@@ -1,6 +1,6 @@
-#include "private/AfxModal.h"
+#include "framework/private/AfxModal.h"
 
-#include "AfxTesting.h"
+#include "framework/AfxTesting.h"
 
 #include <algorithm>
 #include <vector>

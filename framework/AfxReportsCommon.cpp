@@ -1,9 +1,9 @@
 // The one-report-at-a-time rule, the same on every backend: while a failure report is open, no
 // further failure report or message box is shown.
-#include "private/AfxReports.h"
+#include "framework/private/AfxReports.h"
 
-#include "AfxTesting.h"
-#include "WinApp.h"
+#include "framework/AfxTesting.h"
+#include "framework/WinApp.h"
 
 namespace {
 CString& lastText()

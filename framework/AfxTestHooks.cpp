@@ -1,7 +1,7 @@
 // What tests may set for the framework, for every backend: the script a test runs inside the next
 // modal loop of a dialog, and the timers' speed-up. The program only reads them; the test library
 // (AfxTestingCommon.cpp) sets them.
-#include "private/AfxTestHooks.h"
+#include "framework/private/AfxTestHooks.h"
 
 #include <algorithm>
 

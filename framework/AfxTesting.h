@@ -2,8 +2,8 @@
 // without Qt in the caller. Not for the program itself.
 #pragma once
 
-#include "CString.h"
-#include "Dialog.h"
+#include "framework/CString.h"
+#include "framework/Dialog.h"
 
 #include <functional>
 #include <vector>

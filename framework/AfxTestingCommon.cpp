@@ -1,7 +1,7 @@
 // The test support that every backend shares: it sets the hooks the framework reads
 // (private/AfxTestHooks.h). Part of the test library, not of the program.
-#include "AfxTesting.h"
-#include "private/AfxTestHooks.h"
+#include "framework/AfxTesting.h"
+#include "framework/private/AfxTestHooks.h"
 
 INT_PTR AfxRunModal(CDialog& dlg, std::function<void()> script)
 {

@@ -3,9 +3,9 @@
 #pragma once
 
 #if defined(_WIN32)
-#include "win32/AfxPlatform.h"
+#include "framework/win32/AfxPlatform.h"
 #else
-#include "AfxWindowsTypes.h"
+#include "framework/AfxWindowsTypes.h"
 #endif
 
 inline constexpr UINT ID_HELP = 0xE146; // the framework's help command

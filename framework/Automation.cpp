@@ -1,4 +1,4 @@
-#include "Automation.h"
+#include "framework/Automation.h"
 
 #include <algorithm>
 #include <atomic>

@@ -2,8 +2,8 @@
 // the dispatch interface, automation exceptions and a registry of control classes by class id.
 #pragma once
 
-#include "AfxTypes.h"
-#include "CString.h"
+#include "framework/AfxTypes.h"
+#include "framework/CString.h"
 
 #include <functional>
 #include <memory>

@@ -1,6 +1,6 @@
-#include "CString.h"
+#include "framework/CString.h"
 
-#include "Resources.h"
+#include "framework/Resources.h"
 
 #include <cstdarg>
 #include <cstdio>

@@ -1,7 +1,7 @@
 // 8-bit string of the process code page, with the operations the program uses.
 #pragma once
 
-#include "AfxTypes.h"
+#include "framework/AfxTypes.h"
 
 #include <string>
 

@@ -1,7 +1,7 @@
 // Painting: device contexts on a window's client area, system colours and metrics.
 #pragma once
 
-#include "Wnd.h"
+#include "framework/Wnd.h"
 
 #include <memory>
 

@@ -1,7 +1,7 @@
 // Data exchange between a dialog's items and the program's members, on every backend.
-#include "Wnd.h"
+#include "framework/Wnd.h"
 
-#include "private/AfxBackend.h"
+#include "framework/private/AfxBackend.h"
 
 namespace {
 AfxWindowImpl* itemOf(CDataExchange* pDX, int nIDC)

@@ -1,9 +1,9 @@
 // What every backend's dialogs share: the standard OK and Cancel handling and initialisation.
-#include "Dialog.h"
+#include "framework/Dialog.h"
 
-#include "private/AfxBackend.h"
-#include "private/AfxControlClass.h"
-#include "private/AfxTestHooks.h"
+#include "framework/private/AfxBackend.h"
+#include "framework/private/AfxControlClass.h"
+#include "framework/private/AfxTestHooks.h"
 
 BEGIN_MESSAGE_MAP(CDialog, CWnd)
     ON_COMMAND(IDOK, OnOK)

@@ -12,7 +12,7 @@
 // - The system menu (GetSystemMenu) opens on Alt+Space and on a right-click on the background.
 #pragma once
 
-#include "Wnd.h"
+#include "framework/Wnd.h"
 
 class CDialog : public CWnd
 {

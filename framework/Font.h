@@ -1,7 +1,7 @@
 // Fonts created from the window system's logical-font figures.
 #pragma once
 
-#include "AfxTypes.h"
+#include "framework/AfxTypes.h"
 
 class CFont
 {

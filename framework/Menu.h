@@ -1,7 +1,7 @@
 // Menus: the system menu that every dialog with WS_SYSMENU carries.
 #pragma once
 
-#include "CString.h"
+#include "framework/CString.h"
 
 #include <vector>
 

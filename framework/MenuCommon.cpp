@@ -1,8 +1,8 @@
 // Menus on every backend: the items the program appended, kept in the window system's own menu too
 // where the platform has one.
-#include "Menu.h"
+#include "framework/Menu.h"
 
-#include "private/AfxBackend.h"
+#include "framework/private/AfxBackend.h"
 
 BOOL CMenu::AppendMenu(UINT nFlags, UINT_PTR nIDNewItem, LPCTSTR lpszNewItem)
 {

@@ -1,4 +1,4 @@
-#include "MessageMap.h"
+#include "framework/MessageMap.h"
 
 namespace {
 bool entryMatches(const AFX_MSGMAP_ENTRY& e, UINT message, WPARAM wParam)

@@ -3,8 +3,8 @@
 // compile. Lookup runs the class's own entries first, then its base class's map.
 #pragma once
 
-#include "AfxTypes.h"
-#include "Object.h"
+#include "framework/AfxTypes.h"
+#include "framework/Object.h"
 
 class CCmdTarget;
 using AFX_PMSG_THUNK = LRESULT (*)(CCmdTarget* pTarget, WPARAM wParam, LPARAM lParam);

@@ -1,7 +1,7 @@
 // The root object and runtime classes with dynamic creation by name.
 #pragma once
 
-#include "AfxTypes.h"
+#include "framework/AfxTypes.h"
 
 class CObject;
 

@@ -1,4 +1,4 @@
-#include "Resources.h"
+#include "framework/Resources.h"
 
 namespace {
 const AFX_RESOURCES*& table()

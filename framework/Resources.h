@@ -2,7 +2,7 @@
 // looked up by numeric id. A resource file registers its table once, at static initialisation.
 #pragma once
 
-#include "AfxTypes.h"
+#include "framework/AfxTypes.h"
 
 #include <span>
 

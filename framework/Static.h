@@ -1,7 +1,7 @@
 // Static items (texts, frames, rectangles) as program objects.
 #pragma once
 
-#include "Wnd.h"
+#include "framework/Wnd.h"
 
 class CStatic : public CWnd
 {

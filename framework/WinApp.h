@@ -1,7 +1,7 @@
 // The application object and the process entry point.
 #pragma once
 
-#include "Wnd.h"
+#include "framework/Wnd.h"
 
 class CWinApp : public CCmdTarget
 {

@@ -1,7 +1,7 @@
 // What every backend's application object shares.
-#include "WinApp.h"
+#include "framework/WinApp.h"
 
-#include "private/AfxBackend.h"
+#include "framework/private/AfxBackend.h"
 
 namespace {
 CWinApp* g_app = nullptr;

@@ -1,10 +1,10 @@
 // Windows: the framework object of every window and item, the rectangle type and data exchange.
 #pragma once
 
-#include "AfxTypes.h"
-#include "Automation.h"
-#include "CString.h"
-#include "MessageMap.h"
+#include "framework/AfxTypes.h"
+#include "framework/Automation.h"
+#include "framework/CString.h"
+#include "framework/MessageMap.h"
 
 #include <memory>
 

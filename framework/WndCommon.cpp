@@ -1,9 +1,9 @@
 // What every backend's windows share: message entry, default processing of the message being
 // handled, and data exchange.
-#include "Wnd.h"
+#include "framework/Wnd.h"
 
-#include "private/AfxItemInt.h"
-#include "private/AfxReports.h"
+#include "framework/private/AfxItemInt.h"
+#include "framework/private/AfxReports.h"
 
 LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {

@@ -1,5 +1,5 @@
 // Any text as a capture file: parsed, and what parses written out and parsed again to the same.
-#include "Capture.h"
+#include "opos/replay/Capture.h"
 
 #include <cstdlib>
 

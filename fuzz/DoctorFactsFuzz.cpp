@@ -1,6 +1,6 @@
 // Any bytes as an access ACL's value (and, when it decodes, reasoned over for a user), and as
 // /proc/net/unix's text after a first line naming the socket sought: nothing may crash doctor.
-#include "Doctor.h"
+#include "scales-tool/Doctor.h"
 
 #include <algorithm>
 #include <cstdint>

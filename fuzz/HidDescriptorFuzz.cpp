@@ -1,7 +1,7 @@
 // Any bytes as a report descriptor: parsed, searched for a scale, its zero report built, and its
 // data report read from the same bytes taken as a report; then the same through the Windows path
 // (caps and usage values as Windows' HID parser gives them for that descriptor).
-#include "HidScaleReport.h"
+#include "opos/hid/HidScaleReport.h"
 
 #include "opos/hid/HidApiScale.h"
 #include "tests/opos/HidApiFake.h"

@@ -1,7 +1,7 @@
 // Any bytes as a scale's report, under the layouts of two real kinds of descriptor; a decoded
 // report is converted to every unit.
-#include "HidScaleReport.h"
-#include "ResultCodes.h"
+#include "opos/hid/HidScaleReport.h"
+#include "opos/ResultCodes.h"
 
 #include <cstdlib>
 #include <vector>

@@ -1,5 +1,5 @@
 // Any text as a scales.conf: parsed, and every value read as each kind of setting.
-#include "ScalesConfig.h"
+#include "opos/config/ScalesConfig.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {

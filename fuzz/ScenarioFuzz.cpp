@@ -1,5 +1,5 @@
 // Any text as a scenario file: parsed, and a parsed one played at each phase's edges and past its end.
-#include "Scenario.h"
+#include "opos/sim/Scenario.h"
 
 #include <cstdlib>
 

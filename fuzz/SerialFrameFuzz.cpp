@@ -1,7 +1,7 @@
 // Any bytes as what a serial line delivers to one protocol's parser (SERIAL_PROTOCOL), fed in
 // two pieces split where the first byte says. The parser must always move on: a frame or a
 // drop consumes bytes, and it never consumes more than it was given.
-#include "SerialProtocol.h"
+#include "opos/serial/SerialProtocol.h"
 
 #include <cstdlib>
 #include <string_view>

@@ -1,4 +1,4 @@
-#include "ClaimLock.h"
+#include "opos/ClaimLock.h"
 
 #include <algorithm>
 #include <chrono>

@@ -1,7 +1,7 @@
 // The claim as a Unix socket bound to an abstract-namespace name.
-#include "ClaimLock.h"
+#include "opos/ClaimLock.h"
 
-#include "Utf8.h"
+#include "opos/Utf8.h"
 
 #include <algorithm>
 #include <cstddef>

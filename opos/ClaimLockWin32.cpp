@@ -1,6 +1,6 @@
 // The claim as a named event: whoever creates it holds the claim; anyone who finds it there
 // already lets go of the handle at once. The event never gets signalled; only its name counts.
-#include "ClaimLock.h"
+#include "opos/ClaimLock.h"
 
 #ifndef NOMINMAX
 #define NOMINMAX // std::min, not the macro

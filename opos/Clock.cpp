@@ -1,6 +1,6 @@
-#include "Clock.h"
+#include "opos/Clock.h"
 
-#include "RealClock.h"
+#include "opos/RealClock.h"
 
 #include <atomic>
 

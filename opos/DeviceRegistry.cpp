@@ -1,8 +1,8 @@
-#include "DeviceRegistry.h"
+#include "opos/DeviceRegistry.h"
 
-#include "Clock.h"
-#include "ConfiguredDevice.h"
-#include "SimulatedK350.h"
+#include "opos/Clock.h"
+#include "opos/drivers/ConfiguredDevice.h"
+#include "opos/SimulatedK350.h"
 
 #include <map>
 #include <mutex>

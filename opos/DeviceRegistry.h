@@ -2,7 +2,7 @@
 // scales configuration gives it, else for "K350" the simulated scale.
 #pragma once
 
-#include "ScaleDevice.h"
+#include "opos/ScaleDevice.h"
 
 #include <functional>
 #include <memory>

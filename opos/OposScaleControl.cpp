@@ -1,7 +1,7 @@
-#include "OposScaleControl.h"
+#include "opos/OposScaleControl.h"
 
-#include "AutomationFailure.h"
-#include "ServiceFactory.h"
+#include "opos/AutomationFailure.h"
+#include "opos/ServiceFactory.h"
 
 #include <algorithm>
 #include <optional>

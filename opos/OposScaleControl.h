@@ -2,8 +2,8 @@
 // their arguments and forwards them to its scale service.
 #pragma once
 
-#include "Automation.h"
-#include "ScaleService.h"
+#include "framework/Automation.h"
+#include "opos/ScaleService.h"
 
 #include <array>
 #include <memory>

@@ -1,4 +1,4 @@
-#include "RealClock.h"
+#include "opos/RealClock.h"
 
 #include <algorithm>
 #include <chrono>

@@ -1,7 +1,7 @@
 // Wall-clock time: a monotonic clock and real sleeps.
 #pragma once
 
-#include "Clock.h"
+#include "opos/Clock.h"
 
 namespace opos {
 

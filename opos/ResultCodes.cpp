@@ -1,4 +1,4 @@
-#include "ResultCodes.h"
+#include "opos/ResultCodes.h"
 
 const char* ResultCodeName(LONG code)
 {

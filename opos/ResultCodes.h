@@ -1,7 +1,7 @@
 // Result codes of the scale control, with the numbers UnifiedPOS gives them.
 #pragma once
 
-#include "AfxTypes.h"
+#include "framework/AfxTypes.h"
 
 inline constexpr LONG OPOS_SUCCESS = 0;
 inline constexpr LONG OPOS_E_CLOSED = 101;

@@ -2,7 +2,7 @@
 // Contract in README.md ("Device interface").
 #pragma once
 
-#include "AfxTypes.h"
+#include "framework/AfxTypes.h"
 #include "opos/Clock.h"
 
 #include <cstdint>

@@ -2,7 +2,7 @@
 // them here, so a service for other hardware can be put in without touching the control.
 #pragma once
 
-#include "AfxTypes.h"
+#include "framework/AfxTypes.h"
 
 #include <optional>
 #include <string>

@@ -1,6 +1,6 @@
-#include "ServiceFactory.h"
+#include "opos/ServiceFactory.h"
 
-#include "StandardScaleService.h"
+#include "opos/StandardScaleService.h"
 
 #include <mutex>
 #include <utility>

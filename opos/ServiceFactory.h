@@ -1,7 +1,7 @@
 // The process-wide source of services for new scale controls.
 #pragma once
 
-#include "ScaleService.h"
+#include "opos/ScaleService.h"
 
 #include <functional>
 #include <memory>

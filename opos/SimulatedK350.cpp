@@ -1,6 +1,6 @@
-#include "SimulatedK350.h"
+#include "opos/SimulatedK350.h"
 
-#include "K350Scenario.h" // generated from sim/K350.scenario
+#include "opos/generated/K350Scenario.h" // generated from sim/K350.scenario
 
 namespace opos {
 

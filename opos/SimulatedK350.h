@@ -4,7 +4,7 @@
 // then every kind of answer a real scale gives. The cycle is in README.md.
 #pragma once
 
-#include "ScenarioScale.h"
+#include "opos/sim/ScenarioScale.h"
 
 namespace opos {
 

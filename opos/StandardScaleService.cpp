@@ -1,9 +1,9 @@
-#include "StandardScaleService.h"
+#include "opos/StandardScaleService.h"
 
-#include "Clock.h"
-#include "DeviceRegistry.h"
-#include "ResultCodes.h"
-#include "Utf8.h"
+#include "opos/Clock.h"
+#include "opos/DeviceRegistry.h"
+#include "opos/ResultCodes.h"
+#include "opos/Utf8.h"
 
 #include <algorithm>
 

@@ -2,11 +2,11 @@
 // device registry. Result codes per method and state are tabled in README.md.
 #pragma once
 
-#include "ClaimLock.h"
-#include "ResultCodes.h"
-#include "ScaleDevice.h"
-#include "ScaleService.h"
-#include "WeightReport.h"
+#include "opos/ClaimLock.h"
+#include "opos/ResultCodes.h"
+#include "opos/ScaleDevice.h"
+#include "opos/ScaleService.h"
+#include "opos/WeightReport.h"
 
 #include <memory>
 #include <optional>

@@ -3,8 +3,8 @@
 // scale's own control. It drives what a logical name is configured to, the simulated K350
 // otherwise. Registering it replaces whatever control is registered under that class id;
 // unregistering removes what registering wrote and nothing else.
-#include "AfxControlObject.h"
-#include "OposScaleControl.h"
+#include "framework/win32/AfxControlObject.h"
+#include "opos/OposScaleControl.h"
 
 #include <olectl.h>
 

@@ -1,4 +1,4 @@
-#include "TrafficTap.h"
+#include "opos/TrafficTap.h"
 
 #include <atomic>
 

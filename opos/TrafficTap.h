@@ -3,8 +3,8 @@
 // load of a pointer per event.
 #pragma once
 
-#include "Capture.h"
-#include "ScaleDevice.h"
+#include "opos/replay/Capture.h"
+#include "opos/ScaleDevice.h"
 
 #include <string_view>
 

@@ -1,4 +1,4 @@
-#include "Utf8.h"
+#include "opos/Utf8.h"
 
 namespace opos {
 

@@ -1,6 +1,6 @@
-#include "WeightReport.h"
+#include "opos/WeightReport.h"
 
-#include "ResultCodes.h"
+#include "opos/ResultCodes.h"
 
 #include <cstdio>
 

@@ -2,7 +2,7 @@
 // from its current reading.
 #pragma once
 
-#include "ScaleDevice.h"
+#include "opos/ScaleDevice.h"
 
 namespace opos {
 

@@ -2,7 +2,7 @@
 #include "res/TaraboIcon.h"
 #include "res/resource.h"
 
-#include "afxwin.h"
+#include "framework/afxwin.h"
 
 namespace {
 

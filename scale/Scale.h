@@ -2,7 +2,7 @@
 // It keeps no state of its own and catches nothing, so a failed call reaches the caller.
 #pragma once
 
-#include "afxwin.h"
+#include "framework/afxwin.h"
 
 class CScale : public CWnd
 {

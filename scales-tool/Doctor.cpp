@@ -1,5 +1,5 @@
 // The reasoning of doctor, and the decoding of what the kernel says: pure, with no I/O.
-#include "Doctor.h"
+#include "scales-tool/Doctor.h"
 
 #include <algorithm>
 #include <sstream>

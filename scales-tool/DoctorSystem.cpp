@@ -1,12 +1,12 @@
 // The thin layer under doctor: the facts from the system (stat, the ACL, udev's database, /proc,
 // the user database) and the command that prints the findings.
-#include "Doctor.h"
+#include "scales-tool/Doctor.h"
 
-#include "DeviceRegistry.h"
-#include "Hidraw.h"
-#include "ResultCodes.h"
-#include "ScalesConfig.h"
-#include "Utf8.h"
+#include "opos/DeviceRegistry.h"
+#include "opos/hid/Hidraw.h"
+#include "opos/ResultCodes.h"
+#include "opos/config/ScalesConfig.h"
+#include "opos/Utf8.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "ScalesTool.h"
+#include "scales-tool/ScalesTool.h"
 
 #include <iostream>
 

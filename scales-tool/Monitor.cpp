@@ -1,12 +1,12 @@
-#include "Monitor.h"
+#include "scales-tool/Monitor.h"
 
-#include "CaptureRecorder.h"
-#include "ResultCodes.h"
-#include "SerialScale.h"
-#include "StandardScaleService.h"
-#include "TrafficTap.h"
-#include "Utf8.h"
-#include "WeightReport.h"
+#include "opos/replay/CaptureRecorder.h"
+#include "opos/ResultCodes.h"
+#include "opos/serial/SerialScale.h"
+#include "opos/StandardScaleService.h"
+#include "opos/TrafficTap.h"
+#include "opos/Utf8.h"
+#include "opos/WeightReport.h"
 
 #include <cerrno>
 #include <chrono>

@@ -1,10 +1,10 @@
-#include "ProbeCommand.h"
+#include "scales-tool/ProbeCommand.h"
 
-#include "DeviceRegistry.h"
-#include "SerialPorts.h"
-#include "SerialProbe.h"
-#include "Utf8.h"
-#include "WeightReport.h"
+#include "opos/DeviceRegistry.h"
+#include "opos/serial/SerialPorts.h"
+#include "opos/serial/SerialProbe.h"
+#include "opos/Utf8.h"
+#include "opos/WeightReport.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -5,7 +5,7 @@
 #include "console/WeighConsoleDlg.h"
 #include "framework/AfxTesting.h"
 #include "opos/Opos.h"
-#include "qt/AfxQtApplication.h"
+#include "framework/qt/AfxQtApplication.h"
 
 #include <QApplication>
 #include <QPixmap>

@@ -3,7 +3,7 @@
 // windres. Runs on the build machine, so it uses the tables, never the window system.
 #include "res/resource.h"
 
-#include "Resources.h"
+#include "framework/Resources.h"
 
 #include <array>
 #include <cstdint>

@@ -1,6 +1,6 @@
-#include "FloorDialog.h"
+#include "bench/win32/FloorDialog.h"
 
-#include "ReadingSequence.h"
+#include "bench/ReadingSequence.h"
 
 #include "framework/Resources.h"
 #include "res/resource.h"

@@ -1,7 +1,7 @@
 // What the Windows benchmarks measure with: the performance counter, and the median of a series.
 #pragma once
 
-#include "Median.h"
+#include "bench/Median.h"
 
 #include <windows.h>
 

@@ -5,10 +5,10 @@
 // windows, each alone on the screen at the same place; the medians go to stdout as "name value"
 // lines.
 //   bench_win_read [--batches N] [--reads N]
-#include "FloorDialog.h"
-#include "Measure.h"
-#include "ReadingSequence.h"
-#include "ZeroLatencyScale.h"
+#include "bench/win32/FloorDialog.h"
+#include "bench/win32/Measure.h"
+#include "bench/ReadingSequence.h"
+#include "bench/ZeroLatencyScale.h"
 
 #include "console/WeighConsoleDlg.h"
 #include "framework/AfxTesting.h"

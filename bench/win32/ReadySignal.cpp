@@ -1,4 +1,4 @@
-#include "ReadySignal.h"
+#include "bench/win32/ReadySignal.h"
 
 #include <psapi.h>
 

@@ -1,7 +1,7 @@
 // Start-up child under Wine: the real program (application object, console, the simulated K350
 // behind "K350", its control published in the process and reached through COM) up to the console
 // shown and painted with its start-up done; then "ready" on the runner's pipe, and Exit.
-#include "ReadySignal.h"
+#include "bench/win32/ReadySignal.h"
 
 #include "framework/AfxTesting.h"
 #include "framework/WinApp.h"

@@ -1,7 +1,7 @@
 // Start-up child of the floor under Wine: the bare dialog of the console's template up to shown and
 // painted; then "ready" on the runner's pipe, and Exit.
-#include "FloorDialog.h"
-#include "ReadySignal.h"
+#include "bench/win32/FloorDialog.h"
+#include "bench/win32/ReadySignal.h"
 
 #include "res/resource.h"
 

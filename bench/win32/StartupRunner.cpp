@@ -5,8 +5,8 @@
 //   bench_win_startup [--runs N]
 // The children are the programs beside the runner: bench_win_startup_console.exe and
 // bench_win_startup_floor.exe.
-#include "Measure.h"
-#include "StartupSeries.h"
+#include "bench/win32/Measure.h"
+#include "bench/StartupSeries.h"
 
 #include <windows.h>
 

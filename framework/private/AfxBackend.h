@@ -16,7 +16,7 @@
 // handles in AfxIcon.cpp. Anything else in a backend folder is that backend's own.
 #pragma once
 
-#include "CString.h"
+#include "framework/CString.h"
 
 #include <functional>
 

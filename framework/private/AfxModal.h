@@ -2,7 +2,7 @@
 // dialogs form a stack, innermost last; a run ends with the code EndDialog gave, IDCANCEL when none.
 #pragma once
 
-#include "AfxTypes.h"
+#include "framework/AfxTypes.h"
 
 class CDialog;
 

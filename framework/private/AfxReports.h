@@ -1,9 +1,9 @@
 // Framework-internal: failure reports and the boundary where messages enter the program's maps.
 #pragma once
 
-#include "Automation.h"
-#include "CString.h"
-#include "private/AfxBackend.h"
+#include "framework/Automation.h"
+#include "framework/CString.h"
+#include "framework/private/AfxBackend.h"
 
 #include <exception>
 

@@ -1,7 +1,7 @@
 // Framework-internal: what the test support sets for the framework's next steps, on every backend.
 #pragma once
 
-#include "AfxTypes.h"
+#include "framework/AfxTypes.h"
 
 #include <functional>
 

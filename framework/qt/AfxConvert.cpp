@@ -1,6 +1,6 @@
-#include "qt/AfxConvert.h"
+#include "framework/qt/AfxConvert.h"
 
-#include "Automation.h"
+#include "framework/Automation.h"
 
 #include <QApplication>
 #include <QFontDatabase>

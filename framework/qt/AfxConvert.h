@@ -1,9 +1,9 @@
 // Framework-internal: every conversion between the program's types and Qt's, in one place.
 #pragma once
 
-#include "CString.h"
-#include "Font.h"
-#include "Wnd.h"
+#include "framework/CString.h"
+#include "framework/Font.h"
+#include "framework/Wnd.h"
 
 #include <QColor>
 #include <QFont>

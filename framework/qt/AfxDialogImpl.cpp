@@ -1,11 +1,11 @@
-#include "qt/AfxDialogImpl.h"
+#include "framework/qt/AfxDialogImpl.h"
 
-#include "private/AfxReports.h"
-#include "qt/AfxConvert.h"
-#include "qt/AfxDialogItems.h"
-#include "qt/AfxSystemMenu.h"
-#include "qt/AfxWidget.h"
-#include "WinApp.h"
+#include "framework/private/AfxReports.h"
+#include "framework/qt/AfxConvert.h"
+#include "framework/qt/AfxDialogItems.h"
+#include "framework/qt/AfxSystemMenu.h"
+#include "framework/qt/AfxWidget.h"
+#include "framework/WinApp.h"
 
 #include <QKeyEvent>
 #include <QLineEdit>

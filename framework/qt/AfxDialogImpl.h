@@ -1,10 +1,10 @@
 // Framework-internal: a dialog window built from its template and run modally.
 #pragma once
 
-#include "Dialog.h"
-#include "private/AfxModal.h"
-#include "qt/AfxWindowImpl.h"
-#include "Resources.h"
+#include "framework/Dialog.h"
+#include "framework/private/AfxModal.h"
+#include "framework/qt/AfxWindowImpl.h"
+#include "framework/Resources.h"
 
 #include <QDialog>
 

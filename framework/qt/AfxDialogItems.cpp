@@ -1,8 +1,8 @@
-#include "qt/AfxDialogItems.h"
+#include "framework/qt/AfxDialogItems.h"
 
-#include "qt/AfxConvert.h"
-#include "qt/AfxIcon.h"
-#include "qt/AfxWidget.h"
+#include "framework/qt/AfxConvert.h"
+#include "framework/qt/AfxIcon.h"
+#include "framework/qt/AfxWidget.h"
 
 #include <QCheckBox>
 #include <QFrame>

@@ -1,8 +1,8 @@
 // Framework-internal: the Qt widget of each kind of dialog-template item.
 #pragma once
 
-#include "Resources.h"
-#include "private/AfxControlClass.h"
+#include "framework/Resources.h"
+#include "framework/private/AfxControlClass.h"
 
 class AfxWindowImpl;
 class QWidget;

@@ -1,7 +1,7 @@
-#include "qt/AfxIcon.h"
+#include "framework/qt/AfxIcon.h"
 
-#include "private/AfxBackend.h"
-#include "Resources.h"
+#include "framework/private/AfxBackend.h"
+#include "framework/Resources.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>

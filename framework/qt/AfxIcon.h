@@ -2,8 +2,8 @@
 // made on first use and owned by the framework until the application object is gone.
 #pragma once
 
-#include "AfxTypes.h"
-#include "private/AfxBackend.h" // AfxLoadIcon
+#include "framework/AfxTypes.h"
+#include "framework/private/AfxBackend.h" // AfxLoadIcon
 
 #include <QIcon>
 #include <QPixmap>

@@ -1,4 +1,4 @@
-#include "qt/AfxQtApplication.h"
+#include "framework/qt/AfxQtApplication.h"
 
 #include <clocale>
 

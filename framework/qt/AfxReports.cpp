@@ -1,10 +1,10 @@
 // Report boxes as Qt message boxes; the rule of which to show is private/AfxReports.h's.
-#include "private/AfxReports.h"
+#include "framework/private/AfxReports.h"
 
-#include "AfxTesting.h"
-#include "private/AfxModal.h"
-#include "qt/AfxConvert.h"
-#include "WinApp.h"
+#include "framework/AfxTesting.h"
+#include "framework/private/AfxModal.h"
+#include "framework/qt/AfxConvert.h"
+#include "framework/WinApp.h"
 
 #include <QApplication>
 #include <QMessageBox>

@@ -1,7 +1,7 @@
-#include "qt/AfxSystemMenu.h"
+#include "framework/qt/AfxSystemMenu.h"
 
-#include "qt/AfxConvert.h"
-#include "qt/AfxWindowImpl.h"
+#include "framework/qt/AfxConvert.h"
+#include "framework/qt/AfxWindowImpl.h"
 
 #include <QAction>
 #include <QMenu>

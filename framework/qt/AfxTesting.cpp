@@ -1,12 +1,12 @@
-#include "AfxTesting.h"
+#include "framework/AfxTesting.h"
 
-#include "private/AfxReports.h"
-#include "qt/AfxDialogImpl.h"
-#include "qt/AfxQtApplication.h"
-#include "qt/AfxSystemMenu.h"
+#include "framework/private/AfxReports.h"
+#include "framework/qt/AfxDialogImpl.h"
+#include "framework/qt/AfxQtApplication.h"
+#include "framework/qt/AfxSystemMenu.h"
 
-#include "Font.h"
-#include "qt/AfxConvert.h"
+#include "framework/Font.h"
+#include "framework/qt/AfxConvert.h"
 
 #include <QAbstractButton>
 #include <QAction>

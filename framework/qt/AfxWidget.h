@@ -3,7 +3,7 @@
 // processing falls back on Qt's own handling); a button's click goes to the parent as BN_CLICKED.
 #pragma once
 
-#include "qt/AfxWindowImpl.h"
+#include "framework/qt/AfxWindowImpl.h"
 
 #include <QAbstractButton>
 #include <QCloseEvent>

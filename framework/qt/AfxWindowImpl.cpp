@@ -1,9 +1,9 @@
-#include "qt/AfxWindowImpl.h"
+#include "framework/qt/AfxWindowImpl.h"
 
-#include "Font.h"
-#include "private/AfxTestHooks.h"
-#include "qt/AfxIcon.h"
-#include "qt/AfxSystemMenu.h"
+#include "framework/Font.h"
+#include "framework/private/AfxTestHooks.h"
+#include "framework/qt/AfxIcon.h"
+#include "framework/qt/AfxSystemMenu.h"
 
 #include <QKeyEvent>
 

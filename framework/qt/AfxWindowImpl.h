@@ -2,8 +2,8 @@
 // state Windows keeps per window (timers, icons, font, system menu, hosted control, items).
 #pragma once
 
-#include "Menu.h"
-#include "Wnd.h"
+#include "framework/Menu.h"
+#include "framework/Wnd.h"
 
 #include <QPointer>
 #include <QString>

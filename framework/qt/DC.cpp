@@ -1,8 +1,8 @@
-#include "DC.h"
+#include "framework/DC.h"
 
-#include "qt/AfxConvert.h"
-#include "qt/AfxIcon.h"
-#include "qt/AfxWindowImpl.h"
+#include "framework/qt/AfxConvert.h"
+#include "framework/qt/AfxIcon.h"
+#include "framework/qt/AfxWindowImpl.h"
 
 #include <QApplication>
 #include <QFrame>

@@ -1,6 +1,6 @@
 // Dialog items for data exchange: the Qt widgets behind them.
-#include "private/AfxBackend.h"
-#include "qt/AfxWindowImpl.h"
+#include "framework/private/AfxBackend.h"
+#include "framework/qt/AfxWindowImpl.h"
 
 #include <QCheckBox>
 

@@ -1,6 +1,6 @@
-#include "Font.h"
+#include "framework/Font.h"
 
-#include "qt/AfxConvert.h"
+#include "framework/qt/AfxConvert.h"
 
 #include <QApplication>
 #include <QFont>

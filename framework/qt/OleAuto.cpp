@@ -1,6 +1,6 @@
 // The automation runtime as this backend provides it: strings, variants and their conversions to
 // 8-bit text in the process's locale encoding, and calls on a hosted control.
-#include "Automation.h"
+#include "framework/Automation.h"
 
 #include <algorithm>
 #include <atomic>

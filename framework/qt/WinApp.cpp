@@ -1,9 +1,9 @@
-#include "WinApp.h"
+#include "framework/WinApp.h"
 
-#include "private/AfxReports.h"
-#include "qt/AfxConvert.h"
-#include "qt/AfxIcon.h"
-#include "qt/AfxQtApplication.h"
+#include "framework/private/AfxReports.h"
+#include "framework/qt/AfxConvert.h"
+#include "framework/qt/AfxIcon.h"
+#include "framework/qt/AfxQtApplication.h"
 
 #include <QApplication>
 

@@ -1,12 +1,12 @@
-#include "Wnd.h"
+#include "framework/Wnd.h"
 
-#include "DC.h"
-#include "Font.h"
-#include "private/AfxReports.h"
-#include "qt/AfxConvert.h"
-#include "qt/AfxIcon.h"
-#include "qt/AfxWindowImpl.h"
-#include "WinApp.h"
+#include "framework/DC.h"
+#include "framework/Font.h"
+#include "framework/private/AfxReports.h"
+#include "framework/qt/AfxConvert.h"
+#include "framework/qt/AfxIcon.h"
+#include "framework/qt/AfxWindowImpl.h"
+#include "framework/WinApp.h"
 
 #include <QFrame>
 #include <QWidget>

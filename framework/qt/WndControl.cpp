@@ -1,8 +1,8 @@
 // CWnd's side of control hosting.
-#include "Wnd.h"
+#include "framework/Wnd.h"
 
-#include "qt/AfxConvert.h"
-#include "qt/AfxWidget.h"
+#include "framework/qt/AfxConvert.h"
+#include "framework/qt/AfxWidget.h"
 
 #include <QFrame>
 

@@ -1,4 +1,4 @@
-#include "win32/AfxControlObject.h"
+#include "framework/win32/AfxControlObject.h"
 
 #include <atomic>
 #include <map>

@@ -6,7 +6,7 @@
 // An in-process server (a DLL) hands out the same class objects from DllGetClassObject.
 #pragma once
 
-#include "Automation.h"
+#include "framework/Automation.h"
 
 // Publishes every registered class; from then on registry changes are published as they happen.
 // Needs COM initialised on the calling thread.

@@ -1,7 +1,7 @@
-#include "win32/AfxControlSite.h"
+#include "framework/win32/AfxControlSite.h"
 
-#include "Automation.h"
-#include "win32/AfxControlObject.h"
+#include "framework/Automation.h"
+#include "framework/win32/AfxControlObject.h"
 
 #include <cstring>
 #include <string>

@@ -4,7 +4,7 @@
 // the dialog's window, and tears it down (Close without saving, no site, Release).
 #pragma once
 
-#include "win32/AfxPlatform.h"
+#include "framework/win32/AfxPlatform.h"
 
 #include <span>
 

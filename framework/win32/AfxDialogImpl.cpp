@@ -1,10 +1,10 @@
-#include "win32/AfxDialogImpl.h"
+#include "framework/win32/AfxDialogImpl.h"
 
-#include "private/AfxReports.h"
-#include "win32/AfxControlSite.h"
-#include "win32/AfxDialogTemplate.h"
-#include "win32/AfxMessageLoop.h"
-#include "WinApp.h"
+#include "framework/private/AfxReports.h"
+#include "framework/win32/AfxControlSite.h"
+#include "framework/win32/AfxDialogTemplate.h"
+#include "framework/win32/AfxMessageLoop.h"
+#include "framework/WinApp.h"
 
 #include <algorithm>
 #include <cstdlib>

@@ -2,10 +2,10 @@
 // the bindings of its items, run modally by the framework's message loop.
 #pragma once
 
-#include "Dialog.h"
-#include "private/AfxModal.h"
-#include "Resources.h"
-#include "win32/AfxWindowImpl.h"
+#include "framework/Dialog.h"
+#include "framework/private/AfxModal.h"
+#include "framework/Resources.h"
+#include "framework/win32/AfxWindowImpl.h"
 
 #include <functional>
 #include <memory>

@@ -1,6 +1,6 @@
-#include "win32/AfxDialogTemplate.h"
+#include "framework/win32/AfxDialogTemplate.h"
 
-#include "Automation.h"
+#include "framework/Automation.h"
 
 #include <cstring>
 #include <cstdlib>

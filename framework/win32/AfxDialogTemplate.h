@@ -1,8 +1,8 @@
 // Framework-internal: a dialog template of the resource table as the dialog manager reads it.
 #pragma once
 
-#include "Resources.h"
-#include "private/AfxControlClass.h"
+#include "framework/Resources.h"
+#include "framework/private/AfxControlClass.h"
 
 #include <vector>
 

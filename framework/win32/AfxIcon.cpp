@@ -1,7 +1,7 @@
 // Icon handles: the executable's icon resource where it has one, else the image of the resource
 // table; handles are shared and live as long as the process.
-#include "private/AfxBackend.h"
-#include "Resources.h"
+#include "framework/private/AfxBackend.h"
+#include "framework/Resources.h"
 
 #include <cstdio>
 #include <cstring>

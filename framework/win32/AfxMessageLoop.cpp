@@ -1,7 +1,7 @@
-#include "win32/AfxMessageLoop.h"
+#include "framework/win32/AfxMessageLoop.h"
 
-#include "AfxTypes.h"
-#include "private/AfxReports.h"
+#include "framework/AfxTypes.h"
+#include "framework/private/AfxReports.h"
 
 #include <map>
 

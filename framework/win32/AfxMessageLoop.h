@@ -7,7 +7,7 @@
 // meant to send a command would be a fault. F1 sends WM_COMMAND ID_HELP to the dialog.
 #pragma once
 
-#include "win32/AfxPlatform.h"
+#include "framework/win32/AfxPlatform.h"
 
 #include <functional>
 

@@ -1,14 +1,14 @@
 // Failure reports and message boxes: a small box of the framework's own, made by the dialog manager
 // like any dialog, so that a failure report can stay open without blocking (timers go on behind it)
 // while AfxMessageBox runs the same box modally.
-#include "private/AfxReports.h"
+#include "framework/private/AfxReports.h"
 
-#include "AfxTesting.h"
-#include "private/AfxModal.h"
-#include "win32/AfxDialogTemplate.h"
-#include "win32/AfxMessageLoop.h"
-#include "win32/AfxWindowImpl.h"
-#include "WinApp.h"
+#include "framework/AfxTesting.h"
+#include "framework/private/AfxModal.h"
+#include "framework/win32/AfxDialogTemplate.h"
+#include "framework/win32/AfxMessageLoop.h"
+#include "framework/win32/AfxWindowImpl.h"
+#include "framework/WinApp.h"
 
 #include <algorithm>
 #include <vector>

@@ -1,9 +1,9 @@
-#include "AfxTesting.h"
+#include "framework/AfxTesting.h"
 
-#include "private/AfxReports.h"
-#include "win32/AfxControlSite.h"
-#include "win32/AfxDialogImpl.h"
-#include "win32/AfxMessageLoop.h"
+#include "framework/private/AfxReports.h"
+#include "framework/win32/AfxControlSite.h"
+#include "framework/win32/AfxDialogImpl.h"
+#include "framework/win32/AfxMessageLoop.h"
 
 namespace {
 HWND windowOf(CWnd& wnd) { return wnd.GetImpl() ? wnd.GetImpl()->m_hWnd : nullptr; }

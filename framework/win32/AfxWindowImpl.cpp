@@ -1,4 +1,4 @@
-#include "win32/AfxWindowImpl.h"
+#include "framework/win32/AfxWindowImpl.h"
 
 #include <map>
 

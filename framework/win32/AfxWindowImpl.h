@@ -4,8 +4,8 @@
 // the object's message map, whose default processing is the window's own procedure.
 #pragma once
 
-#include "Menu.h"
-#include "Wnd.h"
+#include "framework/Menu.h"
+#include "framework/Wnd.h"
 
 #include <map>
 #include <memory>

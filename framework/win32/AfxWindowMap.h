@@ -2,4 +2,4 @@
 // as in the Qt backend.
 #pragma once
 
-#include "win32/AfxWindowImpl.h"
+#include "framework/win32/AfxWindowImpl.h"

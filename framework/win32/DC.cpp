@@ -1,6 +1,6 @@
-#include "DC.h"
+#include "framework/DC.h"
 
-#include "win32/AfxWindowImpl.h"
+#include "framework/win32/AfxWindowImpl.h"
 
 #include <algorithm>
 #include <vector>

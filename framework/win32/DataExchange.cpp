@@ -1,6 +1,6 @@
 // Dialog items for data exchange: the dialog manager's items behind them.
-#include "private/AfxBackend.h"
-#include "win32/AfxDialogImpl.h"
+#include "framework/private/AfxBackend.h"
+#include "framework/win32/AfxDialogImpl.h"
 
 AfxWindowImpl* AfxFindItem(CWnd& dlg, int nID)
 {

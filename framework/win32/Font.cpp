@@ -1,4 +1,4 @@
-#include "Font.h"
+#include "framework/Font.h"
 
 CFont::CFont() = default;
 CFont::~CFont() { DeleteObject(); }

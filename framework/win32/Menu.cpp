@@ -1,5 +1,5 @@
 // A window's system menu is the window system's own.
-#include "private/AfxBackend.h"
+#include "framework/private/AfxBackend.h"
 
 BOOL AfxAppendMenuItem(HMENU hMenu, UINT nFlags, UINT_PTR nIDNewItem, LPCTSTR lpszNewItem)
 {

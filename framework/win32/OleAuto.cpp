@@ -1,7 +1,7 @@
 // The automation runtime is the platform's (OLEAUT32); here the conversions of its strings to 8-bit
 // text in the process code page, calls on a control's dispatch interface, and the count of live
 // strings for leak checks.
-#include "Automation.h"
+#include "framework/Automation.h"
 
 #include <mutex>
 #include <unordered_set>

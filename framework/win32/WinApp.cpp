@@ -1,9 +1,9 @@
-#include "WinApp.h"
+#include "framework/WinApp.h"
 
-#include "private/AfxBackend.h"
-#include "private/AfxReports.h"
-#include "win32/AfxControlSite.h"
-#include "win32/AfxMessageLoop.h"
+#include "framework/private/AfxBackend.h"
+#include "framework/private/AfxReports.h"
+#include "framework/win32/AfxControlSite.h"
+#include "framework/win32/AfxMessageLoop.h"
 
 #include <string>
 

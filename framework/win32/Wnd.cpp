@@ -1,10 +1,10 @@
-#include "Wnd.h"
+#include "framework/Wnd.h"
 
-#include "Font.h"
-#include "private/AfxTestHooks.h"
-#include "win32/AfxDialogImpl.h"
-#include "win32/AfxWindowImpl.h"
-#include "WinApp.h"
+#include "framework/Font.h"
+#include "framework/private/AfxTestHooks.h"
+#include "framework/win32/AfxDialogImpl.h"
+#include "framework/win32/AfxWindowImpl.h"
+#include "framework/WinApp.h"
 
 #include <algorithm>
 #include <vector>

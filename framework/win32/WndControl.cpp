@@ -1,8 +1,8 @@
 // CWnd's side of control hosting.
-#include "Wnd.h"
+#include "framework/Wnd.h"
 
-#include "win32/AfxControlSite.h"
-#include "win32/AfxDialogImpl.h"
+#include "framework/win32/AfxControlSite.h"
+#include "framework/win32/AfxDialogImpl.h"
 
 // The control is sited in a static item of the parent dialog, made where the caller places it.
 BOOL CWnd::CreateControl(REFCLSID clsid, LPCTSTR lpszWindowName, DWORD dwStyle, const RECT& rect, CWnd* pParentWnd,

@@ -1,7 +1,7 @@
 // Where the configuration is on Linux: two files, and no registry.
-#include "ScalesConfig.h"
+#include "opos/config/ScalesConfig.h"
 
-#include "ResultCodes.h"
+#include "opos/ResultCodes.h"
 
 #include <cerrno>
 #include <cstdlib>

@@ -1,9 +1,9 @@
 // Where the configuration is on Windows: the OPOS registry keys, then the machine's and the
 // user's files. Names are UTF-8 here and wide for the system.
-#include "ScalesConfig.h"
+#include "opos/config/ScalesConfig.h"
 
-#include "ResultCodes.h"
-#include "Utf8.h"
+#include "opos/ResultCodes.h"
+#include "opos/Utf8.h"
 
 #ifndef NOMINMAX
 #define NOMINMAX // std::min, not the macro

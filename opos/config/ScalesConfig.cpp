@@ -1,6 +1,6 @@
-#include "ScalesConfig.h"
+#include "opos/config/ScalesConfig.h"
 
-#include "ResultCodes.h"
+#include "opos/ResultCodes.h"
 
 #include <algorithm>
 #include <cctype>

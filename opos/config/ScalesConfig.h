@@ -5,7 +5,7 @@
 // DeviceErrors with OPOS_E_NOEXIST whose text names the file, line and key (or registry key and value).
 #pragma once
 
-#include "ScaleDevice.h"
+#include "opos/ScaleDevice.h"
 
 #include <filesystem>
 #include <map>

@@ -1,7 +1,7 @@
-#include "ConfiguredDevice.h"
+#include "opos/drivers/ConfiguredDevice.h"
 
-#include "ResultCodes.h"
-#include "Utf8.h"
+#include "opos/ResultCodes.h"
+#include "opos/Utf8.h"
 
 #include <algorithm>
 

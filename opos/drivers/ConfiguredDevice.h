@@ -2,7 +2,7 @@
 // key chooses (DeviceDrivers.h), and the device a section opens.
 #pragma once
 
-#include "DeviceDrivers.h"
+#include "opos/drivers/DeviceDrivers.h"
 
 #include <memory>
 #include <string>

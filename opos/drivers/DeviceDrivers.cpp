@@ -1,6 +1,6 @@
 // The drivers a configuration section can name, in the order errors list them. A new kind of
 // device adds its row here.
-#include "DeviceDrivers.h"
+#include "opos/drivers/DeviceDrivers.h"
 
 namespace opos {
 

@@ -5,7 +5,7 @@
 // DeviceDrivers.cpp.
 #pragma once
 
-#include "ScalesConfig.h"
+#include "opos/config/ScalesConfig.h"
 
 #include <functional>
 #include <memory>

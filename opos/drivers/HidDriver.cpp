@@ -1,10 +1,10 @@
 // `driver = hid`: `device` is a /dev/hidrawN path, vendor:product in hex, or auto (the only HID
 // POS scale present; the default), found and opened through ListHidDevices and OpenHidScaleAt
 // (hidraw nodes on Linux, the HID API on Windows, where device is also a \\?\hid#... path).
-#include "DeviceDrivers.h"
+#include "opos/drivers/DeviceDrivers.h"
 
 #include "opos/hid/HidDevices.h"
-#include "ResultCodes.h"
+#include "opos/ResultCodes.h"
 
 #include <cstdio>
 

@@ -1,9 +1,9 @@
 // `driver = replay`: `file` (relative to the configuration file's folder), `loop`, `speed`. A
 // capture that cannot be read is 107, one with a bad line 109.
-#include "DeviceDrivers.h"
+#include "opos/drivers/DeviceDrivers.h"
 
-#include "ReplayScale.h"
-#include "ResultCodes.h"
+#include "opos/replay/ReplayScale.h"
+#include "opos/ResultCodes.h"
 
 #include <cerrno>
 #include <charconv>

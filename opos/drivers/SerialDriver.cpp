@@ -1,8 +1,8 @@
 // `driver = serial`: a configuration section to a serial scale, with the protocol's usual line
 // settings for what the section leaves out.
-#include "DeviceDrivers.h"
+#include "opos/drivers/DeviceDrivers.h"
 
-#include "SerialScale.h"
+#include "opos/serial/SerialScale.h"
 
 namespace opos {
 

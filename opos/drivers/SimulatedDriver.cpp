@@ -1,9 +1,9 @@
 // `driver = simulated`: the built-in K350 scenario, or a scenario file.
-#include "DeviceDrivers.h"
+#include "opos/drivers/DeviceDrivers.h"
 
-#include "Clock.h"
-#include "ResultCodes.h"
-#include "SimulatedK350.h"
+#include "opos/Clock.h"
+#include "opos/ResultCodes.h"
+#include "opos/SimulatedK350.h"
 
 #include <cerrno>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "HidDescriptor.h"
+#include "opos/hid/HidDescriptor.h"
 
 #include <algorithm>
 #include <climits>

@@ -1,8 +1,8 @@
-#include "HidScale.h"
+#include "opos/hid/HidScale.h"
 
-#include "ResultCodes.h"
-#include "TrafficTap.h"
-#include "Utf8.h"
+#include "opos/ResultCodes.h"
+#include "opos/TrafficTap.h"
+#include "opos/Utf8.h"
 
 #include <cerrno>
 #include <cstdio>

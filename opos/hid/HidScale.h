@@ -2,7 +2,7 @@
 // SEQPACKET socket that keeps one report per read as hidraw does) and keeps the latest reading.
 #pragma once
 
-#include "HidScaleReport.h"
+#include "opos/hid/HidScaleReport.h"
 
 #include <functional>
 

@@ -1,6 +1,6 @@
-#include "HidScaleReport.h"
+#include "opos/hid/HidScaleReport.h"
 
-#include "ResultCodes.h"
+#include "opos/ResultCodes.h"
 
 #include <algorithm>
 #include <array>

@@ -3,8 +3,8 @@
 // says; and its weight in thousandths of the unit OPOS reports. Pure functions over bytes.
 #pragma once
 
-#include "HidDescriptor.h"
-#include "ScaleDevice.h"
+#include "opos/hid/HidDescriptor.h"
+#include "opos/ScaleDevice.h"
 
 #include <optional>
 

@@ -1,6 +1,6 @@
-#include "Hidraw.h"
+#include "opos/hid/Hidraw.h"
 
-#include "ResultCodes.h"
+#include "opos/ResultCodes.h"
 
 #include <algorithm>
 #include <atomic>

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "opos/hid/HidDevices.h"
-#include "HidScale.h"
+#include "opos/hid/HidScale.h"
 
 #include <memory>
 

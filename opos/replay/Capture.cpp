@@ -1,6 +1,6 @@
-#include "Capture.h"
+#include "opos/replay/Capture.h"
 
-#include "SerialProtocol.h"
+#include "opos/serial/SerialProtocol.h"
 
 #include <algorithm>
 #include <charconv>

@@ -1,6 +1,6 @@
-#include "CaptureRecorder.h"
+#include "opos/replay/CaptureRecorder.h"
 
-#include "WeightReport.h"
+#include "opos/WeightReport.h"
 
 #include <cstdio>
 #include <ostream>

@@ -3,7 +3,7 @@
 // comment for people.
 #pragma once
 
-#include "TrafficTap.h"
+#include "opos/TrafficTap.h"
 
 #include <chrono>
 #include <iosfwd>

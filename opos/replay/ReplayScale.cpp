@@ -1,9 +1,9 @@
-#include "ReplayScale.h"
+#include "opos/replay/ReplayScale.h"
 
-#include "HidScale.h"
-#include "ResultCodes.h"
-#include "SerialScale.h"
-#include "Utf8.h"
+#include "opos/hid/HidScale.h"
+#include "opos/ResultCodes.h"
+#include "opos/serial/SerialScale.h"
+#include "opos/Utf8.h"
 
 #include <algorithm>
 #include <chrono>

@@ -4,8 +4,8 @@
 // reports from the header and plays the reports into a socket pair with their recorded spacing.
 #pragma once
 
-#include "Capture.h"
-#include "ScaleDevice.h"
+#include "opos/replay/Capture.h"
+#include "opos/ScaleDevice.h"
 
 #include <memory>
 

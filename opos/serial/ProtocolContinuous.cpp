@@ -1,9 +1,9 @@
 // The Toledo-style continuous output: STX, status bytes A, B and C, six weight digits without a
 // decimal point, six tare digits (left out by the short form), CR, and where the indicator is
 // set so, a check character making the 7-bit sum of the whole frame zero.
-#include "ProtocolParsers.h"
+#include "opos/serial/ProtocolParsers.h"
 
-#include "ResultCodes.h"
+#include "opos/ResultCodes.h"
 
 #include <cstdint>
 

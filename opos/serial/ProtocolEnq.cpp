@@ -3,7 +3,7 @@
 // (S or U for stable or unstable, the sign: space, "-" or F for overflow, six of weight with
 // its decimal point, two of unit), the block check character (the exclusive or of the ten data
 // bytes), ETX, and EOT. A frame whose check character does not match is a transmission error.
-#include "ProtocolParsers.h"
+#include "opos/serial/ProtocolParsers.h"
 
 namespace opos::serial {
 

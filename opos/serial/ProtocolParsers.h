@@ -3,7 +3,7 @@
 // stripped, with ParseFrame's contract: what to drop, and the frame when a whole one was there.
 #pragma once
 
-#include "SerialProtocol.h"
+#include "opos/serial/SerialProtocol.h"
 
 namespace opos::serial {
 

@@ -4,9 +4,9 @@
 // once with a status digit: 0 no zero found, 1 unstable, 2 over capacity, 3 stable at zero,
 // 4 and a stable weight, 5 under zero. Weights carry no decimal point: four digits are
 // hundredths of a pound, five are thousandths of a kilogram.
-#include "ProtocolParsers.h"
+#include "opos/serial/ProtocolParsers.h"
 
-#include "ResultCodes.h"
+#include "opos/ResultCodes.h"
 
 #include <algorithm>
 

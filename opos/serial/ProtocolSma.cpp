@@ -2,7 +2,7 @@
 // 2: every answer is LF, then five status characters (status, range, gross/net, motion, one
 // reserved), the weight in a field of ten (some indicators eleven), a unit of three, and CR;
 // "?" and "!" alone are its error answers.
-#include "ProtocolParsers.h"
+#include "opos/serial/ProtocolParsers.h"
 
 namespace opos::serial {
 

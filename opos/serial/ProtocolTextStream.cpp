@@ -2,7 +2,7 @@
 // (ST stable, US unstable, OL overload, UL underload), an optional gross/net/tare field, the
 // signed weight and its unit, either joined ("+0001.250kg") or as a field of their own, ended
 // by CR, LF or both. Lines of tare, totals or counts are passed over: they are not the load.
-#include "ProtocolParsers.h"
+#include "opos/serial/ProtocolParsers.h"
 
 #include <algorithm>
 #include <array>

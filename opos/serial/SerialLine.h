@@ -3,7 +3,7 @@
 // SerialLinePosix.cpp (a tty through termios) and SerialLineWin32.cpp (a COM port, overlapped).
 #pragma once
 
-#include "SerialProtocol.h"
+#include "opos/serial/SerialProtocol.h"
 #include "opos/Clock.h"
 
 #include <memory>

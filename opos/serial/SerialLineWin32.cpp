@@ -1,4 +1,4 @@
-#include "SerialLine.h"
+#include "opos/serial/SerialLine.h"
 
 #include "opos/TrafficTap.h"
 #include "opos/Utf8.h"

@@ -1,4 +1,4 @@
-#include "SerialPorts.h"
+#include "opos/serial/SerialPorts.h"
 
 #include <algorithm>
 #include <filesystem>

@@ -1,4 +1,4 @@
-#include "SerialProbe.h"
+#include "opos/serial/SerialProbe.h"
 
 #include <algorithm>
 #include <array>

@@ -3,8 +3,8 @@
 // through a ProbeLine, so that its strategy is tested on a fake line in virtual time.
 #pragma once
 
-#include "SerialLine.h"
-#include "SerialProtocol.h"
+#include "opos/serial/SerialLine.h"
+#include "opos/serial/SerialProtocol.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,8 +1,8 @@
-#include "SerialProtocol.h"
+#include "opos/serial/SerialProtocol.h"
 
-#include "ProtocolParsers.h"
+#include "opos/serial/ProtocolParsers.h"
 
-#include "ResultCodes.h"
+#include "opos/ResultCodes.h"
 
 #include <algorithm>
 #include <array>

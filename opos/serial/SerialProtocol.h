@@ -3,7 +3,7 @@
 // Nothing here does I/O, so the parsers are tested on captured frames and fuzzed.
 #pragma once
 
-#include "AfxTypes.h"
+#include "framework/AfxTypes.h"
 
 #include <cstddef>
 #include <optional>

@@ -1,8 +1,8 @@
-#include "SerialScale.h"
+#include "opos/serial/SerialScale.h"
 
-#include "TrafficTap.h"
-#include "Utf8.h"
-#include "WeightReport.h"
+#include "opos/TrafficTap.h"
+#include "opos/Utf8.h"
+#include "opos/WeightReport.h"
 
 #include <algorithm>
 #include <cctype>

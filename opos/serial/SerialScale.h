@@ -6,11 +6,11 @@
 // stay silent.
 #pragma once
 
-#include "ResultCodes.h"
-#include "ScaleDevice.h"
-#include "SerialLine.h"
-#include "SerialProbe.h" // ProbeProtocol, which lived here, for its callers
-#include "SerialProtocol.h"
+#include "opos/ResultCodes.h"
+#include "opos/ScaleDevice.h"
+#include "opos/serial/SerialLine.h"
+#include "opos/serial/SerialProbe.h" // ProbeProtocol, which lived here, for its callers
+#include "opos/serial/SerialProtocol.h"
 
 #include <optional>
 

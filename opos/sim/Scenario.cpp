@@ -1,6 +1,6 @@
-#include "Scenario.h"
+#include "opos/sim/Scenario.h"
 
-#include "ResultCodes.h"
+#include "opos/ResultCodes.h"
 
 #include <algorithm>
 #include <cctype>

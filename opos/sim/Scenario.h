@@ -2,7 +2,7 @@
 // format (opos/README.md, "Scenarios"). Parsing and playing are pure functions over text and time.
 #pragma once
 
-#include "ScaleDevice.h"
+#include "opos/ScaleDevice.h"
 
 #include <string>
 #include <string_view>

@@ -2,7 +2,7 @@
 // opened (plus `startMs`), looping or holding the end of the last phase.
 #pragma once
 
-#include "Scenario.h"
+#include "opos/sim/Scenario.h"
 
 #include <memory>
 

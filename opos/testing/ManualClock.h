@@ -3,7 +3,7 @@
 // queued before the call), else moves the clock by the whole wait.
 #pragma once
 
-#include "Clock.h"
+#include "opos/Clock.h"
 
 #include <atomic>
 

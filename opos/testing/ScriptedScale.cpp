@@ -1,8 +1,8 @@
 #include "opos/testing/ScriptedScale.h"
 
-#include "AutomationFailure.h"
-#include "Clock.h"
-#include "Utf8.h"
+#include "opos/AutomationFailure.h"
+#include "opos/Clock.h"
+#include "opos/Utf8.h"
 
 namespace opos {
 

@@ -2,7 +2,7 @@
 // front of the control.
 #pragma once
 
-#include "ScaleService.h"
+#include "opos/ScaleService.h"
 
 #include <deque>
 #include <map>

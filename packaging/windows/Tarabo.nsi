@@ -1,5 +1,5 @@
 ; The Windows installer of Tarabo, built by makensis from the Windows build (make windows-package).
-; Defines: EXE (the program), OUTFILE, VERSION, SCALE_DLL (Tarabo's own scale control; its
+; Defines: EXE (the program), TOOL (tarabo-scales.exe), OUTFILE, VERSION, SCALE_DLL (Tarabo's own scale control; its
 ; component is offered only when the file exists), TARGET (makensis target, x86-unicode unless set).
 Unicode true
 !ifdef TARGET
@@ -31,6 +31,7 @@ Section "Tarabo (required)" SecProgram
   SetShellVarContext all
   SetOutPath "$INSTDIR"
   File "/oname=Tarabo.exe" "${EXE}"
+  File "/oname=tarabo-scales.exe" "${TOOL}"
   WriteUninstaller "$INSTDIR\Uninstall.exe"
   CreateDirectory "$SMPROGRAMS\Tarabo"
   CreateShortcut "$SMPROGRAMS\Tarabo\Tarabo.lnk" "$INSTDIR\Tarabo.exe"
@@ -67,6 +68,7 @@ Section "Uninstall"
     UnRegDLL "$INSTDIR\TaraboSimScale.dll"
     Delete "$INSTDIR\TaraboSimScale.dll"
   Delete "$INSTDIR\Tarabo.exe"
+  Delete "$INSTDIR\tarabo-scales.exe"
   Delete "$INSTDIR\Uninstall.exe"
   RMDir "$INSTDIR"
   Delete "$SMPROGRAMS\Tarabo\Tarabo.lnk"

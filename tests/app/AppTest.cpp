@@ -1,6 +1,6 @@
 // The whole application headless: start-up through the application object, the window's routing
 // of Escape, the close box, the system menu and Enter, the About box and minimised painting.
-#include "../console/ConsoleHarness.h"
+#include "tests/console/ConsoleHarness.h"
 
 #include <cstring>
 

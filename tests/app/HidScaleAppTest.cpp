@@ -1,7 +1,7 @@
 // The console with "K350" configured to a USB HID scale (a fake one behind a socket pair): Open,
 // Loop while the load moves and settles, the cable pulled, Close, and Open again once it is back.
-#include "../console/ConsoleHarness.h"
-#include "../opos/HidTestScale.h"
+#include "tests/console/ConsoleHarness.h"
+#include "tests/opos/HidTestScale.h"
 
 #include "opos/hid/Hidraw.h"
 

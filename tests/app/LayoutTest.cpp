@@ -1,5 +1,5 @@
 // The console's window as its template lays it out, and what the window shows of it.
-#include "../console/ConsoleHarness.h"
+#include "tests/console/ConsoleHarness.h"
 
 namespace {
 

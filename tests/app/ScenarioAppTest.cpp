@@ -1,6 +1,6 @@
 // The console with "K350" configured to a scenario file (the example of a sale interrupted by a
 // pulled cable), Loop reading once a second on a clock the test moves: each phase in turn.
-#include "../console/ConsoleHarness.h"
+#include "tests/console/ConsoleHarness.h"
 #include "opos/config/ScalesConfig.h"
 
 #include <filesystem>

@@ -1,7 +1,7 @@
 // The console with "K350" configured to a serial counter scale: the fake at the far end of a
 // pseudo-terminal, the standard control behind the console, real time.
-#include "../console/ConsoleHarness.h"
-#include "FakeSerialScale.h"
+#include "tests/console/ConsoleHarness.h"
+#include "tests/support/FakeSerialScale.h"
 #include "opos/config/ScalesConfig.h"
 
 #include <atomic>

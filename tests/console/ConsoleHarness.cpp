@@ -1,4 +1,4 @@
-#include "ConsoleHarness.h"
+#include "tests/console/ConsoleHarness.h"
 
 #include <algorithm>
 

@@ -1,5 +1,5 @@
 // Direct IO: the command read from its box, the reply line for command 4, and string ownership.
-#include "ConsoleHarness.h"
+#include "tests/console/ConsoleHarness.h"
 
 namespace {
 

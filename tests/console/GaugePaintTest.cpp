@@ -1,5 +1,5 @@
 // The gauge painted headless and checked on its pixels.
-#include "ConsoleHarness.h"
+#include "tests/console/ConsoleHarness.h"
 
 #include <algorithm>
 #include <climits>

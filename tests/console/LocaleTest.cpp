@@ -1,6 +1,6 @@
 // Numbers on the console are written in the C convention whatever the desktop's language. CTest
 // runs this suite a second time with LC_ALL=de_DE.UTF-8, whose decimal separator is a comma.
-#include "ConsoleHarness.h"
+#include "tests/console/ConsoleHarness.h"
 
 #include <cstdlib>
 #include <locale>

@@ -1,6 +1,6 @@
 // Open and Close: each path's device calls and what it leaves on screen, and the note that reads
 // leave for the capacity line across commands.
-#include "ConsoleHarness.h"
+#include "tests/console/ConsoleHarness.h"
 
 #include <set>
 

@@ -1,5 +1,5 @@
 // Read Weight, the result box and the Loop timer.
-#include "ConsoleHarness.h"
+#include "tests/console/ConsoleHarness.h"
 
 #include <climits>
 #include <cstdlib>

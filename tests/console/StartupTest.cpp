@@ -1,5 +1,5 @@
 // The console's start-up: the capacity line, the gauge's maximum and the Loop timer.
-#include "ConsoleHarness.h"
+#include "tests/console/ConsoleHarness.h"
 
 #include <climits>
 

@@ -1,5 +1,5 @@
 // Calls from a program object, through the hosted control item it is attached to, into the control.
-#include "FrameworkFixture.h"
+#include "tests/framework/FrameworkFixture.h"
 
 #include <utility>
 

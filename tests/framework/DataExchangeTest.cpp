@@ -1,5 +1,5 @@
 // Data exchange and the item operations the program reads its input with.
-#include "FrameworkFixture.h"
+#include "tests/framework/FrameworkFixture.h"
 
 namespace {
 struct ExchangeDlg : CDialog

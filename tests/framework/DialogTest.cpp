@@ -1,6 +1,6 @@
 // Dialogs built from templates: what the keyboard, the caption's close button and the system menu
 // do to them, and the cases where DoModal must fail showing nothing.
-#include "FrameworkFixture.h"
+#include "tests/framework/FrameworkFixture.h"
 
 namespace {
 // Takes the help command in its own map; ends itself in OnInitDialog when told to.

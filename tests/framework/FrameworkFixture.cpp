@@ -1,4 +1,4 @@
-#include "FrameworkFixture.h"
+#include "tests/framework/FrameworkFixture.h"
 
 #include <string>
 

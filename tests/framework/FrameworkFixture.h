@@ -2,8 +2,8 @@
 // program before the first test.
 #pragma once
 
-#include "AfxTesting.h"
-#include "afxwin.h"
+#include "framework/AfxTesting.h"
+#include "framework/afxwin.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // Message maps: which handler a message reaches, and what default processing does with the rest.
-#include "FrameworkFixture.h"
+#include "tests/framework/FrameworkFixture.h"
 
 #include <string>
 #include <vector>

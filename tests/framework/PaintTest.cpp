@@ -1,5 +1,5 @@
 // Painting through CPaintDC, checked on the pixels: fills, invalidation, icons.
-#include "FrameworkFixture.h"
+#include "tests/framework/FrameworkFixture.h"
 
 namespace {
 // Paints its top part in the button-face colour and the rest red, as the console's gauge does.

@@ -1,5 +1,5 @@
 // Timers: ticks after a slow handler, and what happens when a handler fails.
-#include "FrameworkFixture.h"
+#include "tests/framework/FrameworkFixture.h"
 
 #include <chrono>
 #include <stdexcept>

@@ -1,14 +1,14 @@
 // The answers real scales send (tests/answers/, each with its source) read as their documents say:
 // by the frame and descriptor parsers, by a configured scale behind the control (a pty or a
 // socket pair standing in for the line), and by tarabo-scales probe.
-#include "AnswerCorpus.h"
-#include "FakeSerialScale.h"
-#include "HidTestScale.h"
-#include "ScaleTestSupport.h"
+#include "tests/support/AnswerCorpus.h"
+#include "tests/support/FakeSerialScale.h"
+#include "tests/opos/HidTestScale.h"
+#include "tests/opos/ScaleTestSupport.h"
 
-#include "Hidraw.h"
-#include "ScalesTool.h"
-#include "SerialScale.h"
+#include "opos/hid/Hidraw.h"
+#include "scales-tool/ScalesTool.h"
+#include "opos/serial/SerialScale.h"
 
 #include <atomic>
 #include <map>

@@ -1,12 +1,12 @@
 // Captures: the parser's answer to every kind of bad line, and the round trip a technician makes
 // with them: a scale's traffic recorded while the control reads it, then replayed behind a logical
 // name, giving the control the same results.
-#include "FakeSerialScale.h"
-#include "HidTestScale.h"
-#include "ScaleTestSupport.h"
+#include "tests/support/FakeSerialScale.h"
+#include "tests/opos/HidTestScale.h"
+#include "tests/opos/ScaleTestSupport.h"
 
-#include "CaptureRecorder.h"
-#include "SerialScale.h"
+#include "opos/replay/CaptureRecorder.h"
+#include "opos/serial/SerialScale.h"
 
 #include <sstream>
 #include <thread>

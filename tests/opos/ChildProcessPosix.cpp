@@ -1,5 +1,5 @@
 // The child talks over one socket that is both its standard input and output.
-#include "ChildProcess.h"
+#include "tests/opos/ChildProcess.h"
 
 #include <csignal>
 

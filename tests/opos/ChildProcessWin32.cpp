@@ -1,6 +1,6 @@
 // The child's standard input and output are two anonymous pipes; the child's end of each is
 // closed here, so a child that ends gives an end of file rather than a wait.
-#include "ChildProcess.h"
+#include "tests/opos/ChildProcess.h"
 
 #ifndef NOMINMAX
 #define NOMINMAX

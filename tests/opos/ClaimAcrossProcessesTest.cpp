@@ -1,10 +1,10 @@
 // The exclusive claim between processes: a helper process holds the scale while this one tries to
 // claim it. Both sides use the standard service, the part that keeps the claim.
-#include "ChildProcess.h"
-#include "DeviceRegistry.h"
-#include "ResultCodes.h"
-#include "SimulatedK350.h"
-#include "StandardScaleService.h"
+#include "tests/opos/ChildProcess.h"
+#include "opos/DeviceRegistry.h"
+#include "opos/ResultCodes.h"
+#include "opos/SimulatedK350.h"
+#include "opos/StandardScaleService.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
 // Opens and claims a logical scale (argv[1], claim time-out argv[2] ms, 5000 by default) on the
 // standard service, says "claimed" or "failed", then obeys "release" and "close" lines on its
 // input until the input ends or it is killed.
-#include "DeviceRegistry.h"
-#include "ResultCodes.h"
-#include "SimulatedK350.h"
-#include "StandardScaleService.h"
+#include "opos/DeviceRegistry.h"
+#include "opos/ResultCodes.h"
+#include "opos/SimulatedK350.h"
+#include "opos/StandardScaleService.h"
 
 #include <iostream>
 

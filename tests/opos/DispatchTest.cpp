@@ -1,6 +1,6 @@
 // The control's automation surface: member lookup, argument checks, raised failures and who owns
 // which string.
-#include "ScaleTestSupport.h"
+#include "tests/opos/ScaleTestSupport.h"
 
 using namespace opos;
 

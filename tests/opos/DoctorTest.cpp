@@ -1,12 +1,12 @@
 // tarabo-scales doctor: the reasoning on described nodes (the tests run as root, so real nodes
 // would all open), the ACL and /proc/net/unix decoding, and the gathering on a real pty.
-#include "ScaleTestSupport.h"
+#include "tests/opos/ScaleTestSupport.h"
 
-#include "ClaimLock.h"
-#include "Doctor.h"
-#include "Hidraw.h"
-#include "ScalesTool.h"
-#include "SerialLine.h"
+#include "opos/ClaimLock.h"
+#include "scales-tool/Doctor.h"
+#include "opos/hid/Hidraw.h"
+#include "scales-tool/ScalesTool.h"
+#include "opos/serial/SerialLine.h"
 
 #include <fcntl.h>
 #include <pty.h>

@@ -2,10 +2,10 @@
 // collection's report descriptor as Windows' HID parser does. Real scales' reports read the same
 // through the API's usage values as through the descriptor, and the scale behind the service
 // lists, reads, zeroes and goes offline as the Linux one does.
-#include "AnswerCorpus.h"
-#include "HidApiFake.h"
-#include "HidTestScale.h"
-#include "ScaleTestSupport.h"
+#include "tests/support/AnswerCorpus.h"
+#include "tests/opos/HidApiFake.h"
+#include "tests/opos/HidTestScale.h"
+#include "tests/opos/ScaleTestSupport.h"
 
 #include "opos/hid/HidApiScale.h"
 

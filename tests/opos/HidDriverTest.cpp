@@ -1,9 +1,9 @@
 // The hid driver of the scales configuration: which node `device` picks, the settings that
 // fill in what a scale cannot tell, and the nodes as sysfs lists them.
-#include "HidTestScale.h"
-#include "ScaleTestSupport.h"
+#include "tests/opos/HidTestScale.h"
+#include "tests/opos/ScaleTestSupport.h"
 
-#include "Hidraw.h"
+#include "opos/hid/Hidraw.h"
 
 #include <filesystem>
 #include <fstream>

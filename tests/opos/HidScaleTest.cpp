@@ -1,9 +1,9 @@
 // A USB HID POS scale behind the standard service: what ReadWeight, the properties and Direct IO
 // show for the reports real scales send, for other layouts, garbage, and a pulled cable.
-#include "HidTestScale.h"
-#include "ScaleTestSupport.h"
+#include "tests/opos/HidTestScale.h"
+#include "tests/opos/ScaleTestSupport.h"
 
-#include "Hidraw.h"
+#include "opos/hid/Hidraw.h"
 
 #include <chrono>
 #include <thread>

@@ -3,7 +3,7 @@
 // read, as hidraw keeps them), and closing the socket is pulling the cable.
 #pragma once
 
-#include "HidScale.h"
+#include "opos/hid/HidScale.h"
 
 #include <cstdint>
 #include <vector>

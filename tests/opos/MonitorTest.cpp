@@ -1,11 +1,11 @@
 // tarabo-scales monitor and record on a streaming fake HID scale: every report shown once, in
 // order, with what it decoded to; the same traffic kept as a capture.
-#include "HidTestScale.h"
-#include "ScaleTestSupport.h"
+#include "tests/opos/HidTestScale.h"
+#include "tests/opos/ScaleTestSupport.h"
 
-#include "Capture.h"
-#include "Hidraw.h"
-#include "ScalesTool.h"
+#include "opos/replay/Capture.h"
+#include "opos/hid/Hidraw.h"
+#include "scales-tool/ScalesTool.h"
 
 #include <atomic>
 #include <sstream>

@@ -1,5 +1,5 @@
 // Synchronous ReadWeight against a device with chosen readings, on a clock the test moves.
-#include "ScaleTestSupport.h"
+#include "tests/opos/ScaleTestSupport.h"
 
 using namespace opos;
 

@@ -2,9 +2,9 @@
 // whose readings the test chooses, logical names no other test process uses, and fixtures.
 #pragma once
 
-#include "Opos.h"
-#include "ScalesConfig.h"
-#include "WeightReport.h"
+#include "opos/Opos.h"
+#include "opos/config/ScalesConfig.h"
+#include "opos/WeightReport.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 // The scales configuration as Open sees it: which device a logical name opens, the later file
 // replacing a section whole, and every kind of mistake failing Open with a description that
 // names the file, line and key.
-#include "ScaleTestSupport.h"
+#include "tests/opos/ScaleTestSupport.h"
 
-#include "ScalesConfig.h"
+#include "opos/config/ScalesConfig.h"
 
 #include <filesystem>
 

@@ -1,9 +1,9 @@
 // tarabo-scales as a technician at a terminal sees it: what it prints and its exit status.
-#include "HidTestScale.h"
-#include "ScaleTestSupport.h"
+#include "tests/opos/HidTestScale.h"
+#include "tests/opos/ScaleTestSupport.h"
 
-#include "Hidraw.h"
-#include "ScalesTool.h"
+#include "opos/hid/Hidraw.h"
+#include "scales-tool/ScalesTool.h"
 
 #include <sstream>
 

@@ -1,9 +1,9 @@
 // Simulated scales that play a scenario (`driver = simulated`, `scenario = FILE`), as the control
 // and tarabo-scales show them: each phase's answers, and a broken file failing Open with its file
 // and line.
-#include "ScaleTestSupport.h"
+#include "tests/opos/ScaleTestSupport.h"
 
-#include "ScalesTool.h"
+#include "scales-tool/ScalesTool.h"
 
 #include <sstream>
 

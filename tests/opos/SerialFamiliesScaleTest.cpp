@@ -3,10 +3,10 @@
 // (the first case of each kind in tests/answers/<protocol>.txt). Request/answer scales answer each request;
 // streaming ones send unasked ten times a second; every frame comes after noise and the first
 // half of another.
-#include "FakeSerialScale.h"
-#include "ScaleTestSupport.h"
-#include "SerialFrameCases.h"
-#include "SerialScale.h"
+#include "tests/support/FakeSerialScale.h"
+#include "tests/opos/ScaleTestSupport.h"
+#include "tests/opos/SerialFrameCases.h"
+#include "opos/serial/SerialScale.h"
 
 #include <atomic>
 #include <thread>

@@ -3,9 +3,9 @@
 // and the end-to-end one.
 #pragma once
 
-#include "AnswerCorpus.h"
-#include "ResultCodes.h"
-#include "SerialProtocol.h"
+#include "tests/support/AnswerCorpus.h"
+#include "opos/ResultCodes.h"
+#include "opos/serial/SerialProtocol.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The parsers of the protocol families on their documented frames (tests/answers/<protocol>.txt), whole,
 // with the parity bit set and a byte at a time. (Endless noise: SerialProtocolTest, for every row.)
-#include "SerialFrameCases.h"
+#include "tests/opos/SerialFrameCases.h"
 
 using namespace serialcases;
 

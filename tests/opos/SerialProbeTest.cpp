@@ -2,7 +2,7 @@
 // was changed is found, answers at the wrong framing rank below the clean one, a scale that
 // streams is heard unasked, and the search keeps to its time bound; and the real port takes
 // each setting.
-#include "SerialProbe.h"
+#include "opos/serial/SerialProbe.h"
 
 #include <gtest/gtest.h>
 

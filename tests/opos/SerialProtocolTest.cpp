@@ -1,7 +1,7 @@
 // The serial protocols' parsers on the protocols' own frames, and on what a real line adds to
 // them: pieces, noise, frames cut short, parity bits, silence.
-#include "ResultCodes.h"
-#include "SerialProtocol.h"
+#include "opos/ResultCodes.h"
+#include "opos/serial/SerialProtocol.h"
 
 #include <gtest/gtest.h>
 

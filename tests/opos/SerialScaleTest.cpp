@@ -1,10 +1,10 @@
 // Serial scales end to end: the control's ReadWeight against a fake scale of each protocol at the
 // far end of a pseudo-terminal, in real time.
-#include "FakeSerialScale.h"
-#include "ScaleTestSupport.h"
-#include "ScalesTool.h"
-#include "SerialPorts.h"
-#include "SerialScale.h"
+#include "tests/support/FakeSerialScale.h"
+#include "tests/opos/ScaleTestSupport.h"
+#include "scales-tool/ScalesTool.h"
+#include "opos/serial/SerialPorts.h"
+#include "opos/serial/SerialScale.h"
 
 #include <filesystem>
 #include <fstream>

@@ -1,5 +1,5 @@
 // The simulated K350: its weighing cycle as a once-a-second ReadWeight sees it, and its Direct IO.
-#include "ScaleTestSupport.h"
+#include "tests/opos/ScaleTestSupport.h"
 
 using namespace opos;
 

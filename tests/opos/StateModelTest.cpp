@@ -1,5 +1,5 @@
 // The OPOS state model as seen through the control: what each method answers in each state.
-#include "ScaleTestSupport.h"
+#include "tests/opos/ScaleTestSupport.h"
 
 #include <array>
 

@@ -1,4 +1,4 @@
-#include "FakeSerialScale.h"
+#include "tests/support/FakeSerialScale.h"
 
 #include <fcntl.h>
 #include <pty.h>

@@ -1,6 +1,6 @@
 // The main of every GUI test program: the framework set up headless, and a check that fails a test
 // which leaves a top-level window open (closing it, so that the next test starts clean).
-#include "AfxTesting.h"
+#include "framework/AfxTesting.h"
 
 #include <gtest/gtest.h>
 

@@ -7,7 +7,7 @@
 // its first request with 1.250 kg and hangs up at the second, then comes back on a fresh line for
 // whoever opens it next. It says "ready" once the links are there and runs until SIGTERM or
 // SIGINT (or an hour, so that it never outlives a broken run for long).
-#include "FakeSerialScale.h"
+#include "tests/support/FakeSerialScale.h"
 
 #include <atomic>
 #include <csignal>

@@ -21,6 +21,7 @@ before=$(snapshot)
 check "silent install exits 0" "$run" "$prefix" "$setup" /S
 dir=$(find "$drive" -maxdepth 2 -ipath "$drive/program files*/tarabo" | head -n 1)
 check "the program is installed as it was built" cmp -s "$program" "$dir/Tarabo.exe"
+check "tarabo-scales.exe is installed beside it" test -f "$dir/tarabo-scales.exe"
 check "the uninstaller is installed" test -f "$dir/Uninstall.exe"
 check "the Start-menu shortcut is there" test -f "$drive/ProgramData/Microsoft/Windows/Start Menu/Programs/Tarabo/Tarabo.lnk"
 check "the uninstall entry is registered" registered

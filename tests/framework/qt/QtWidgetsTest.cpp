@@ -1,6 +1,6 @@
 // What the Qt backend makes of templates, keys, menus and fonts, checked on the Qt widgets.
-#include "../FrameworkFixture.h"
-#include "qt/AfxConvert.h"
+#include "tests/framework/FrameworkFixture.h"
+#include "framework/qt/AfxConvert.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -1,7 +1,7 @@
 // Hosting through real COM, as a control registered by its vendor is hosted: what a control that
 // is not one of the framework's own sees of the container, and what the container makes of it.
-#include "AfxTesting.h"
-#include "afxwin.h"
+#include "framework/AfxTesting.h"
+#include "framework/afxwin.h"
 
 #include <gtest/gtest.h>
 
