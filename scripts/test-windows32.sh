@@ -4,7 +4,7 @@
 #   scripts/test-windows32.sh [TEST PROGRAM... | all]
 # By default the programs where 32-bit calling conventions and structure layouts are at stake: the
 # control's COM server (simscale_tests), hosting through real COM (framework_win32_tests) and
-# Tarabo.exe end to end (end_to_end_tests); `all` runs every test program of the tree. Each runs
+# Tarabo.exe end to end (end_to_end_tests); `all` runs every *_tests program of the tree. Each runs
 # once, all its cases in one process: under emulation, starting a 32-bit process is what costs.
 #
 # Where the kernel runs no 32-bit programs, they run under qemu-i386 user-mode emulation through
@@ -15,17 +15,13 @@
 # them, has its 32-bit programs emulated; on older kernels, for the whole machine while the run
 # lasts (as root, or through sudo).
 set -euo pipefail
-cd "$(dirname "$0")/.."
+self=$(realpath "$0")
+cd "$(dirname "$self")/.."
 JOBS=${JOBS:-2}
 tree=build/windows
 
-default=(simscale_tests framework_win32_tests end_to_end_tests)
-all=(windows_tests simscale_tests framework_tests framework_win32_tests console_tests app_tests
-     opos_service_tests end_to_end_tests)
-if [ $# -eq 0 ]; then suites=("${default[@]}")
-elif [ "$*" = all ]; then suites=("${all[@]}")
-else suites=("$@")
-fi
+suites=("$@")
+[ $# -gt 0 ] || suites=(simscale_tests framework_win32_tests end_to_end_tests)
 
 binfmt=/proc/sys/fs/binfmt_misc
 entry=tarabo-i386
@@ -46,7 +42,7 @@ elif ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
     { echo "test-windows32: qemu-i386-static is missing (scripts/install-deps.sh --windows32)" >&2; exit 1; }
   if unshare --user --map-root-user --mount \
        sh -c "mount -t binfmt_misc binfmt_misc $binfmt" 2>/dev/null; then
-    TARABO_I386_NAMESPACE=1 exec unshare --user --map-root-user --mount "$0" "$@"
+    TARABO_I386_NAMESPACE=1 exec unshare --user --map-root-user --mount "$self" "$@"
   fi
   # The machine's binfmt_misc. A run that ends while another still uses the entry (a shared lock
   # on the lock file) leaves it to that one.
@@ -74,6 +70,8 @@ fi
 cmake --preset windows >/dev/null
 cmake --build --preset windows -j "$JOBS"
 scripts/check-shipped.sh $tree
+[ "${suites[*]}" != all ] ||
+  mapfile -t suites < <(find $tree/tests -name '*_tests.exe' -printf '%f\n' | sed 's/\.exe$//' | sort)
 
 . scripts/wine-session.sh
 trap 'wine_session_end; emulation_end' EXIT
