@@ -1,7 +1,7 @@
 # The README's commands. Each installs what is missing, configures, builds, then runs.
 JOBS ?= 2
 
-.PHONY: deps run test test-sanitize bench fuzz screenshot package windows test-windows windows-package clean
+.PHONY: deps run test test-sanitize bench fuzz screenshot package windows test-windows test-windows32 windows-package clean
 
 deps:
 	@scripts/install-deps.sh
@@ -55,6 +55,12 @@ windows:
 test-windows:
 	@scripts/install-deps.sh --windows
 	JOBS=$(JOBS) scripts/test-windows.sh
+
+# The 32-bit tree's COM server, hosting and end-to-end tests under 32-bit Wine, emulated by qemu-i386
+# where the kernel runs no 32-bit programs (SUITES=all for every test program of the tree).
+test-windows32:
+	@scripts/install-deps.sh --windows32
+	JOBS=$(JOBS) scripts/test-windows32.sh $(SUITES)
 
 # The Windows installer and zip in build/windows.
 windows-package: windows

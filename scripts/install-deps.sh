@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages Tarabo needs, only what is missing. Needs nothing but bash and
 # the base system: it runs apt-get as root, or through sudo when that is installed.
-#   scripts/install-deps.sh [--windows] [--fuzz] [--package-tools]
+#   scripts/install-deps.sh [--windows] [--windows32] [--fuzz] [--package-tools]
 set -euo pipefail
 
 # Building, testing and running the console on Linux.
@@ -19,6 +19,10 @@ for group in "$@"; do
     # that run no 32-bit programs).
     --windows) packages+=(g++-mingw-w64-i686-posix wine wine32:i386 xvfb xauth fonts-wine
                         g++-mingw-w64-x86-64-posix wine64 nsis); need_i386=true ;;
+    # The same, and qemu-i386 user-mode emulation to run the 32-bit build's tests where the
+    # kernel runs no 32-bit programs (scripts/test-windows32.sh registers it for the run).
+    --windows32) packages+=(g++-mingw-w64-i686-posix wine wine32:i386 wine64 xvfb xauth fonts-wine
+                          nsis qemu-user-static); need_i386=true ;;
     # Fuzz targets (libFuzzer with the address and undefined-behaviour sanitizers).
     --fuzz) packages+=(clang libclang-rt-14-dev) ;;
     # The Debian package and its checks.
