@@ -6,9 +6,10 @@ enable_language(RC)
 
 find_program(TARABO_HOST_CXX NAMES c++ g++ REQUIRED DOC "the build machine's C++ compiler")
 set(winres_dir ${CMAKE_BINARY_DIR}/winres)
-set(winres_sources tools/WinResources.cpp res/Tarabo_rc.cpp res/TaraboIcon.cpp framework/Resources.cpp)
+set(winres_sources tools/WinResources.cpp res/Tarabo_rc.cpp res/TaraboIcon.cpp framework/Resources.cpp
+  framework/AfxXpm.cpp)
 list(TRANSFORM winres_sources PREPEND ${CMAKE_SOURCE_DIR}/)
-file(GLOB winres_headers ${CMAKE_SOURCE_DIR}/res/*.h ${CMAKE_SOURCE_DIR}/framework/*.h )
+file(GLOB winres_headers ${CMAKE_SOURCE_DIR}/res/*.h ${CMAKE_SOURCE_DIR}/framework/*.h ${CMAKE_SOURCE_DIR}/framework/private/AfxXpm.h)
 
 add_custom_command(
   OUTPUT ${winres_dir}/tarabo_winres

@@ -4,7 +4,9 @@
 #include "res/resource.h"
 
 #include "framework/Resources.h"
+#include "framework/private/AfxXpm.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstdio>
@@ -24,7 +26,7 @@ constexpr std::array<std::uint32_t, 16> kPalette = {
 };
 constexpr int kTransparent = -1;
 
-// An XPM image with one character a pixel, as palette indices (kTransparent for "None").
+// An icon image as palette indices (kTransparent for "None").
 struct Image
 {
     int size = 0;
@@ -33,39 +35,23 @@ struct Image
 
 Image Decode(const ICONIMAGE& icon)
 {
-    const auto& xpm = icon.xpm;
-    int width = 0, height = 0, colours = 0, perPixel = 0;
-    if (xpm.empty() || std::sscanf(xpm[0], "%d %d %d %d", &width, &height, &colours, &perPixel) != 4 ||
-        width != icon.size || height != icon.size || perPixel != 1 || xpm.size() != std::size_t(1 + colours + height))
-        throw std::runtime_error("icon image of size " + std::to_string(icon.size) + ": bad XPM header");
-    std::map<char, int> index;
-    for (int i = 1; i <= colours; ++i) {
-        const std::string line = xpm[i];
-        const auto value = line.size() > 4 && line.compare(1, 3, " c ") == 0 ? line.substr(4) : std::string();
-        if (value == "None") {
-            index[line[0]] = kTransparent;
-            continue;
-        }
-        int found = -2;
-        if (value.size() == 7 && value[0] == '#')
-            for (std::size_t c = 0; c < kPalette.size(); ++c)
-                if (std::stoul(value.substr(1), nullptr, 16) == kPalette[c])
-                    found = int(c);
-        if (found < 0)
-            throw std::runtime_error("icon colour \"" + line + "\" is none of the 16 colours");
-        index[line[0]] = found;
-    }
-    Image image{width, {}};
-    for (int y = 0; y < height; ++y) {
-        const std::string row = xpm[1 + colours + y];
-        if (int(row.size()) != width)
-            throw std::runtime_error("icon row " + std::to_string(y) + " is not " + std::to_string(width) + " wide");
+    AFX_XPM_IMAGE xpm;
+    std::string error;
+    if (!AfxDecodeXpm(icon.xpm, xpm, error))
+        throw std::runtime_error("icon image of size " + std::to_string(icon.size) + ": " + error);
+    if (xpm.width != icon.size || xpm.height != icon.size)
+        throw std::runtime_error("icon image of size " + std::to_string(icon.size) + " is " + std::to_string(xpm.width) + " by " +
+                                 std::to_string(xpm.height));
+    Image image{icon.size, {}};
+    for (int y = 0; y < xpm.height; ++y) {
         auto& out = image.rows.emplace_back();
-        for (char c : row) {
-            const auto it = index.find(c);
-            if (it == index.end())
-                throw std::runtime_error(std::string("icon pixel '") + c + "' has no colour");
-            out.push_back(it->second);
+        for (int x = 0; x < xpm.width; ++x) {
+            const std::uint32_t argb = xpm.pixels[std::size_t(y * xpm.width + x)];
+            const auto colour = std::find(kPalette.begin(), kPalette.end(), argb & 0xFFFFFF);
+            if (argb >> 24 && colour == kPalette.end())
+                throw std::runtime_error("icon colour of pixel " + std::to_string(x) + " of row " + std::to_string(y) +
+                                         " is none of the 16 colours");
+            out.push_back(argb >> 24 ? int(colour - kPalette.begin()) : kTransparent);
         }
     }
     return image;

@@ -2,6 +2,7 @@
 // table; handles are shared and live as long as the process.
 #include "framework/private/AfxBackend.h"
 #include "framework/Resources.h"
+#include "framework/private/AfxXpm.h"
 
 #include <cstdio>
 #include <cstring>
@@ -10,40 +11,14 @@
 #include <vector>
 
 namespace {
-// An XPM image as 32-bit pixels with alpha (transparent where the colour is "None").
-bool decodeXpm(std::span<const char* const> xpm, int& width, int& height, std::vector<DWORD>& pixels)
-{
-    int colours = 0, cpp = 0;
-    if (xpm.empty() || std::sscanf(xpm[0], "%d %d %d %d", &width, &height, &colours, &cpp) != 4 || cpp < 1 ||
-        xpm.size() < std::size_t(1 + colours + height))
-        return false;
-    std::map<std::string, DWORD> palette;
-    for (int i = 0; i < colours; ++i) {
-        const std::string line = xpm[std::size_t(1 + i)];
-        const std::string key = line.substr(0, std::size_t(cpp));
-        const std::size_t hash = line.find('#');
-        unsigned rgb = 0;
-        palette[key] = hash != std::string::npos && std::sscanf(line.c_str() + hash + 1, "%6x", &rgb) == 1
-                           ? 0xFF000000u | rgb
-                           : 0u;
-    }
-    pixels.assign(std::size_t(width * height), 0);
-    for (int y = 0; y < height; ++y) {
-        const char* row = xpm[std::size_t(1 + colours + y)];
-        if (std::strlen(row) < std::size_t(width * cpp))
-            return false;
-        for (int x = 0; x < width; ++x)
-            pixels[std::size_t(y * width + x)] = palette[std::string(row + x * cpp, std::size_t(cpp))];
-    }
-    return true;
-}
-
 HICON iconFromXpm(std::span<const char* const> xpm)
 {
-    int width = 0, height = 0;
-    std::vector<DWORD> pixels;
-    if (!decodeXpm(xpm, width, height, pixels))
+    AFX_XPM_IMAGE image;
+    std::string error;
+    if (!AfxDecodeXpm(xpm, image, error))
         return nullptr;
+    const int width = image.width, height = image.height;
+    const std::vector<std::uint32_t>& pixels = image.pixels;
     BITMAPV5HEADER header{};
     header.bV5Size = sizeof header;
     header.bV5Width = width;
