@@ -1,6 +1,6 @@
 // Any text typed into a number box: the item-integer rule never reads past the text and never
 // gives a number outside the range it promises.
-#include "framework/AfxItemInt.h"
+#include "framework/private/AfxItemInt.h"
 
 #include <climits>
 #include <cstdlib>

@@ -13,7 +13,7 @@
 #include "console/WeighConsoleDlg.h"
 #include "framework/AfxTesting.h"
 #include "framework/Resources.h"
-#include "framework/win32/AfxWindowMap.h"
+#include "framework/win32/AfxWindowImpl.h"
 #include "opos/ServiceFactory.h"
 
 #include <cstdio>

@@ -5,7 +5,7 @@
 
 #include "framework/AfxTesting.h"
 #include "framework/WinApp.h"
-#include "framework/win32/AfxWindowMap.h"
+#include "framework/win32/AfxWindowImpl.h"
 #include "res/resource.h"
 
 #include <cstdlib>
