@@ -3,9 +3,8 @@
 # a virtual X display:
 #   scripts/test-windows32.sh [TEST PROGRAM... | all]
 # By default the programs where 32-bit calling conventions and structure layouts are at stake: the
-# control's COM server (scale_server_tests), hosting through real COM (framework_win32_tests),
-# serial scales on COM ports (serial_com_tests) and Tarabo.exe end to end, a logical name on a COM
-# port included (end_to_end_tests); `all` runs every *_tests program of the tree. Each runs
+# control's COM server (scale_server_tests), hosting through real COM (framework_win32_tests) and
+# Tarabo.exe end to end, a logical name on a COM port included (end_to_end_tests); `all` runs every *_tests program of the tree. Each runs
 # once, all its cases in one process: under emulation, starting a 32-bit process is what costs.
 #
 # Where the kernel runs no 32-bit programs, they run under qemu-i386 user-mode emulation through
@@ -22,7 +21,7 @@ JOBS=${JOBS:-2}
 tree=build/windows
 
 suites=("$@")
-[ $# -gt 0 ] || suites=(scale_server_tests framework_win32_tests serial_com_tests end_to_end_tests)
+[ $# -gt 0 ] || suites=(scale_server_tests framework_win32_tests end_to_end_tests)
 
 binfmt=/proc/sys/fs/binfmt_misc
 entry=tarabo-i386
@@ -81,7 +80,7 @@ start=$(date +%s)
 wine_session_start /usr/lib/wine/wine64 /usr/lib/wine/wineserver64 "$PWD/$tree/wine" \
                    $tree/tests/windows/keep_desktop.exe
 echo "test-windows32: Wine prefix ready in $(($(date +%s) - start)) s"
-# The fake scales on the prefix's COM9 to COM12, for the COM port and end-to-end tests.
+# The fake scales on the prefix's COM9 to COM12, for the end-to-end and COM port tests.
 tests/windows/ComScales.sh start "$PWD/$tree/wine" $tree/tests/windows/fake-com-scales $com_scales
 
 failed=()
@@ -90,7 +89,7 @@ for suite in "${suites[@]}"; do
   [ -n "$program" ] || { echo "test-windows32: no test program $suite in $tree" >&2; exit 2; }
   start=$(date +%s)
   status=0
-  scripts/wine-run.sh "$PWD/$tree/wine" "$program" --gtest_brief=1 || status=$?
+  scripts/wine-run.sh "$PWD/$tree/wine" "$program" ${TARABO_GTEST_ARGS:---gtest_brief=1} || status=$?
   echo "test-windows32: $suite $([ $status -eq 0 ] && echo passed || echo FAILED) in $(($(date +%s) - start)) s"
   [ $status -eq 0 ] || failed+=("$suite")
 done
