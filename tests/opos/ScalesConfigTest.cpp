@@ -87,7 +87,8 @@ TEST_F(ScalesConfigFiles, WhatAHandWrittenFileHoldsReadsAsMeant)
                 "  start = #3 ; not a number\r\n"
                 "\tZERO-VALID=yes\r\n",
                 "user.conf");
-    const DeviceSection& k350 = LoadScalesConfig({user}).at("K350");
+    const ScalesConfig config = LoadScalesConfig({user});
+    const DeviceSection& k350 = config.at("K350");
     EXPECT_EQ(k350.Text("driver", ""), "simulated") << "`:` separates too";
     EXPECT_EQ(k350.Text("capacity", ""), "6000;7000") << "`;` starts a comment only after a blank";
     EXPECT_EQ(k350.Text("start", ""), "#3") << "`#` starts a comment only at the start of a line";
