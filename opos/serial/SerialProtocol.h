@@ -1,5 +1,5 @@
-// The serial counter-scale protocols (Toledo 8213 style, NCI SCP-01/02, MT-SICS) as pure
-// functions over bytes: the request that asks for a reading, and the parsing of the answers.
+// The serial scale protocols as pure functions over bytes: the table of what differs between
+// them (requests, line settings), the parsing of their answers, and what the parsers share.
 // Nothing here does I/O, so the parsers are tested on captured frames and fuzzed.
 #pragma once
 
@@ -38,7 +38,7 @@ struct ProtocolInfo
     std::string_view infoRequest;  // asks for the model and capacity; empty when there is none
     int baud;                      // the usual line settings
     Framing framing;
-    // The parser; null for the first three, which ParseFrame dispatches itself.
+    // The parser (ProtocolParsers.h); null for the first three, which ParseFrame dispatches itself.
     Parsed (*parse)(std::string_view bytes) = nullptr;
     bool streaming = false;        // sends unasked, several frames a second; `request` is empty
     int silenceMs = 0;             // streaming: how long the line may be silent before a read says so
