@@ -16,6 +16,7 @@ Parsed ParseNci(std::string_view bytes);                     // "W CR": LF weigh
 Parsed ParseSics(std::string_view bytes);                    // MT-SICS "SI", "I2" answers, one line each
 Parsed ParseToledoContinuous(std::string_view bytes);        // STX, status A B C, weight [, tare], CR
 Parsed ParseToledoContinuousChecked(std::string_view bytes); // the same with the check character after CR
+Parsed ParseToledoContinuousSummed(std::string_view bytes);  // the check character the sum of what precedes it
 Parsed ParseTextStream(std::string_view bytes);              // "ST,GS,+0001.250kg" lines
 Parsed ParseSma(std::string_view bytes);                     // SMA SCP-0499 answers
 Parsed ParseScannerScale(std::string_view bytes);            // checkout scanner-scales' S11/S14 answers

@@ -65,9 +65,20 @@ std::optional<Protocol> ProtocolByName(std::string_view name)
     return std::nullopt;
 }
 
-Parsed ParseFrame(Protocol protocol, std::string_view bytes)
+std::optional<Checksum> ChecksumByName(std::string_view name)
 {
-    Parsed (*const parse)(std::string_view) = Info(protocol).parse ? Info(protocol).parse
+    if (name == "complement")
+        return Checksum::Complement;
+    if (name == "sum")
+        return Checksum::Sum;
+    return std::nullopt;
+}
+
+Parsed ParseFrame(Protocol protocol, std::string_view bytes, Checksum checksum)
+{
+    const bool summed = protocol == Protocol::ToledoContinuousChecked && checksum == Checksum::Sum;
+    Parsed (*const parse)(std::string_view) = summed                         ? ParseToledoContinuousSummed
+                                              : Info(protocol).parse         ? Info(protocol).parse
                                               : protocol == Protocol::Toledo ? ParseToledo
                                               : protocol == Protocol::Nci    ? ParseNci
                                                                              : ParseSics;
@@ -86,7 +97,7 @@ void FrameReader::Feed(std::string_view bytes)
 std::optional<Frame> FrameReader::Next()
 {
     for (;;) {
-        const Parsed parsed = ParseFrame(m_protocol, m_buffer);
+        const Parsed parsed = ParseFrame(m_protocol, m_buffer, m_checksum);
         m_buffer.erase(0, parsed.consumed);
         if (parsed.frame || parsed.consumed == 0)
             return parsed.frame;

@@ -80,14 +80,24 @@ struct Parsed
     std::size_t consumed = 0;
     std::optional<Frame> frame;
 };
-Parsed ParseFrame(Protocol protocol, std::string_view bytes);
+
+// How a checked Toledo continuous frame's check character is made. Complement: the 7-bit sum of
+// the whole frame, the check character included, is zero (the original output and most
+// indicators). Sum: the check character is the 7-bit sum of the characters before it, as some
+// indicators that call their output Toledo make it. A section's `checksum` key names it; no
+// frame is taken as the one or the other by guessing.
+enum class Checksum { Complement, Sum };
+std::optional<Checksum> ChecksumByName(std::string_view name);
+
+Parsed ParseFrame(Protocol protocol, std::string_view bytes, Checksum checksum = Checksum::Complement);
 
 // Collects what the line delivers, in whatever pieces, and hands out whole frames. Noise and
 // frames cut short are dropped; a partial frame is never taken for a reading.
 class FrameReader
 {
 public:
-    explicit FrameReader(Protocol protocol) : m_protocol(protocol) {}
+    explicit FrameReader(Protocol protocol, Checksum checksum = Checksum::Complement)
+        : m_protocol(protocol), m_checksum(checksum) {}
     void Feed(std::string_view bytes); // strips the parity bit
     std::optional<Frame> Next();
     void Clear() { m_buffer.clear(); }
@@ -95,6 +105,7 @@ public:
 
 private:
     Protocol m_protocol;
+    Checksum m_checksum;
     std::string m_buffer;
 };
 

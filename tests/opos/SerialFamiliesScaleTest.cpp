@@ -209,6 +209,9 @@ TEST(SerialFamiliesConfig, TimeoutSetsAStreamingScalesSilenceAndIsRefusedForTheO
         {"protocol = text-stream\ntimeout = 400\n", OPOS_SUCCESS, "Comma-separated text stream scale on /dev/pts/"},
         {"protocol = sma\ntimeout = 400\n", OPOS_E_NOEXIST, "key \"timeout\": only a scale that streams its weight (toledo-continuous-checksum, toledo-continuous, text-stream)"},
         {"protocol = toledo-continuous\ntimeout = 10\n", OPOS_E_NOEXIST, "key \"timeout\""},
+        {"protocol = toledo-continuous-checksum\nchecksum = sum\ntimeout = 400\n", OPOS_SUCCESS, "Toledo continuous output (checked) scale on"},
+        {"protocol = toledo-continuous\nchecksum = sum\n", OPOS_E_NOEXIST, "key \"checksum\": only toledo-continuous-checksum takes"},
+        {"protocol = toledo-continuous-checksum\nchecksum = crc\n", OPOS_E_NOEXIST, "key \"checksum\": \"crc\" is not a checksum"},
     };
     ScaleDriver scale;
     for (const auto& c : cases) {
