@@ -47,6 +47,13 @@ serial::SerialSettings SerialSettingsOf(const DeviceSection& section)
         section.Fail("timeout", "only a scale that streams its weight (" + protocolNames(true) + ") takes a timeout; " +
                                     std::string(info.name) + " is asked for each reading");
     settings.silenceMs = section.Number("timeout", info.silenceMs, 50, 600000);
+    if (section.Has("checksum") && *protocol != Protocol::ToledoContinuousChecked)
+        section.Fail("checksum", "only toledo-continuous-checksum takes a checksum; " + protocolName + " has none to choose");
+    const std::string checksum = section.Text("checksum", "complement");
+    const std::optional<Checksum> parsedChecksum = ChecksumByName(checksum);
+    if (!parsedChecksum)
+        section.Fail("checksum", "\"" + checksum + "\" is not a checksum (complement: the frame sums to zero; sum: the check character is the sum of the frame before it)");
+    settings.checksum = *parsedChecksum;
     return settings;
 }
 
@@ -58,7 +65,7 @@ std::unique_ptr<IScaleDevice> OpenSerialScale(const DeviceSection& section)
 
 DeviceDriver SerialDriver()
 {
-    return {"serial", {"device", "protocol", "baud", "framing", "unit", "timeout"}, OpenSerialScale};
+    return {"serial", {"device", "protocol", "baud", "framing", "unit", "timeout", "checksum"}, OpenSerialScale};
 }
 
 }

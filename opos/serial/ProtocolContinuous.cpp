@@ -1,6 +1,7 @@
 // The Toledo-style continuous output: STX, status bytes A, B and C, six weight digits without a
 // decimal point, six tare digits (left out by the short form), CR, and where the indicator is
-// set so, a check character making the 7-bit sum of the whole frame zero.
+// set so, a check character making the 7-bit sum of the whole frame zero (or, where the section
+// says `checksum = sum`, the 7-bit sum of the characters before it).
 #include "opos/serial/ProtocolParsers.h"
 
 #include "opos/ResultCodes.h"
@@ -77,7 +78,9 @@ Frame decode(std::string_view frame, std::size_t cr)
     return Reading(negative ? -*value : *value, *unit, !(b & 0x08));
 }
 
-Parsed parse(std::string_view bytes, bool checked)
+enum class Check { None, Complement, Sum };
+
+Parsed parse(std::string_view bytes, Check check)
 {
     const std::size_t start = bytes.find(STX);
     if (start == std::string_view::npos)
@@ -95,18 +98,21 @@ Parsed parse(std::string_view bytes, bool checked)
         return {restart, {}};
     if (cr == std::string_view::npos)
         return head.size() > kLongCr ? Parsed{1, Malformed()} : Parsed{0, {}};
-    if (!checked)
+    if (check == Check::None)
         return {cr + 1, decode(bytes, cr)};
     if (bytes.size() <= cr + 1)
         return {0, {}};
     unsigned sum = 0;
-    for (char ch : bytes.substr(0, cr + 2))
+    for (char ch : bytes.substr(0, cr + 1))
         sum += unsigned(ch) & 0x7f;
-    return {cr + 2, (sum & 0x7f) == 0 ? decode(bytes, cr) : TransmissionError()};
+    const unsigned given = unsigned(bytes[cr + 1]) & 0x7f;
+    const bool good = check == Check::Sum ? (sum & 0x7f) == given : ((sum + given) & 0x7f) == 0;
+    return {cr + 2, good ? decode(bytes, cr) : TransmissionError()};
 }
 }
 
-Parsed ParseToledoContinuous(std::string_view bytes) { return parse(bytes, false); }
-Parsed ParseToledoContinuousChecked(std::string_view bytes) { return parse(bytes, true); }
+Parsed ParseToledoContinuous(std::string_view bytes) { return parse(bytes, Check::None); }
+Parsed ParseToledoContinuousChecked(std::string_view bytes) { return parse(bytes, Check::Complement); }
+Parsed ParseToledoContinuousSummed(std::string_view bytes) { return parse(bytes, Check::Sum); }
 
 }

@@ -1,7 +1,10 @@
 // The comma-separated lines many indicators send several times a second: a stability header
-// (ST stable, US unstable, OL overload, UL underload), an optional gross/net/tare field, the
-// signed weight and its unit, either joined ("+0001.250kg") or as a field of their own, ended
-// by CR, LF or both. Lines of tare, totals or counts are passed over: they are not the load.
+// (ST stable, US unstable, OL overload, UL underload), an optional second header (gross or net,
+// tare, or a checkweigher's comparison result HI, OK, LO or "--", which says nothing of the
+// weight's kind), the signed weight and its unit, either joined ("+0001.250kg") or as a field of
+// their own, ended by CR, LF or both. Lines of tare, totals or counts are passed over: they are
+// not the load. The 22-byte form of some indicators puts a device number and a lamp byte between
+// the second header and the weight, at fixed places.
 #include "opos/serial/ProtocolParsers.h"
 
 #include <algorithm>
@@ -42,13 +45,28 @@ std::optional<LONG> number(std::string_view text)
     return joined.empty() ? std::nullopt : ParseThousandths(joined);
 }
 
+// "ST,GS,<device><lamp>,<weight 8><blank or relay byte><unit 2>": the header, the second header,
+// a device number and a lamp byte whose top bit is always set (gone once the parity bit is
+// stripped, so it may read as any character, a comma included), and the weight at a fixed place.
+// The bytes between the headers and the weight are told by where they stand, never by what they hold.
+std::optional<std::string> withoutDeviceBytes(std::string_view line)
+{
+    static constexpr std::array<std::string_view, 2> kinds{"GS", "NT"};
+    if (line.size() != 20 || line[2] != ',' || line[5] != ',' || line[8] != ',' ||
+        std::find(kinds.begin(), kinds.end(), line.substr(3, 2)) == kinds.end())
+        return std::nullopt;
+    return std::string(line.substr(0, 6)) + std::string(line.substr(9, 8)) + "," + std::string(line.substr(18, 2));
+}
+
 Result textLine(std::string_view line)
 {
-    std::vector<std::string_view> f = fields(line);
+    const std::optional<std::string> fixed = withoutDeviceBytes(line);
+    std::vector<std::string_view> f = fields(fixed ? std::string_view(*fixed) : line);
     const std::string_view header = f.front();
     f.erase(f.begin());
     if (!f.empty()) {
-        static constexpr std::array<std::string_view, 4> weights{"GS", "NT", "G", "N"};
+        // The second field's documented meanings: the weight's kind, or a comparison result.
+        static constexpr std::array<std::string_view, 8> weights{"GS", "NT", "G", "N", "HI", "OK", "LO", "--"};
         static constexpr std::array<std::string_view, 7> others{"TR", "T", "PT", "TW", "TN", "QT", "PC"};
         if (std::find(others.begin(), others.end(), f.front()) != others.end())
             return {Line::Skip};

@@ -1,5 +1,5 @@
-// The serial counter-scale protocols (Toledo 8213 style, NCI SCP-01/02, MT-SICS) as pure
-// functions over bytes: the request that asks for a reading, and the parsing of the answers.
+// The serial scale protocols as pure functions over bytes: the table of what differs between
+// them (requests, line settings), the parsing of their answers, and what the parsers share.
 // Nothing here does I/O, so the parsers are tested on captured frames and fuzzed.
 #pragma once
 
@@ -38,7 +38,7 @@ struct ProtocolInfo
     std::string_view infoRequest;  // asks for the model and capacity; empty when there is none
     int baud;                      // the usual line settings
     Framing framing;
-    // The parser; null for the first three, which ParseFrame dispatches itself.
+    // The parser (ProtocolParsers.h); null for the first three, which ParseFrame dispatches itself.
     Parsed (*parse)(std::string_view bytes) = nullptr;
     bool streaming = false;        // sends unasked, several frames a second; `request` is empty
     int silenceMs = 0;             // streaming: how long the line may be silent before a read says so
@@ -80,14 +80,24 @@ struct Parsed
     std::size_t consumed = 0;
     std::optional<Frame> frame;
 };
-Parsed ParseFrame(Protocol protocol, std::string_view bytes);
+
+// How a checked Toledo continuous frame's check character is made. Complement: the 7-bit sum of
+// the whole frame, the check character included, is zero (the original output and most
+// indicators). Sum: the check character is the 7-bit sum of the characters before it, as some
+// indicators that call their output Toledo make it. A section's `checksum` key names it; no
+// frame is taken as the one or the other by guessing.
+enum class Checksum { Complement, Sum };
+std::optional<Checksum> ChecksumByName(std::string_view name);
+
+Parsed ParseFrame(Protocol protocol, std::string_view bytes, Checksum checksum = Checksum::Complement);
 
 // Collects what the line delivers, in whatever pieces, and hands out whole frames. Noise and
 // frames cut short are dropped; a partial frame is never taken for a reading.
 class FrameReader
 {
 public:
-    explicit FrameReader(Protocol protocol) : m_protocol(protocol) {}
+    explicit FrameReader(Protocol protocol, Checksum checksum = Checksum::Complement)
+        : m_protocol(protocol), m_checksum(checksum) {}
     void Feed(std::string_view bytes); // strips the parity bit
     std::optional<Frame> Next();
     void Clear() { m_buffer.clear(); }
@@ -95,6 +105,7 @@ public:
 
 private:
     Protocol m_protocol;
+    Checksum m_checksum;
     std::string m_buffer;
 };
 

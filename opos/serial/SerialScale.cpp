@@ -69,7 +69,7 @@ void tapOpened(const SerialSettings& settings)
 SerialScale::SerialScale(const SerialSettings& settings) : SerialScale(settings, openLine(settings)) {}
 
 SerialScale::SerialScale(const SerialSettings& settings, std::unique_ptr<SerialLine> port)
-    : m_settings(settings), m_line(std::move(port)), m_reader(settings.protocol), m_unit(settings.unit)
+    : m_settings(settings), m_line(std::move(port)), m_reader(settings.protocol, settings.checksum), m_unit(settings.unit)
 {
     tapOpened(settings);
     if (m_settings.silenceMs <= 0)

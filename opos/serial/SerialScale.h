@@ -23,6 +23,7 @@ struct SerialSettings
     LineSettings line; // the protocol's usual settings unless configured
     LONG unit = SCAL_WU_KILOGRAM; // where the protocol does not say
     int silenceMs = 0;            // streaming: silence that makes a read say so; 0 for the protocol's
+    Checksum checksum = Checksum::Complement; // toledo-continuous-checksum: how the check character is made
 };
 
 class SerialScale : public IScaleDevice

@@ -150,4 +150,14 @@ TEST(SerialProtocol, NumbersAndSettings)
     EXPECT_EQ(FramingText(Framing{7, 'O', 2}), "7O2");
     EXPECT_EQ(ProtocolByName("sics"), Protocol::Sics);
     EXPECT_EQ(ProtocolByName("SICS"), std::nullopt);
+
+    // A check character that is the sum of the frame before it reads only where the section says so.
+    const std::string summed = "\x02-0 001250000000\rT", complement = "\x02-0 001250000000\r,";
+    FrameReader reader(Protocol::ToledoContinuousChecked, Checksum::Sum);
+    reader.Feed(withParity(summed));
+    EXPECT_EQ(reader.Next().value().weight, 1250);
+    EXPECT_EQ(ParseFrame(Protocol::ToledoContinuousChecked, summed).frame.value().kind, K::Error);
+    EXPECT_EQ(ParseFrame(Protocol::ToledoContinuousChecked, complement, Checksum::Sum).frame.value().kind, K::Error);
+    EXPECT_EQ(ChecksumByName("sum"), Checksum::Sum);
+    EXPECT_EQ(ChecksumByName("crc"), std::nullopt);
 }
