@@ -49,7 +49,7 @@ std::optional<ListenAddress> ParseListen(std::string_view text)
     if (colon == std::string_view::npos)
         return std::nullopt;
     std::string_view host = text.substr(0, colon);
-    if (host.size() >= 2 && host.front() == '[' && host.back() == ']')
+    if (host.size() >= 2 && host.front() == '[' && host.back() == ']' && host.find(':') != std::string_view::npos)
         host = host.substr(1, host.size() - 2);
     else if (host.find(':') != std::string_view::npos)
         return std::nullopt; // an IPv6 address needs its brackets
