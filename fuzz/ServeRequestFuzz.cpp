@@ -28,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     serve::LoopbackHostHeader(lines[3], 8350);
     std::string error;
     serve::ParseOrigins(lines[4], error);
-    if (const auto listen = serve::ParseListen(lines[5]); listen && (listen->port < 1 || listen->port > 65535))
+    if (const auto listen = serve::ParseListen(lines[5]); listen && (listen->port < 0 || listen->port > 65535))
         std::abort();
     return 0;
 }

@@ -452,7 +452,7 @@ int RunServeCommand(const std::vector<std::string>& args, std::ostream& out, std
         if (args[i] == "--listen" && hasValue) {
             const std::optional<ListenAddress> listen = ParseListen(args[++i]);
             if (!listen) {
-                err << "tarabo-scales: --listen takes ADDR:PORT, a numeric address ([::1] for IPv6) and a port from 1 to 65535\n";
+                err << "tarabo-scales: --listen takes ADDR:PORT, a numeric address ([::1] for IPv6) and a port from 0 (any free one) to 65535\n";
                 return 2;
             }
             settings.listen = *listen;

@@ -14,7 +14,7 @@ std::optional<int> portNumber(std::string_view text)
 {
     int port = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), port);
-    if (text.empty() || error != std::errc() || end != text.data() + text.size() || port < 1 || port > 65535)
+    if (text.empty() || error != std::errc() || end != text.data() + text.size() || port < 0 || port > 65535)
         return std::nullopt;
     return port;
 }

@@ -18,7 +18,8 @@ struct ListenAddress
 };
 inline constexpr char kDefaultListen[] = "127.0.0.1:8350";
 
-// "ADDR:PORT", with an IPv6 address in brackets ("[::1]:8350"); nullopt when malformed.
+// "ADDR:PORT", with an IPv6 address in brackets ("[::1]:8350"), port 0 for any free one; nullopt
+// when malformed.
 std::optional<ListenAddress> ParseListen(std::string_view text);
 // A numeric address in 127.0.0.0/8 or ::1.
 bool IsLoopback(std::string_view host);

@@ -227,7 +227,7 @@ TEST(ServeRequest, PathsListenAddressesOriginsAndTokensAreTakenOrRefused)
     EXPECT_TRUE(ParseListen("[::1]:80")->loopback);
     EXPECT_FALSE(ParseListen("0.0.0.0:8350")->loopback);
     EXPECT_TRUE(ParseListen("127.9.9.9:1")->loopback);
-    for (const char* bad : {"8350", "localhost:8350", "::1:8350", "127.0.0.1:0", "127.0.0.1:65536", "127.0.0.1:", "127.0.0.1:80x", "[127.0.0.1]:80", "[::1]8350"})
+    for (const char* bad : {"8350", "localhost:8350", "::1:8350", "127.0.0.1:-1", "127.0.0.1:65536", "127.0.0.1:", "127.0.0.1:80x", "[127.0.0.1]:80", "[::1]8350"})
         EXPECT_FALSE(ParseListen(bad)) << bad;
     EXPECT_EQ(ParseScalePath("/scales/Back counter/live")->name, "Back counter");
     for (const char* bad : {"/scales//weight", "/scales/a/b/weight", "/scales/K350", "/scales/K350/", "/scale/K350/weight", "/scales/K\x01/weight"})
