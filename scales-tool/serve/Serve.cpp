@@ -28,7 +28,9 @@ namespace serve {
 
 namespace {
 constexpr std::size_t kLargestRequestBody = 1024; // no request of serve has a body to speak of
-constexpr int kReadTimeoutS = 5, kWriteTimeoutS = 5, kKeepAliveS = 5;
+// A connection that sends nothing is dropped after kIdleS, one that stops sending after kReadTimeoutS;
+// each is closed after its answer, so no idle client keeps a worker.
+constexpr int kReadTimeoutS = 2, kWriteTimeoutS = 5, kIdleS = 2;
 constexpr int kStreamWaitMs = 1000;
 constexpr std::int64_t kQueuedTooLongMs = 1000;
 
@@ -331,8 +333,8 @@ bool ServeServer::Start(std::string& error)
     impl.server.new_task_queue = [&settings] { return new BoundedPool(settings.workers, settings.queued); };
     impl.server.set_read_timeout(kReadTimeoutS, 0);
     impl.server.set_write_timeout(kWriteTimeoutS, 0);
-    impl.server.set_keep_alive_timeout(kKeepAliveS);
-    impl.server.set_keep_alive_max_count(100);
+    impl.server.set_keep_alive_timeout(kIdleS);
+    impl.server.set_keep_alive_max_count(1);
     impl.server.set_payload_max_length(kLargestRequestBody);
     impl.Routes();
     if (settings.listenFd >= 0) {
