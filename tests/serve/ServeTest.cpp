@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <future>
+#include <sstream>
 
 #include <unistd.h>
 
@@ -242,4 +243,34 @@ TEST(ServeRequest, PathsListenAddressesOriginsAndTokensAreTakenOrRefused)
     EXPECT_TRUE(LoopbackHostHeader("LOCALHOST:8350", 8350));
     EXPECT_FALSE(LoopbackHostHeader("localhost:8351", 8350));
     EXPECT_FALSE(LoopbackHostHeader("127.0.0.1.attacker.example:8350", 8350));
+
+    // The token file and serve.conf: what serve refuses to start with.
+    const std::filesystem::path dir = std::filesystem::temp_directory_path() / ("tarabo-serve-files-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    struct TokenFile
+    {
+        std::filesystem::perms mode;
+        std::string text, why; // empty: taken
+    };
+    using std::filesystem::perms;
+    for (const TokenFile& file : {TokenFile{perms::owner_read | perms::group_read, "0123456789abcdef0123\n", ""},
+                                  TokenFile{perms::owner_read | perms::group_read | perms::others_read, "0123456789abcdef0123\n", "chmod 640"},
+                                  TokenFile{perms::owner_read, "short\n", "at least 16 characters"},
+                                  TokenFile{perms::owner_read, "0123456789 abcdef0123\n", "one word"}}) {
+        std::filesystem::remove(dir / "token");
+        std::ofstream(dir / "token") << file.text;
+        std::filesystem::permissions(dir / "token", file.mode);
+        std::string token;
+        EXPECT_EQ(ReadTokenFile((dir / "token").string(), token, error), file.why.empty()) << file.text;
+        EXPECT_NE(error.find(file.why), std::string::npos) << error;
+        error.clear();
+    }
+    std::ofstream(dir / "serve.conf") << "[serve]\norigins = http://ok.example https://bad.example/path\n";
+    ServeSettings settings;
+    EXPECT_FALSE(LoadServeConfig({(dir / "scales.conf").string()}, settings, error));
+    EXPECT_NE(error.find("serve.conf line 2: key \"origins\": \"https://bad.example/path\" is not an origin"), std::string::npos) << error;
+    std::filesystem::remove_all(dir);
+    std::ostringstream out, err;
+    EXPECT_EQ(RunServeCommand({"--listen", "0.0.0.0:0"}, out, err), 2);
+    EXPECT_NE(err.str().find("beyond loopback, needs --token-file"), std::string::npos) << err.str();
 }
