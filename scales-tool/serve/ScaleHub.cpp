@@ -182,7 +182,7 @@ struct ServeTap : TrafficTap
         std::lock_guard lock(scale->mutex);
         if (reading.status == ScaleStatus::NotUnderstood)
             ++scale->notUnderstood;
-        else if (reading.status != ScaleStatus::Gone)
+        else if (reading.status != ScaleStatus::Gone && reading.status != ScaleStatus::Fault)
             Good(*scale, reading, unit);
         scale->Event(eventHead("reading") + ",\"status\":\"" + statusName(reading.status) + "\",\"weight\":" + std::to_string(reading.weight) +
                      ",\"unit\":\"" + WeightReport::UnitSymbol(unit) + "\",\"readWeight\":" + readWeightJson(reading) + "}");
