@@ -22,6 +22,7 @@ run soak "$bin/bench_loop_soak" 100000
 run hid "$bin/bench_hid_read"
 run serial "$bin/bench_serial_read"
 run monitor "$bin/bench_monitor"
+run serve "$bin/bench_serve" "$build/scales-tool/tarabo-scales"
 
 # Start-up and memory.
 st=$(get startup startup_tarabo_ms); sf=$(get startup startup_floor_ms)
@@ -101,6 +102,13 @@ TABLE
 )
 echo "$monitor"
 [[ $monitor == *FAIL* ]] && failed=1
+
+# tarabo-scales serve with eight configured scales: a weight over HTTP against tarabo-scales
+# read's path on the same pty fake (goal: under 1 ms more), the live stream's delay, idle and
+# under 200 clients polling once a second.
+. "$(dirname "$0")/serve-rows.sh"
+echo "$serve"
+[[ $serve == *FAIL* ]] && failed=1
 # The Windows build under Wine against its own floor: rows of this table, then its notes.
 # TARABO_BENCH_WINDOWS=0 leaves it out.
 windows=

@@ -5,6 +5,7 @@
 #include "opos/DeviceRegistry.h"
 #include "scales-tool/Doctor.h"
 #include "scales-tool/ProbeCommand.h"
+#include "scales-tool/serve/Serve.h"
 #include "opos/ResultCodes.h"
 #include "opos/config/ScalesConfig.h"
 #include "opos/serial/SerialPorts.h"
@@ -28,6 +29,7 @@ const char kUsage[] =
     "       tarabo-scales doctor [NAME|DEVICE]\n"
     "       tarabo-scales monitor NAME [--json] [--for MS]\n"
     "       tarabo-scales record NAME FILE [--for MS]\n"
+    "       tarabo-scales serve [--listen ADDR:PORT] [--token-file FILE]\n"
     "       tarabo-scales --help\n"
     "\n"
     "list   the USB HID POS scales and serial ports present and the logical names configured\n"
@@ -195,6 +197,8 @@ int RunScalesTool(const std::vector<std::string>& args, std::ostream& out, std::
         const int status = RunDoctorCommand({args.begin() + 1, args.end()}, out, err);
         return status >= 0 ? status : usage(err, "doctor takes at most one logical name or device path");
     }
+    if (!args.empty() && args[0] == "serve")
+        return RunServeCommand({args.begin() + 1, args.end()}, out, err);
     MonitorOptions options;
     if (!args.empty() && args[0] == "monitor")
         return args.size() >= 2 && monitorOptions(args, 2, true, options)

@@ -11,6 +11,7 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   fonts-liberation fonts-dejavu-core
   xvfb xauth valgrind locales
+  libcpp-httplib-dev chromium prometheus curl
 )
 need_i386=false
 for group in "$@"; do
