@@ -1,6 +1,7 @@
 #include "scales-tool/serve/Serve.h"
 
 #include "opos/ScaleDevice.h"
+#include "scales-tool/serve/RequestDeadline.h"
 #include "scales-tool/serve/ScaleHub.h"
 #include "scales-tool/serve/ServePage.h"
 
@@ -147,6 +148,7 @@ struct ServeServer::Impl
     ServeSettings settings;
     ScaleHub hub;
     Server server;
+    RequestDeadline deadline;
     std::thread thread;
     int port = 0;
     std::mutex streamsMutex;
@@ -165,6 +167,7 @@ struct ServeServer::Impl
 httplib::Server::HandlerResponse ServeServer::Impl::Check(const httplib::Request& req, httplib::Response& res)
 {
     using Handled = httplib::Server::HandlerResponse;
+    deadline.Routed(req.remote_addr, req.remote_port);
     if (t_overloaded) {
         res.set_header("Retry-After", "1");
         error(res, 503, "too many requests at once: try again");
@@ -346,6 +349,7 @@ bool ServeServer::Start(std::string& error)
         }
         impl.port = ntohs(address.ss_family == AF_INET6 ? reinterpret_cast<sockaddr_in6&>(address).sin6_port
                                                         : reinterpret_cast<sockaddr_in&>(address).sin_port);
+        impl.deadline.Start(impl.port, settings.requestDeadlineMs);
         impl.thread = std::thread([&impl, fd = settings.listenFd] { impl.server.ListenOn(fd); });
         return true;
     }
@@ -355,6 +359,7 @@ bool ServeServer::Start(std::string& error)
         error = "cannot listen on " + listen.host + ":" + std::to_string(listen.port) + ": " + std::strerror(errno);
         return false;
     }
+    impl.deadline.Start(impl.port, settings.requestDeadlineMs);
     impl.thread = std::thread([&impl] { impl.server.listen_after_bind(); });
     return true;
 }
@@ -368,6 +373,7 @@ void ServeServer::Stop()
         m_impl->server.stop();
         m_impl->thread.join();
     }
+    m_impl->deadline.Stop();
 }
 
 bool LoadServeConfig(const std::vector<std::string>& scalesConfigFiles, ServeSettings& settings, std::string& error)

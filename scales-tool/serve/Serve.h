@@ -22,6 +22,7 @@ struct ServeSettings
     std::size_t workers = 32;       // requests and live streams served at once
     std::size_t queued = 64;        // connections waiting for a worker; beyond that, 503
     int streams = 16, streamsPerClient = 4;
+    int requestDeadlineMs = 5000;   // a request not read whole by then loses its connection
 };
 
 class ServeServer

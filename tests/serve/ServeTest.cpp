@@ -15,6 +15,9 @@
 #include <future>
 #include <sstream>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 using namespace serve;
@@ -179,6 +182,7 @@ TEST_F(Serve, StreamsPerClientAndAFloodOfRequestsEndIn503NotInACrash)
     settings.workers = 6;
     settings.queued = 8;
     settings.streamsPerClient = 2;
+    settings.requestDeadlineMs = 1000;
     ServeServer server(settings, config);
     std::string error;
     ASSERT_TRUE(server.Start(error)) << error;
@@ -220,6 +224,20 @@ TEST_F(Serve, StreamsPerClientAndAFloodOfRequestsEndIn503NotInACrash)
     const httplib::Result list = after.Get("/scales");
     ASSERT_TRUE(list);
     EXPECT_EQ(list->status, 200);
+    // A client that sends its headers a line every 100 ms loses its connection after the
+    // deadline, well before it would have finished.
+    const int slow = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{AF_INET, htons(static_cast<std::uint16_t>(server.Port())), {htonl(INADDR_LOOPBACK)}, {}};
+    ASSERT_EQ(::connect(slow, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    const auto start = std::chrono::steady_clock::now();
+    std::string line = "GET /scales HTTP/1.1\r\n";
+    while (std::chrono::steady_clock::now() - start < std::chrono::seconds(8)
+           && ::send(slow, line.data(), line.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(line.size())) {
+        line = "X-Slow: 1\r\n";
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(4));
+    ::close(slow);
 }
 
 TEST(ServeRequest, PathsListenAddressesOriginsAndTokensAreTakenOrRefused)
