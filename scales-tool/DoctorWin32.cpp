@@ -9,6 +9,8 @@
 #include "opos/config/ScalesConfig.h"
 #include "opos/serial/SerialPorts.h"
 
+#include <cctype>
+#include <iterator>
 #include <ostream>
 
 #include <windows.h>
@@ -173,7 +175,11 @@ bool reportPort(const std::string& path, const std::string& name, std::ostream& 
     return report((name.empty() ? "" : name + ": ") + comName(path) + " (serial port)", DiagnosePort(gatherPort(path, name)), out);
 }
 
-bool isPort(const std::string& arg) { return comName(arg).starts_with("COM") && arg.find_first_of("0123456789") != std::string::npos; }
+bool isPort(const std::string& arg)
+{
+    const std::string name = comName(arg);
+    return name.size() > 3 && name.starts_with("COM") && name.find_first_not_of("0123456789", 3) == std::string::npos;
+}
 }
 
 }
