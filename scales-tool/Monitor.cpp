@@ -61,7 +61,7 @@ std::string outcomeText(const ScaleReading& reading, LONG unit)
                "OPOS_E_TIMEOUT at its time-out)";
     std::string text = "ReadWeight " + std::string(ResultCodeName(o->result));
     if (o->result == OPOS_SUCCESS)
-        text += " " + weightText(o->weight, unit);
+        text.append(" ").append(weightText(o->weight, unit)); // not " " + ...: MinGW's GCC 12 warns falsely of an overlap
     if (o->extended)
         text += o->extended == OPOS_ESCAL_OVERWEIGHT ? " OPOS_ESCAL_OVERWEIGHT" : " OPOS_ESCAL_UNDERWEIGHT";
     return text;
@@ -151,10 +151,9 @@ public:
         m_reading = reading;
         m_unit = unit;
         m_decoded = true;
-        const std::string what = std::string(statusName(reading.status)) +
-                                 (reading.status == ScaleStatus::Stable || reading.status == ScaleStatus::InMotion
-                                      ? " " + weightText(reading.weight, unit)
-                                      : "");
+        std::string what = statusName(reading.status);
+        if (reading.status == ScaleStatus::Stable || reading.status == ScaleStatus::InMotion)
+            what.append(" ").append(weightText(reading.weight, unit));
         if (m_recorder)
             m_recorder->Decoded(reading, unit);
         if (m_options.json)
