@@ -15,8 +15,6 @@
 #include <fstream>
 #include <ostream>
 
-#include <poll.h>
-
 using namespace opos;
 
 namespace {
@@ -63,7 +61,7 @@ std::string outcomeText(const ScaleReading& reading, LONG unit)
                "OPOS_E_TIMEOUT at its time-out)";
     std::string text = "ReadWeight " + std::string(ResultCodeName(o->result));
     if (o->result == OPOS_SUCCESS)
-        text += " " + weightText(o->weight, unit);
+        text.append(" ").append(weightText(o->weight, unit)); // not " " + ...: MinGW's GCC 12 warns falsely of an overlap
     if (o->extended)
         text += o->extended == OPOS_ESCAL_OVERWEIGHT ? " OPOS_ESCAL_OVERWEIGHT" : " OPOS_ESCAL_UNDERWEIGHT";
     return text;
@@ -153,10 +151,9 @@ public:
         m_reading = reading;
         m_unit = unit;
         m_decoded = true;
-        const std::string what = std::string(statusName(reading.status)) +
-                                 (reading.status == ScaleStatus::Stable || reading.status == ScaleStatus::InMotion
-                                      ? " " + weightText(reading.weight, unit)
-                                      : "");
+        std::string what = statusName(reading.status);
+        if (reading.status == ScaleStatus::Stable || reading.status == ScaleStatus::InMotion)
+            what.append(" ").append(weightText(reading.weight, unit));
         if (m_recorder)
             m_recorder->Decoded(reading, unit);
         if (m_options.json)
@@ -248,9 +245,9 @@ bool step(const char* what, LONG result, StandardScaleService& service, std::ost
     return false;
 }
 
-// Sleeps in poll on the device and the stop descriptor; looks at the device after every wake-up.
+// Sleeps on the device and the stop together; looks at the device after every wake-up.
 // A serial scale answers only when asked: its next request is due kRepeatMs after an answer.
-int watch(StandardScaleService& service, MonitorTap& tap, const MonitorOptions& options, int stopFd)
+int watch(StandardScaleService& service, MonitorTap& tap, const MonitorOptions& options, WaitHandle stop)
 {
     const std::int64_t deadline = options.forMs < 0 ? -1 : steadyMs() + options.forMs;
     LONG weight = 0;
@@ -262,10 +259,10 @@ int watch(StandardScaleService& service, MonitorTap& tap, const MonitorOptions& 
             const std::int64_t rest = std::max<std::int64_t>(deadline - steadyMs(), 0);
             timeout = timeout < 0 ? rest : std::min(timeout, rest);
         }
-        pollfd fds[2] = {{int(service.DeviceWaitable()), POLLIN, 0}, {stopFd, POLLIN, 0}};
-        if (::poll(fds, 2, int(timeout)) < 0 && errno != EINTR)
+        const Woken woken = WaitForDeviceOrStop(service.DeviceWaitable(), stop, timeout);
+        if (woken == Woken::Failed)
             return 1;
-        if (fds[1].revents || (deadline >= 0 && steadyMs() >= deadline))
+        if (woken == Woken::Stop || (deadline >= 0 && steadyMs() >= deadline))
             return 0;
         LONG data = 0;
         std::optional<std::u16string> text;
@@ -279,7 +276,7 @@ int watch(StandardScaleService& service, MonitorTap& tap, const MonitorOptions& 
 }
 }
 
-int RunMonitor(const std::string& name, const MonitorOptions& options, int stopFd, std::ostream& out, std::ostream& err)
+int RunMonitor(const std::string& name, const MonitorOptions& options, WaitHandle stop, std::ostream& out, std::ostream& err)
 {
     std::ofstream capture;
     if (!options.captureFile.empty()) {
@@ -302,7 +299,7 @@ int RunMonitor(const std::string& name, const MonitorOptions& options, int stopF
         service.SetDeviceEnabled(true);
         tap.Note(Utf8FromUtf16(service.GetDescription()));
         tap.Flush();
-        status = watch(service, tap, options, stopFd);
+        status = watch(service, tap, options, stop);
         tap.Finish();
         service.Release();
     }

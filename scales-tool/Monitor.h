@@ -3,6 +3,8 @@
 // device made of it, until Ctrl-C (or --for); record also keeps the traffic in a capture file.
 #pragma once
 
+#include "opos/Clock.h"
+
 #include <cstdint>
 #include <iosfwd>
 #include <string>
@@ -12,10 +14,15 @@ struct MonitorOptions
     bool json = false;           // one JSON object per line
     bool statusLine = false;     // the latest reading kept on one line updated in place (a terminal)
     std::string captureFile;     // record: the capture written; empty for monitor
-    std::int64_t forMs = -1;     // stop after this long; -1 until stopFd turns readable
+    std::int64_t forMs = -1;     // stop after this long; -1 until `stop` turns ready
 };
 
-// Watches until stopFd turns readable (Ctrl-C's signalfd), the time is up or the device goes;
-// releases and closes it then. 0 when it ended as asked, 1 when the device could not be opened,
-// went away or the capture could not be written.
-int RunMonitor(const std::string& name, const MonitorOptions& options, int stopFd, std::ostream& out, std::ostream& err);
+// Watches until `stop` turns ready (Ctrl-C: a signalfd, or an event on Windows), the time is up
+// or the device goes; releases and closes it then. 0 when it ended as asked, 1 when the device
+// could not be opened, went away or the capture could not be written.
+int RunMonitor(const std::string& name, const MonitorOptions& options, opos::WaitHandle stop, std::ostream& out, std::ostream& err);
+
+// The platform's sleep on the device and the stop together, up to ms (-1: until one is ready):
+// ToolPosix.cpp (poll) and ToolWin32.cpp (WaitForMultipleObjects).
+enum class Woken { Device, Stop, TimeUp, Failed };
+Woken WaitForDeviceOrStop(opos::WaitHandle device, opos::WaitHandle stop, std::int64_t ms);

@@ -14,8 +14,11 @@
 #include "opos/WeightReport.h"
 #include "scales-tool/ToolPlatform.h"
 
+#include <CLI/CLI.hpp>
+
+#include <algorithm>
+#include <charconv>
 #include <cstdio>
-#include <cstdlib>
 #include <iostream>
 #include <ostream>
 
@@ -44,13 +47,15 @@ const char kUsage[] =
     "doctor say why you can or cannot open the device of NAME, or DEVICE (every configured\n"
     "       name unless given): owner, group, mode, ACL, udev rule, the processes that\n"
     "       hold it or the claim, services that grab serial adapters; and the commands\n"
-    "       that fix it\n"
+    "       that fix it; on Windows: the COM port, its device's driver and problem code,\n"
+    "       the OPOS registry entry and its service object\n"
     "monitor open, claim and enable NAME and show, until Ctrl-C (or MS milliseconds), every\n"
     "       request sent and every byte or report received, in hex and text, with the reading\n"
     "       decoded (or why not) and what ReadWeight would return; --json: one object a line\n"
     "record as monitor, and keep the traffic in FILE, a capture that a section with\n"
     "       driver = replay and file = FILE plays back (loop = true to repeat it, speed = 2\n"
     "       for HID reports twice as fast); the format is in tarabo-scales(1)\n"
+    "Options go before or after the names: --for 500 or --for=500.\n"
     "\n"
     "Exit status: 0 a weight was read (or a protocol answered the probe, or doctor found\n"
     "nothing in the way), 1 no weight (the result code is printed), no answer or a problem\n"
@@ -155,73 +160,143 @@ int read(const std::string& name, LONG timeoutMs, std::ostream& out)
     return read ? 0 : 1;
 }
 
-// [--json] [--for MS] after the positional arguments; false on anything else.
-bool monitorOptions(const std::vector<std::string>& args, std::size_t from, bool jsonAllowed, MonitorOptions& options)
-{
-    for (std::size_t i = from; i < args.size(); ++i) {
-        if (args[i] == "--json" && jsonAllowed) {
-            options.json = true;
-        } else if (args[i] == "--for" && i + 1 < args.size()) {
-            char* end = nullptr;
-            const long long ms = std::strtoll(args[++i].c_str(), &end, 10);
-            if (args[i].empty() || *end || ms < 0 || ms > 24LL * 3600 * 1000)
-                return false;
-            options.forMs = ms;
-        } else {
-            return false;
-        }
-    }
-    return true;
-}
-
 int usage(std::ostream& err, const std::string& why)
 {
-    err << "tarabo-scales: " << why << "\n" << kUsage << kConfigurationFilesText;
+    err << "tarabo-scales: " << why << "\n";
     return 2;
 }
+
+// A whole number in decimal from lo to hi, rewritten as CLI11's conversion reads it (which would
+// take 010 for octal).
+CLI::Validator decimal(long long lo, long long hi, const char* unit)
+{
+    return CLI::Validator(
+        [=](std::string& text) -> std::string {
+            long long value = 0;
+            const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+            if (text.empty() || error != std::errc() || end != text.data() + text.size() || value < lo || value > hi)
+                return "\"" + text + "\" is not " + unit + " from " + std::to_string(lo) + " to " + std::to_string(hi);
+            text = std::to_string(value);
+            return {};
+        },
+        "", "decimal");
+}
+
+// The values of every command's options; each command reads its own.
+struct Options
+{
+    std::string name, file, device, listen, tokenFile;
+    long long timeoutMs = 1000, timeLimitS = 0;
+    bool quick = false;
+    MonitorOptions monitor;
+};
+
+// The commands, one row each: the subcommand with its options, what it takes (said after a
+// usage error), and what runs it once the line is parsed.
+struct Command
+{
+    const char* name;
+    const char* takes;
+    void (*options)(CLI::App& command, Options& o);
+    int (*run)(const Options& o, std::ostream& out, std::ostream& err);
+};
+
+const Command kCommands[] = {
+    {"list", "list takes nothing", [](CLI::App&, Options&) {}, [](const Options&, std::ostream& out, std::ostream& err) { return list(out, err); }},
+    {"read", "read takes a logical name (and --timeout MS)",
+     [](CLI::App& c, Options& o) {
+         c.add_option("NAME", o.name)->required();
+         c.add_option("--timeout", o.timeoutMs)->check(decimal(-1, 3600000, "milliseconds (-1: no limit)"));
+     },
+     [](const Options& o, std::ostream& out, std::ostream&) { return read(o.name, LONG(o.timeoutMs), out); }},
+    {"probe", "probe takes a device (a tty path or COM port), --quick and --time-limit SECONDS",
+     [](CLI::App& c, Options& o) {
+         c.add_option("DEVICE", o.device)->required();
+         c.add_flag("--quick", o.quick);
+         c.add_option("--time-limit", o.timeLimitS)->check(decimal(1, 3600, "seconds"));
+     },
+     [](const Options& o, std::ostream& out, std::ostream& err) {
+         std::vector<std::string> args{o.device};
+         if (o.quick)
+             args.push_back("--quick");
+         if (o.timeLimitS > 0)
+             args.insert(args.end(), {"--time-limit", std::to_string(o.timeLimitS)});
+         return RunProbeCommand(args, out, err);
+     }},
+    {"doctor", "doctor takes at most one logical name or device",
+     [](CLI::App& c, Options& o) { c.add_option("NAME|DEVICE", o.name); },
+     [](const Options& o, std::ostream& out, std::ostream& err) {
+         return RunDoctorCommand(o.name.empty() ? std::vector<std::string>{} : std::vector<std::string>{o.name}, out, err);
+     }},
+    {"monitor", "monitor takes a logical name (and --json, --for MS)",
+     [](CLI::App& c, Options& o) {
+         c.add_option("NAME", o.name)->required();
+         c.add_flag("--json", o.monitor.json);
+         c.add_option("--for", o.monitor.forMs)->check(decimal(0, 24LL * 3600 * 1000, "milliseconds"));
+     },
+     [](const Options& o, std::ostream& out, std::ostream& err) { return RunMonitorCommand(o.name, o.monitor, out, err); }},
+    {"record", "record takes a logical name and a file (and --for MS)",
+     [](CLI::App& c, Options& o) {
+         c.add_option("NAME", o.name)->required();
+         c.add_option("FILE", o.file)->required();
+         c.add_option("--for", o.monitor.forMs)->check(decimal(0, 24LL * 3600 * 1000, "milliseconds"));
+     },
+     [](const Options& o, std::ostream& out, std::ostream& err) {
+         MonitorOptions monitor = o.monitor;
+         monitor.captureFile = o.file;
+         return RunMonitorCommand(o.name, monitor, out, err);
+     }},
+    {"serve", "serve takes --listen ADDR:PORT and --token-file FILE",
+     [](CLI::App& c, Options& o) {
+         c.add_option("--listen", o.listen);
+         c.add_option("--token-file", o.tokenFile);
+     },
+     [](const Options& o, std::ostream& out, std::ostream& err) {
+         std::vector<std::string> args;
+         if (!o.listen.empty())
+             args.insert(args.end(), {"--listen", o.listen});
+         if (!o.tokenFile.empty())
+             args.insert(args.end(), {"--token-file", o.tokenFile});
+         return RunServeCommand(args, out, err);
+     }},
+};
 }
 
 int RunScalesTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
 {
-    if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
+    const auto isCommand = [](const std::string& arg) {
+        return std::any_of(std::begin(kCommands), std::end(kCommands), [&](const Command& c) { return arg == c.name; });
+    };
+    const auto given = std::find_if(args.begin(), args.end(), [](const std::string& arg) { return !arg.starts_with("-"); });
+    const bool help = std::any_of(args.begin(), args.end(), [](const std::string& arg) { return arg == "--help" || arg == "-h"; });
+    if (help && (given == args.end() || isCommand(*given))) {
         out << kUsage << kConfigurationFilesText;
         return 0;
     }
-    if (args.size() == 1 && args[0] == "list")
-        return list(out, err);
-    if (!args.empty() && args[0] == "probe") {
-        const int status = RunProbeCommand({args.begin() + 1, args.end()}, out, err);
-        return status >= 0 ? status : usage(err, "probe takes a device (a tty path), --quick and --time-limit SECONDS (1 to 3600)");
+    if (given == args.end())
+        return usage(err, "a command is needed; tarabo-scales --help lists them");
+    if (!isCommand(*given))
+        return usage(err, "unknown command \"" + *given + "\"; tarabo-scales --help lists them");
+    CLI::App app("tarabo-scales");
+    app.set_help_flag();
+    app.require_subcommand(0, 1);
+    Options options;
+    std::vector<std::pair<CLI::App*, const Command*>> subcommands;
+    for (const Command& command : kCommands) {
+        CLI::App* sub = app.add_subcommand(command.name);
+        command.options(*sub, options);
+        subcommands.emplace_back(sub, &command);
     }
-    if (!args.empty() && args[0] == "doctor") {
-        const int status = RunDoctorCommand({args.begin() + 1, args.end()}, out, err);
-        return status >= 0 ? status : usage(err, "doctor takes at most one logical name or device path");
+    const Command* chosen = nullptr;
+    try {
+        app.parse(std::vector<std::string>(args.rbegin(), args.rend()));
+        for (const auto& [sub, command] : subcommands)
+            if (sub->parsed())
+                chosen = command;
+    } catch (const CLI::ParseError& error) {
+        const auto command = std::find_if(std::begin(kCommands), std::end(kCommands), [&](const Command& c) { return *given == c.name; });
+        return usage(err, std::string(error.what()) + "\ntarabo-scales: " + command->takes + "; tarabo-scales --help shows how");
     }
-    if (!args.empty() && args[0] == "serve")
-        return RunServeCommand({args.begin() + 1, args.end()}, out, err);
-    MonitorOptions options;
-    if (!args.empty() && args[0] == "monitor")
-        return args.size() >= 2 && monitorOptions(args, 2, true, options)
-                   ? RunMonitorCommand(args[1], options, out, err)
-                   : usage(err, "monitor takes a logical name (and --json, --for MS)");
-    if (!args.empty() && args[0] == "record") {
-        if (args.size() < 3 || !monitorOptions(args, 3, false, options))
-            return usage(err, "record takes a logical name and a file (and --for MS)");
-        options.captureFile = args[2];
-        return RunMonitorCommand(args[1], options, out, err);
-    }
-    if (!args.empty() && args[0] == "read") {
-        if (args.size() != 2 && !(args.size() == 4 && args[2] == "--timeout"))
-            return usage(err, "read takes a logical name (and --timeout MS)");
-        LONG timeoutMs = 1000;
-        if (args.size() == 4) {
-            char* end = nullptr;
-            const long value = std::strtol(args[3].c_str(), &end, 10);
-            if (args[3].empty() || *end || value < -1 || value > 3600000)
-                return usage(err, "--timeout takes milliseconds from -1 (no limit) to 3600000");
-            timeoutMs = LONG(value);
-        }
-        return read(args[1], timeoutMs, out);
-    }
-    return usage(err, args.empty() ? "a command is needed" : "unknown command \"" + args[0] + "\"");
+    const int status = chosen ? chosen->run(options, out, err) : -1;
+    return status >= 0 ? status : usage(err, std::string(chosen ? chosen->takes : "a command is needed") + "; tarabo-scales --help shows how");
 }

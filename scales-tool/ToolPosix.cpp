@@ -5,6 +5,9 @@
 #include <csignal>
 #include <iostream>
 
+#include <cerrno>
+
+#include <poll.h>
 #include <sys/signalfd.h>
 #include <unistd.h>
 
@@ -38,4 +41,13 @@ int RunMonitorCommand(const std::string& name, MonitorOptions options, std::ostr
     ::close(stopFd);
     pthread_sigmask(SIG_SETMASK, &previous, nullptr);
     return status;
+}
+
+Woken WaitForDeviceOrStop(WaitHandle device, WaitHandle stop, std::int64_t ms)
+{
+    pollfd fds[2] = {{int(device), POLLIN, 0}, {int(stop), POLLIN, 0}};
+    const int ready = ::poll(fds, 2, int(ms));
+    if (ready < 0)
+        return errno == EINTR ? Woken::TimeUp : Woken::Failed;
+    return fds[1].revents ? Woken::Stop : ready > 0 ? Woken::Device : Woken::TimeUp;
 }

@@ -1,19 +1,28 @@
-// tarabo-scales on Windows: list, read and probe as on Linux; monitor, record and doctor watch
-// and reason about what only Linux has (signals, poll, /proc, udev), so they say so.
+// tarabo-scales on Windows: what differs from Linux is how the scales are listed, and Ctrl-C
+// and the wait of monitor and record (a console control handler setting an event).
 #include "scales-tool/ToolPlatform.h"
 
-#include "scales-tool/Doctor.h"
 #include "opos/hid/HidDevices.h"
 
+#include <atomic>
 #include <ostream>
+
+#include <windows.h>
+
+using opos::WaitHandle;
 
 const char kConfigurationFilesText[] = "Configuration: %ProgramData%\\Tarabo\\scales.conf, then %APPDATA%\\Tarabo\\scales.conf.\n";
 
 namespace {
-int notOnWindows(const char* command, std::ostream& err)
+std::atomic<HANDLE> g_stop{nullptr};
+
+BOOL WINAPI onConsoleControl(DWORD control)
 {
-    err << "tarabo-scales: " << command << " is not available on Windows (list, read and probe are)\n";
-    return 2;
+    if (control != CTRL_C_EVENT && control != CTRL_BREAK_EVENT && control != CTRL_CLOSE_EVENT)
+        return FALSE;
+    if (const HANDLE stop = g_stop.load())
+        SetEvent(stop);
+    return TRUE; // the watch ends, releases the scale and closes the capture itself
 }
 }
 
@@ -26,10 +35,30 @@ std::vector<HidScaleEntry> ListHidScales()
     return scales;
 }
 
-int RunMonitorCommand(const std::string& name, MonitorOptions options, std::ostream&, std::ostream& err)
+int RunMonitorCommand(const std::string& name, MonitorOptions options, std::ostream& out, std::ostream& err)
 {
-    (void)name;
-    return notOnWindows(options.captureFile.empty() ? "monitor" : "record", err);
+    const HANDLE stop = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    if (!stop) {
+        err << "tarabo-scales: cannot wait for Ctrl-C (error " << GetLastError() << ")\n";
+        return 1;
+    }
+    g_stop = stop;
+    SetConsoleCtrlHandler(onConsoleControl, TRUE);
+    const int status = RunMonitor(name, options, reinterpret_cast<WaitHandle>(stop), out, err);
+    SetConsoleCtrlHandler(onConsoleControl, FALSE);
+    g_stop = nullptr;
+    CloseHandle(stop);
+    return status;
 }
 
-int RunDoctorCommand(const std::vector<std::string>&, std::ostream&, std::ostream& err) { return notOnWindows("doctor", err); }
+Woken WaitForDeviceOrStop(WaitHandle device, WaitHandle stop, std::int64_t ms)
+{
+    const HANDLE handles[2] = {reinterpret_cast<HANDLE>(device), reinterpret_cast<HANDLE>(stop)};
+    const DWORD waited = WaitForMultipleObjects(2, handles, FALSE, ms < 0 ? INFINITE : DWORD(ms));
+    switch (waited) {
+    case WAIT_OBJECT_0: return Woken::Device;
+    case WAIT_OBJECT_0 + 1: return Woken::Stop;
+    case WAIT_TIMEOUT: return Woken::TimeUp;
+    default: return Woken::Failed;
+    }
+}

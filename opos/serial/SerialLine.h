@@ -18,7 +18,26 @@ struct LineSettings
     Framing framing;
 };
 
-class SerialLine
+// What a serial scale talks through: a port (SerialLine), or a capture played back in the
+// process (opos/replay/SerialReplay.cpp), so that the protocol code runs the same on both.
+class Line
+{
+public:
+    virtual ~Line() = default;
+    // Turns ready when bytes have come or the line has hung up.
+    virtual WaitHandle Waitable() const = 0;
+    // False when the line is gone or refuses the bytes.
+    virtual bool Send(std::string_view bytes) = 0;
+    enum class Input { Data, Silence, HungUp };
+    // Waits up to timeoutMs (-1: no limit) for bytes and appends what has come to `into`.
+    virtual Input Receive(int timeoutMs, std::string& into) = 0;
+    // Appends what has come without waiting; false when the line has hung up.
+    virtual bool Drain(std::string& into) = 0;
+    // Drops what has come and not yet been read.
+    virtual void ClearInput() = 0;
+};
+
+class SerialLine : public Line
 {
 public:
     struct Opened
@@ -29,7 +48,7 @@ public:
     static Opened Open(const std::string& path, const LineSettings& settings);
     static bool BaudSupported(int baud);
 
-    ~SerialLine();
+    ~SerialLine() override;
     SerialLine(const SerialLine&) = delete;
     SerialLine& operator=(const SerialLine&) = delete;
 
@@ -46,7 +65,6 @@ public:
     // fit the full output queue are dropped, as a line would lose them.
     bool Send(std::string_view bytes);
 
-    enum class Input { Data, Silence, HungUp };
     // Waits up to timeoutMs (-1: no limit) for bytes and appends what has come to `into`.
     Input Receive(int timeoutMs, std::string& into);
 

@@ -26,7 +26,7 @@ std::int64_t steadyMs()
 
 // Reads from the line until `done` says so or the time is up; false on a hang-up.
 template <class Done>
-bool receiveUntil(SerialLine& line, FrameReader& reader, int waitMs, Done done)
+bool receiveUntil(Line& line, FrameReader& reader, int waitMs, Done done)
 {
     const std::int64_t deadline = steadyMs() + waitMs;
     for (std::int64_t now = steadyMs(); now < deadline; now = steadyMs()) {
@@ -68,7 +68,7 @@ void tapOpened(const SerialSettings& settings)
 
 SerialScale::SerialScale(const SerialSettings& settings) : SerialScale(settings, openLine(settings)) {}
 
-SerialScale::SerialScale(const SerialSettings& settings, std::unique_ptr<SerialLine> port)
+SerialScale::SerialScale(const SerialSettings& settings, std::unique_ptr<Line> port)
     : m_settings(settings), m_line(std::move(port)), m_reader(settings.protocol, settings.checksum), m_unit(settings.unit)
 {
     tapOpened(settings);

@@ -37,8 +37,8 @@ public:
 
     // Raises DeviceError(OPOS_E_NOHARDWARE) when the line cannot be opened.
     explicit SerialScale(const SerialSettings& settings);
-    // On a line already open (a replay's pseudo-terminal); settings.device only names the scale.
-    SerialScale(const SerialSettings& settings, std::unique_ptr<SerialLine> line);
+    // On a line already open (a replay's line); settings.device only names the scale.
+    SerialScale(const SerialSettings& settings, std::unique_ptr<Line> line);
     ~SerialScale() override;
 
     std::u16string Description() const override;
@@ -63,7 +63,7 @@ private:
     void CloseWaitFds();
 
     SerialSettings m_settings;
-    std::unique_ptr<SerialLine> m_line;
+    std::unique_ptr<Line> m_line;
     FrameReader m_reader;
     int m_timerFd = -1;                     // Linux: the timer and the epoll set of it and the line
     int m_waitFd = -1;

@@ -4,6 +4,7 @@
 
 #include "opos/ClaimLock.h"
 #include "scales-tool/Doctor.h"
+#include "scales-tool/DoctorWindows.h"
 #include "opos/hid/Hidraw.h"
 #include "scales-tool/ScalesTool.h"
 #include "opos/serial/SerialLine.h"
@@ -103,6 +104,57 @@ TEST(Doctor, SaysWhyADescribedNodeCannotBeOpenedAndTheCommandThatFixesIt)
         EXPECT_EQ(std::any_of(findings.begin(), findings.end(), [](const Finding& f) { return f.problem; }), c.problem) << text;
         for (const std::string& said : c.said)
             EXPECT_NE(text.find(said), std::string::npos) << said << " in\n" << text;
+    }
+}
+
+TEST(Doctor, SaysWhatStopsAWindowsCounterAndTheCommandThatFixesIt)
+{
+    using namespace doctor::windows;
+    const DeviceFacts prolific{"Prolific USB-to-Serial Comm Port", "USB\\VID_067B&PID_2303\\5&2A1B", 28};
+    const DeviceFacts webcam{"USB Camera", "USB\\VID_046D&PID_0825\\1", 28};
+    const struct {
+        const char* what;
+        std::function<void(PortFacts&)> port; // or, for the OPOS rows:
+        std::function<void(OposFacts&)> opos;
+        bool problem;
+        std::vector<std::string> said;
+    } cases[] = {
+        {"the port opens", [](PortFacts&) {}, nullptr, false, {"COM3 opens: no other program has it"}},
+        {"a port that is not there", [](PortFacts& p) { p.open = PortOpen::Missing, p.present = {"COM1", "COM4"}; }, nullptr, true,
+         {"PROBLEM COM3 does not exist; the COM ports there are: COM1, COM4", "fix: plug the scale in, or set device = COM1"}},
+        {"no ports at all, an adapter without its driver, a webcam beside it",
+         [&](PortFacts& p) { p.open = PortOpen::Missing, p.troubled = {prolific, webcam}; }, nullptr, true,
+         {"there are no COM ports", "PROBLEM Prolific USB-to-Serial Comm Port (USB\\VID_067B&PID_2303\\5&2A1B) has no driver installed: problem code 28",
+          "fix: install the adapter's driver"}},
+        {"in use by another program", [](PortFacts& p) { p.open = PortOpen::InUse; }, nullptr, true,
+         {"PROBLEM COM3 is in use: another program has it open", "tasklist"}},
+        {"the port's device disabled", [](PortFacts& p) { p.device = DeviceFacts{"USB Serial Port (COM3)", "FTDIBUS\\X", 22}; }, nullptr, true,
+         {"USB Serial Port (COM3) (FTDIBUS\\X) is disabled: problem code 22", "fix: pnputil /enable-device \"FTDIBUS\\X\""}},
+        {"a problem code not in the table", [](PortFacts& p) { p.open = PortOpen::Failed, p.error = 31, p.device = DeviceFacts{"Port", "ACPI\\PNP0501\\1", 99}; },
+         nullptr, true, {"COM3 cannot be opened: Windows error 31", "has a problem: problem code 99"}},
+        {"an OPOS entry whose service object is registered", nullptr,
+         [](OposFacts& o) { o.inControlView = o.registered = true, o.serviceObject = "Maker.Scale.1"; }, false, {"names the service object Maker.Scale.1, which is registered"}},
+        {"an OPOS entry whose service object is not", nullptr, [](OposFacts& o) { o.inControlView = true, o.serviceObject = "Maker.Scale.1"; }, true,
+         {"PROBLEM the service object Maker.Scale.1 that the OPOS entry of K350 names is not registered", "fix: reinstall the scale maker's OPOS package"}},
+        {"a service object registered in the 64-bit view only", nullptr,
+         [](OposFacts& o) { o.inControlView = o.registeredOtherView = true, o.serviceObject = "Maker.Scale.1"; }, true, {"registered as a 64-bit object only", "SysWOW64\\regsvr32"}},
+        {"an entry in the 64-bit view, which the 32-bit control does not read", nullptr, [](OposFacts& o) { o.inOtherView = true; }, true,
+         {"K350 is set up in the 64-bit registry view", "fix: as administrator: reg copy \"HKLM\\SOFTWARE\\OLEforRetail\\ServiceOPOS\\Scale\\K350\" "
+                                                         "\"HKLM\\SOFTWARE\\WOW6432Node\\OLEforRetail\\ServiceOPOS\\Scale\\K350\" /s /f"}},
+        {"an entry naming no service object", nullptr, [](OposFacts& o) { o.inControlView = true; }, true, {"names no service object"}},
+        {"an entry of Tarabo's own", nullptr, [](OposFacts& o) { o.inControlView = o.ours = true; }, false, {"set up for Tarabo's own control"}},
+        {"no entry anywhere", nullptr, [](OposFacts&) {}, true, {"no OPOS entry and no section in scales.conf is named K350"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        PortFacts port{"K350", "COM3"};
+        OposFacts opos{"K350"};
+        const std::vector<Finding> findings = c.port ? (c.port(port), DiagnosePort(port)) : (c.opos(opos), DiagnoseOpos(opos));
+        const std::string text = allText(findings);
+        EXPECT_EQ(std::any_of(findings.begin(), findings.end(), [](const Finding& f) { return f.problem; }), c.problem) << text;
+        for (const std::string& said : c.said)
+            EXPECT_NE(text.find(said), std::string::npos) << said << " in\n" << text;
+        EXPECT_EQ(text.find("USB Camera"), std::string::npos) << "not an adapter";
     }
 }
 

@@ -82,7 +82,7 @@ protected:
 
 TEST_F(MonitorTool, JsonShowsEveryReportOnceInOrderWithItsReading)
 {
-    ASSERT_EQ(RunWhileStreaming({"monitor", "SHIP", "--json", "--for", "800"}), 0) << err.str();
+    ASSERT_EQ(RunWhileStreaming({"monitor", "--json", "SHIP", "--for=800"}), 0) << err.str();
     std::istringstream lines(out.str());
     std::vector<std::string> events, received, weights;
     for (std::string line; std::getline(lines, line);) {

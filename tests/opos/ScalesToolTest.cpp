@@ -40,10 +40,18 @@ TEST_F(ScalesTool, PrintsTheWeightOrTheResultByNameAndInHexAndExitsZeroOnlyOnAWe
         {{"read", "SHIP"}, 0, "Test Shipping Scale (USB HID scale 0922:8003, /dev/hidraw-test)\n7.800 oz\n", ""},
         {{"read", "NONE", "--timeout", "0"}, 1, "Open: OPOS_E_NOEXIST (0000006d)\nNo scale is configured under the name \"NONE\"\n", ""},
         {{"read"}, 2, "", "tarabo-scales: read takes a logical name"},
-        {{"read", "SHIP", "--timeout", "soon"}, 2, "", "tarabo-scales: --timeout takes milliseconds"},
-        {{"weigh"}, 2, "", "tarabo-scales: unknown command \"weigh\"\nUsage: tarabo-scales list"},
+        {{"read", "SHIP", "--timeout", "soon"}, 2, "", "tarabo-scales: --timeout: \"soon\" is not milliseconds (-1: no limit) from -1 to 3600000\n"
+                                                     "tarabo-scales: read takes a logical name (and --timeout MS); tarabo-scales --help shows how\n"},
+        {{"weigh"}, 2, "", "tarabo-scales: unknown command \"weigh\"; tarabo-scales --help lists them\n"},
         {{}, 2, "", "tarabo-scales: a command is needed"},
         {{"--help"}, 0, "Usage: tarabo-scales list", ""},
+        {{"read", "--help"}, 0, "Usage: tarabo-scales list", ""},
+        // Options before or after the name, with = or apart; one mistake named, not the whole usage.
+        {{"read", "--timeout=0", "SHIP"}, 0, "Test Shipping Scale", ""},
+        {{"read", "--timeout", "010", "SHIP"}, 0, "Test Shipping Scale", ""},
+        {{"read", "SHIP", "--timeout=3600001"}, 2, "", "--timeout: \"3600001\""},
+        {{"read", "SHIP", "OTHER"}, 2, "", "OTHER"},
+        {{"read", "SHIP", "--json"}, 2, "", "--json"},
         {{"list"}, 1, "USB HID POS scales:\n  /dev/hidraw1  0922:8003  Test Shipping Scale  (no access: see tarabo-scales(1))\n"
                       "Logical names:\n  K350  driver=hdi", "line 5: key \"driver\": unknown driver"},
     };

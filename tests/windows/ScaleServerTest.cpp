@@ -365,7 +365,7 @@ TEST_F(ConfiguredScale, AMistakeFailsOpenWithWhereItIs)
 {
     const struct { const char* conf; const wchar_t* registryCapacity; std::wstring description; } cases[] = {
         {"[BACK]\ndriver = simulated\ncapacity = 15 kg\n", nullptr, ConfFile() + L" line 3: key \"capacity\": \"15 kg\" is not a whole number"},
-        {"[BACK]\ndriver = replay\nfile = back.capture\n", nullptr, ConfFile() + L" line 2: key \"driver\": driver \"replay\" is not available in this build"},
+        {"[BACK]\ndriver = replay\nfile = back.capture\nspeed = fast\n", nullptr, ConfFile() + L" line 4: key \"speed\": \"fast\" is not a speed"},
         {"", L"15 kg", L"HKLM\\SOFTWARE\\OLEforRetail\\ServiceOPOS\\Scale\\BACK, value \"capacity\": \"15 kg\" is not a whole number"},
     };
     SetValue(L"driver", L"simulated");
