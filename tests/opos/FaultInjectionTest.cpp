@@ -111,6 +111,7 @@ public: // the rows' lambdas arrange through these
     std::string Hid(hidtest::Bytes descriptor, std::vector<hidtest::Bytes> sent)
     {
         hid.Use(std::move(descriptor), hidtest::kLimit15kg);
+        opens = 0;
         nodes = {{"/dev/hidraw1", "Test Shipping Scale", 0x0922, 0x8003, true}};
         reports = std::move(sent);
         return "driver = hid\ndevice = auto\n";
@@ -135,10 +136,12 @@ public: // the rows' lambdas arrange through these
     hidtest::FakeHidScale hid;
     std::vector<HidrawNode> nodes;
     std::vector<hidtest::Bytes> reports;
+    std::atomic<int> opens{0};
     HidrawSystemOverride system{{[this] { return nodes; },
                                  [this](const std::string& path) {
                                      if (std::none_of(nodes.begin(), nodes.end(), [&](const HidrawNode& n) { return n.path == path; }))
                                          throw DeviceError(OPOS_E_NOHARDWARE, path + ": no such device: is the scale plugged in?");
+                                     ++opens;
                                      HidConnection c = hid.Connection();
                                      c.path = path;
                                      for (const hidtest::Bytes& report : reports)
@@ -151,7 +154,14 @@ public: // the rows' lambdas arrange through these
     fs::path dir = fs::temp_directory_path() / ("tarabo-faults-" + std::to_string(::getpid()));
 };
 
-void after(FaultInjection&, int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+// Waits (up to 5 s) until `ready` holds, then `ms` more: a busy machine may be slow to get there.
+template <class Ready>
+void once(Ready ready, int ms)
+{
+    for (int i = 0; i < 500 && !ready(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
 
 }
 
@@ -172,7 +182,7 @@ TEST_F(FaultInjection, EachFaultGivesItsResultAndMessageAndLeavesNothingBehind)
         {"silent mid-frame", [](F& f) { return f.Sics([](int) { return Pieces{"S S      1."}; }); }, read("300"), {}, 1,
          {"ReadWeight: OPOS_E_TIMEOUT"}},
         {"hang-up mid-frame", [](F& f) { return f.Sics([](int) { return Pieces{"S S   "}; }); }, read("3000"),
-         [](F& f) { after(f, 150), f.serial->HangUp(); }, 1, {"ReadWeight: OPOS_E_OFFLINE"}},
+         [](F& f) { once([&] { return f.serial->Requests() >= 2; }, 50), f.serial->HangUp(); }, 1, {"ReadWeight: OPOS_E_OFFLINE"}},
         {"a frame a millisecond", [](F& f) { return f.Stream(1, [](int) { return Pieces{kStream}; }); }, read("1000"), {}, 0,
          {"1.250 Kg"}},
         {"every byte a parity or framing error (a NUL each)",
@@ -208,7 +218,7 @@ TEST_F(FaultInjection, EachFaultGivesItsResultAndMessageAndLeavesNothingBehind)
          {"doctor", name}, {}, 1, {"PROBLEM: process", "has claimed FAULT-test-"}},
         {"the HID node goes mid-read and comes back as another",
          [](F& f) { return f.Hid(hidtest::kScaleDescriptor, {kStale}); }, read("2000"),
-         [](F& f) { after(f, 150), f.hid.Unplug(), f.nodes = {{"/dev/hidraw4", "Test Shipping Scale", 0x0922, 0x8003, true}}; }, 1,
+         [](F& f) { once([&] { return f.opens > 0; }, 100), f.hid.Unplug(), f.nodes = {{"/dev/hidraw4", "Test Shipping Scale", 0x0922, 0x8003, true}}; }, 1,
          {"ReadWeight: OPOS_E_OFFLINE"}},
         {"HID reports of a length the descriptor does not declare",
          [](F& f) { return f.Hid(hidtest::kScaleDescriptor, {kStale, {0x03, 0x04}, {0x03, 0x04, 0x0B, 0xFF, 0x4E, 0x00, 0x00, 0x07}}); },
@@ -241,8 +251,8 @@ TEST_F(FaultInjection, EachFaultGivesItsResultAndMessageAndLeavesNothingBehind)
             status = Run(row.args, row.during);
         } else if (row.args[0] == "doctor") {
             // The read waits on a silent scale while doctor looks.
-            std::thread pending([&] { std::ostringstream o, e; RunScalesTool(read("1500"), o, e); });
-            after(*this, 300);
+            std::thread pending([&] { std::ostringstream o, e; RunScalesTool(read("2000"), o, e); });
+            once([&] { return serial->Requests() >= 2; }, 50);
             status = Run(row.args);
             pending.join();
         } else {
@@ -257,12 +267,14 @@ TEST_F(FaultInjection, EachFaultGivesItsResultAndMessageAndLeavesNothingBehind)
         holder.reset();
         shortWrites = false;
         // The claim is free and the next read works: the HID scale wherever it now is, a serial one anew.
-        const bool wasHid = !nodes.empty();
+        const std::vector<HidrawNode> now = nodes;
         conf.Write("[" + name + "]\n" +
-                   (wasHid ? Hid(hidtest::kScaleDescriptor, {kStale, kWeighing}) : Sics([](int) { return Pieces{kStable}; })));
-        if (wasHid && row.during)
-            nodes[0].path = "/dev/hidraw4";
+                   (now.empty() ? Sics([](int) { return Pieces{kStable}; }) : Hid(hidtest::kScaleDescriptor, {kStale, kWeighing})));
+        if (!now.empty())
+            nodes = now;
         EXPECT_EQ(Run(read("1000")), 0) << out.str() << err.str();
+        EXPECT_EQ(out.str().find("Test Shipping Scale (USB HID scale 0922:8003, " + (now.empty() ? "" : now[0].path)),
+                  now.empty() ? std::string::npos : 0u) << out.str();
         serial.reset();
         hid.Unplug();
         nodes.clear();
