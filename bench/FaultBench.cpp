@@ -2,7 +2,7 @@
 // - a hang-up and reconnect: the time from the cable pulled to the failed read that says so, and
 //   from the scale back (a new line, as a USB adapter plugged in again) to the first good reading
 //   through the control (Close, Open, Claim, enable, ReadWeight), against the floor: the same
-//   line opened raw and one request answered;
+//   line opened raw and the control's two requests (identity, weight) answered;
 // - a flooding scale (a stuck key: a frame a millisecond) on an enabled control that nothing
 //   reads: the CPU of this process over 3 s, the flood written by a child process so that its
 //   cost is not counted.
@@ -60,7 +60,8 @@ bool OpenAndRead(CHostedControl* control, const char* name)
     return claimed == OPOS_SUCCESS && ReadWeight(control, weight, 2000) == OPOS_SUCCESS && weight == 1250;
 }
 
-// The floor: the line opened raw, one request written and its answer read.
+// The floor: the line opened raw and what the control asks at Open and at the read (the
+// identity, then the weight) written, each answer read.
 bool RawOpenAndAsk(const std::string& path)
 {
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
@@ -68,13 +69,16 @@ bool RawOpenAndAsk(const std::string& path)
     tcgetattr(fd, &raw);
     cfmakeraw(&raw);
     tcsetattr(fd, TCSANOW, &raw);
-    bool answered = ::write(fd, "SI\r\n", 4) == 4;
-    for (std::string answer; answered && (answer.empty() || answer.back() != '\n');) {
-        pollfd entry{fd, POLLIN, 0};
-        char buffer[64];
-        answered = ::poll(&entry, 1, 2000) == 1;
-        if (const ssize_t n = ::read(fd, buffer, sizeof buffer); n > 0)
-            answer.append(buffer, std::size_t(n));
+    bool answered = true;
+    for (const char* request : {"I2\r\n", "SI\r\n"}) {
+        answered = answered && ::write(fd, request, 4) == 4;
+        for (std::string answer; answered && (answer.empty() || answer.back() != '\n');) {
+            pollfd entry{fd, POLLIN, 0};
+            char buffer[64];
+            answered = ::poll(&entry, 1, 2000) == 1;
+            if (const ssize_t n = ::read(fd, buffer, sizeof buffer); n > 0)
+                answer.append(buffer, std::size_t(n));
+        }
     }
     ::close(fd);
     return answered;
