@@ -281,17 +281,40 @@ std::string PrintableText(const std::uint8_t* bytes, std::size_t size)
     return text;
 }
 
+namespace {
+// The length of the well-formed UTF-8 sequence that starts at text[i], 0 when there is none.
+std::size_t utf8Length(std::string_view text, std::size_t i)
+{
+    const unsigned char lead = std::uint8_t(text[i]);
+    const std::size_t length = lead < 0xC2 ? 0 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : lead < 0xF5 ? 4 : 0;
+    if (length == 0 || i + length > text.size())
+        return 0;
+    const unsigned char second = std::uint8_t(text[i + 1]);
+    // The second byte's range rules out overlong forms, surrogates and code points past U+10FFFF.
+    const unsigned char low = lead == 0xE0 ? 0xA0 : lead == 0xF0 ? 0x90 : 0x80, high = lead == 0xED ? 0x9F : lead == 0xF4 ? 0x8F : 0xBF;
+    if (second < low || second > high)
+        return 0;
+    for (std::size_t k = 2; k < length; ++k)
+        if ((std::uint8_t(text[i + k]) & 0xC0) != 0x80)
+            return 0;
+    return length;
+}
+}
+
 std::string CaptureText(std::string_view text)
 {
     std::string out;
     for (std::size_t i = 0; i < text.size(); ++i) {
         const unsigned char c = std::uint8_t(text[i]);
         const bool edge = c == ' ' && (i == 0 || i + 1 == text.size()); // trimmed otherwise
-        if (c == '\\')
+        if (const std::size_t length = c >= 0x80 ? utf8Length(text, i) : 0) {
+            out += text.substr(i, length);
+            i += length - 1;
+        } else if (c == '\\')
             out += "\\\\";
         else if (c == '\n' || c == '\r' || c == '\t')
             out += c == '\n' ? "\\n" : c == '\r' ? "\\r" : "\\t";
-        else if (c < 0x20 || c == 0x7f || edge) {
+        else if (c < 0x20 || c >= 0x7f || edge) {
             char hex[8];
             std::snprintf(hex, sizeof hex, "\\x%02x", c);
             out += hex;
