@@ -17,7 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         text += opos::CaptureEventLine(event);
     const opos::Capture again = opos::ParseCapture(text, "again.cap"); // what it wrote, it reads
     const auto& h = capture.header;
-    if (again.events.size() != capture.events.size() || again.header.driver != h.driver || again.header.name != h.name ||
+    if (again.events.size() != capture.events.size() || again.header.driver != h.driver || (h.driver == "hid" && again.header.name != h.name) ||
         again.header.device != h.device || again.header.tool != h.tool)
         std::abort();
     return 0;
