@@ -23,6 +23,7 @@ run hid "$bin/bench_hid_read"
 run serial "$bin/bench_serial_read"
 run monitor "$bin/bench_monitor"
 run serve "$bin/bench_serve" "$build/scales-tool/tarabo-scales"
+run faults "$bin/bench_faults"
 
 # Start-up and memory.
 st=$(get startup startup_tarabo_ms); sf=$(get startup startup_floor_ms)
@@ -109,6 +110,17 @@ echo "$monitor"
 . "$(dirname "$0")/serve-rows.sh"
 echo "$serve"
 [[ $serve == *FAIL* ]] && failed=1
+# Serial scales that misbehave: a hang-up and the scale back on a new line, against opening that
+# line raw and asking what the control asks; a scale flooding a frame a millisecond at a control that nothing reads.
+IFS='|' read -r rc_ratio rc_ok <<<"$(compare "$(get faults reconnect_tarabo_ms)" "$(get faults reconnect_floor_ms)" 3.0)"
+fc=$(get faults flood_idle_cpu_percent)
+faults=$(cat <<TABLE
+| A serial scale's cable pulled (an MT-SICS fake on a pty hangs up): the failed read that says so (OPOS_E_OFFLINE) $(get faults hangup_noticed_ms) ms after; then the scale back on a new line: Close, Open, Claim, enable and the first good ReadWeight through the control, against opening that line raw and its two requests (identity at Open, weight) answered, median of 7 | $(get faults reconnect_tarabo_ms) ms | $(get faults reconnect_floor_ms) ms | $rc_ratio | ≤ 3.00 | $rc_ok |
+| CPU of this process while a scale floods a frame a millisecond (written by another process) at an enabled control that nothing reads, $(get faults flood_idle_seconds) s; a read after it gives the weight | ${fc:-n/a} % of a core | – | – | < 1 % | $(verdict "$(awk -v c="$fc" 'BEGIN { print (c != "" && c >= 0 && c < 1 ? 1 : 0) }')") |
+TABLE
+)
+echo "$faults"
+[[ $faults == *FAIL* ]] && failed=1
 # The Windows build under Wine against its own floor: rows of this table, then its notes.
 # TARABO_BENCH_WINDOWS=0 leaves it out.
 windows=

@@ -1,4 +1,5 @@
-// Any text as a capture file: parsed, and what parses written out and parsed again to the same.
+// Any text as a capture file: parsed, and what parses written out and parsed again to the same
+// (the events, and the free-text values with whatever characters their escapes stand for).
 #include "opos/replay/Capture.h"
 
 #include <cstdlib>
@@ -15,7 +16,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const opos::CaptureEvent& event : capture.events)
         text += opos::CaptureEventLine(event);
     const opos::Capture again = opos::ParseCapture(text, "again.cap"); // what it wrote, it reads
-    if (again.events.size() != capture.events.size() || again.header.driver != capture.header.driver)
+    const auto& h = capture.header;
+    if (again.events.size() != capture.events.size() || again.header.driver != h.driver || (h.driver == "hid" && again.header.name != h.name) ||
+        again.header.device != h.device || again.header.tool != h.tool)
         std::abort();
     return 0;
 }

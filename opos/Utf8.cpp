@@ -46,8 +46,8 @@ std::u16string Utf16FromUtf8(const std::string& text)
     std::u16string out;
     for (std::size_t i = 0; i < text.size();) {
         const unsigned char lead = text[i];
-        const int extra = lead < 0x80 ? 0 : lead >= 0xF0 && lead < 0xF5 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC2 ? 1 : -1;
-        char32_t c = extra == 0 ? lead : lead & (0x3F >> extra);
+        const int extra = lead < 0x80 ? 0 : lead >= 0xF5 ? -1 : lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC2 ? 1 : -1;
+        char32_t c = extra <= 0 ? lead : lead & (0x3F >> extra);
         int taken = 1;
         while (extra > 0 && taken <= extra && i + taken < text.size() && (text[i + taken] & 0xC0) == 0x80)
             c = (c << 6) | (text[i + taken++] & 0x3F);

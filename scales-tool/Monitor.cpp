@@ -190,9 +190,12 @@ public:
             m_out << "\r\033[K" << (m_decoded ? outcomeText(m_reading, m_unit) : "no reading yet") << "  (" << m_events
                   << " events)";
         m_out.flush();
-        if (m_capture)
-            m_capture->flush();
+        errno = 0;
+        if (m_capture && !m_capture->flush() && !m_writeError)
+            m_writeError = errno ? errno : EIO;
     }
+    // Why the capture could not be written (a full disk), 0 while it is whole.
+    int WriteError() const { return m_writeError; }
     // Leaves the status line where it is, for what follows.
     void Finish()
     {
@@ -234,6 +237,7 @@ private:
     long m_events = 0;
     std::optional<CaptureRecorder> m_recorder;
     bool m_requestDriven = false, m_decoded = false;
+    int m_writeError = 0;
 };
 
 // Prints the failing step's result; false when it failed.
@@ -268,6 +272,8 @@ int watch(StandardScaleService& service, MonitorTap& tap, const MonitorOptions& 
         std::optional<std::u16string> text;
         const LONG result = service.DirectIO(WeightReport::kCommand, data, text);
         tap.Flush();
+        if (tap.WriteError())
+            return 1; // the capture is cut short: recording on would claim what it cannot keep
         if (result == OPOS_E_OFFLINE) {
             tap.Note("the device is gone (unplugged, a read error or a hang-up)");
             return 1;
@@ -304,8 +310,9 @@ int RunMonitor(const std::string& name, const MonitorOptions& options, WaitHandl
         service.Release();
     }
     service.Close();
-    if (capture.is_open() && !capture.flush()) {
-        err << "tarabo-scales: " << options.captureFile << ": cannot write: " << std::strerror(errno) << "\n";
+    if (capture.is_open() && (tap.WriteError() || !capture.flush())) {
+        err << "tarabo-scales: " << options.captureFile << ": cannot write: " << std::strerror(tap.WriteError() ? tap.WriteError() : errno)
+            << "; the capture is cut short\n";
         return 1;
     }
     return status;

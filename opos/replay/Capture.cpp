@@ -61,6 +61,32 @@ std::optional<CaptureBytes> parseHex(std::string_view text, std::string& why)
     return bytes;
 }
 
+// The free text of a header line as written, its escapes undone; nullopt with `why` set for a NUL.
+std::optional<std::string> unescaped(std::string_view text, std::string& why)
+{
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char next = i + 1 < text.size() ? text[i + 1] : '\0';
+        const int high = i + 2 < text.size() ? hexDigit(text[i + 2]) : -1, low = i + 3 < text.size() ? hexDigit(text[i + 3]) : -1;
+        if (text[i] != '\\') {
+            out += text[i];
+        } else if (next == '\\' || next == 'n' || next == 'r' || next == 't') {
+            out += next == 'n' ? '\n' : next == 'r' ? '\r' : next == 't' ? '\t' : '\\';
+            ++i;
+        } else if (next == 'x' && high >= 0 && low >= 0) {
+            if (high == 0 && low == 0) {
+                why = "\"\\x00\" is a NUL character, which no text holds";
+                return std::nullopt;
+            }
+            out += char(high * 16 + low);
+            i += 3;
+        } else {
+            out += '\\'; // a lone backslash stands for itself
+        }
+    }
+    return out;
+}
+
 template <class T>
 std::optional<T> parseNumber(std::string_view text)
 {
@@ -160,9 +186,13 @@ void Parser::HeaderLine(std::string_view line)
     const std::map<std::string, std::string*> texts{{"tool", &h.tool}, {"device", &h.device}, {"name", &h.name}};
     const std::map<std::string, std::string*> words{
         {"driver", &h.driver}, {"protocol", &h.protocol}, {"framing", &h.framing}, {"unit", &h.unit}};
-    if (texts.count(key))
-        *texts.at(key) = value;
-    else if (words.count(key))
+    if (texts.count(key)) {
+        std::string why;
+        const std::optional<std::string> text = unescaped(value, why);
+        if (!text)
+            Fail(why);
+        *texts.at(key) = *text;
+    } else if (words.count(key))
         *words.at(key) = uncommented(value);
     else if (key == "baud") {
         const std::optional<int> baud = parseNumber<int>(uncommented(value));
@@ -251,6 +281,49 @@ std::string PrintableText(const std::uint8_t* bytes, std::size_t size)
     return text;
 }
 
+namespace {
+// The length of the well-formed UTF-8 sequence that starts at text[i], 0 when there is none.
+std::size_t utf8Length(std::string_view text, std::size_t i)
+{
+    const unsigned char lead = std::uint8_t(text[i]);
+    const std::size_t length = lead < 0xC2 ? 0 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : lead < 0xF5 ? 4 : 0;
+    if (length == 0 || i + length > text.size())
+        return 0;
+    const unsigned char second = std::uint8_t(text[i + 1]);
+    // The second byte's range rules out overlong forms, surrogates and code points past U+10FFFF.
+    const unsigned char low = lead == 0xE0 ? 0xA0 : lead == 0xF0 ? 0x90 : 0x80, high = lead == 0xED ? 0x9F : lead == 0xF4 ? 0x8F : 0xBF;
+    if (second < low || second > high)
+        return 0;
+    for (std::size_t k = 2; k < length; ++k)
+        if ((std::uint8_t(text[i + k]) & 0xC0) != 0x80)
+            return 0;
+    return length;
+}
+}
+
+std::string CaptureText(std::string_view text)
+{
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const unsigned char c = std::uint8_t(text[i]);
+        const bool edge = c == ' ' && (i == 0 || i + 1 == text.size()); // trimmed otherwise
+        if (const std::size_t length = c >= 0x80 ? utf8Length(text, i) : 0) {
+            out += text.substr(i, length);
+            i += length - 1;
+        } else if (c == '\\')
+            out += "\\\\";
+        else if (c == '\n' || c == '\r' || c == '\t')
+            out += c == '\n' ? "\\n" : c == '\r' ? "\\r" : "\\t";
+        else if (c < 0x20 || c >= 0x7f || edge) {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\x%02x", c);
+            out += hex;
+        } else
+            out += char(c);
+    }
+    return out;
+}
+
 std::string CaptureHeaderText(const CaptureHeader& h)
 {
     std::string text = std::string(kMagic) + " " + std::to_string(kCaptureVersion) + "\n";
@@ -258,16 +331,16 @@ std::string CaptureHeaderText(const CaptureHeader& h)
         if (!value.empty())
             text += std::string(key) + ": " + value + "\n";
     };
-    line("tool", h.tool);
+    line("tool", CaptureText(h.tool));
     line("driver", h.driver);
-    line("device", h.device);
+    line("device", CaptureText(h.device));
     if (h.driver == "serial") {
         line("protocol", h.protocol);
         line("baud", std::to_string(h.baud));
         line("framing", h.framing);
         line("unit", h.unit);
     } else {
-        line("name", h.name);
+        line("name", CaptureText(h.name));
         char ids[16];
         std::snprintf(ids, sizeof ids, "%04x:%04x", h.vendor, h.product);
         line("ids", ids);

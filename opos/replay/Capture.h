@@ -61,6 +61,10 @@ public:
 // Parses a whole capture; `file` names it in errors. Raises CaptureError.
 Capture ParseCapture(std::string_view text, const std::string& file);
 
+// Free text (a device's name, why a report did not decode) as one line of UTF-8: a backslash,
+// the control characters and bytes that are not UTF-8 escaped (\\, \n, \r, \t, \xHH), as is a
+// space at either end; the parser undoes these in the header's free-text values.
+std::string CaptureText(std::string_view text);
 // The header's lines, up to and including the line that starts the events.
 std::string CaptureHeaderText(const CaptureHeader& header);
 // One event line, with the bytes' printable text after a '#' for people.

@@ -44,7 +44,7 @@ void CaptureRecorder::Decoded(const ScaleReading& reading, LONG unit)
 void CaptureRecorder::NotDecoded(std::string_view why)
 {
     if (m_started)
-        m_out << "#   ! " << why << "\n";
+        m_out << "#   ! " << CaptureText(why) << "\n";
 }
 
 }

@@ -1,5 +1,6 @@
 // A serial port in raw mode, the thin I/O layer under the serial protocols: open exclusively
-// with the line settings, send a request, wait for bytes with a time-out, notice a hang-up.
+// with the line settings, send a request, wait for bytes with a time-out, notice a hang-up, and
+// give the port back at close as it was found (a failed open leaves it untouched).
 // SerialLinePosix.cpp (a tty through termios) and SerialLineWin32.cpp (a COM port, overlapped).
 #pragma once
 

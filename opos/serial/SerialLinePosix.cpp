@@ -5,6 +5,7 @@
 #include <array>
 #include <cerrno>
 #include <cstring>
+#include <optional>
 #include <utility>
 
 #include <fcntl.h>
@@ -85,6 +86,8 @@ void tap(CaptureDirection direction, std::string_view bytes)
 struct SerialLine::Port
 {
     int fd;
+    bool exclusive = false; // this line set the tty's exclusive mode, and so clears it
+    std::optional<termios> found; // the settings the port had, given back at close
 };
 
 SerialLine::SerialLine(std::unique_ptr<Port> port, std::string path) : m_port(std::move(port)), m_path(std::move(path)) {}
@@ -109,9 +112,19 @@ SerialLine::Opened SerialLine::Open(const std::string& path, const LineSettings&
     std::unique_ptr<SerialLine> line(new SerialLine(std::make_unique<Port>(Port{fd}), path));
     if (!isatty(fd))
         return {nullptr, path + ": not a serial port"};
-    // TIOCEXCL keeps other programs out; root passes it, so a lock is taken as well.
-    if (ioctl(fd, TIOCEXCL) != 0 || flock(fd, LOCK_EX | LOCK_NB) != 0)
+    // TIOCEXCL keeps other programs out; root passes it, so a lock is taken as well. The lock
+    // comes first and the exclusive mode is only set on a port without it: a port another program
+    // holds (root got this far) is left exactly as it was, its exclusive mode still on.
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0)
         return {nullptr, openError(errno, path)};
+    int held = 0;
+    if (ioctl(fd, TIOCGEXCL, &held) == 0 && held)
+        return {nullptr, openError(EBUSY, path)};
+    if (ioctl(fd, TIOCEXCL) != 0)
+        return {nullptr, openError(errno, path)};
+    line->m_port->exclusive = true;
+    if (termios found{}; tcgetattr(fd, &found) == 0)
+        line->m_port->found = found;
     if (!configure(fd, settings))
         return {nullptr, path + ": cannot set the line up: " + std::strerror(errno)};
     tcflush(fd, TCIOFLUSH);
@@ -120,7 +133,12 @@ SerialLine::Opened SerialLine::Open(const std::string& path, const LineSettings&
 
 SerialLine::~SerialLine()
 {
-    ioctl(m_port->fd, TIOCNXCL); // the exclusive mode outlives the descriptor while another one is open
+    // The port as it was found: its settings, and the exclusive mode, which outlives the
+    // descriptor while another one is open.
+    if (m_port->found)
+        tcsetattr(m_port->fd, TCSANOW, &*m_port->found);
+    if (m_port->exclusive)
+        ioctl(m_port->fd, TIOCNXCL);
     ::close(m_port->fd);
 }
 

@@ -185,9 +185,14 @@ ScaleReading SerialScale::Heard(std::int64_t nowMs, bool timerFired)
     if (!m_heardMs)
         m_heardMs = nowMs;
     const std::int64_t dueMs = *m_heardMs + m_settings.silenceMs + 1;
-    m_silent = nowMs >= dueMs;
+    // Bytes that make no frame are not silence: the scale is there, and the protocol, speed or
+    // framing is wrong. What came shows, as for an answer not understood, and is looked at again.
+    const bool noise = nowMs >= dueMs && !m_noise.empty() && nowMs - m_noiseMs <= m_settings.silenceMs;
+    m_silent = nowMs >= dueMs && !noise;
     if (timerFired)
-        ArmTimerAt(nowMs, m_silent ? std::nullopt : std::optional(dueMs));
+        ArmTimerAt(nowMs, m_silent ? std::nullopt : std::optional(noise ? nowMs + m_settings.silenceMs : dueMs));
+    if (noise)
+        return {ScaleStatus::NotUnderstood, 0, m_noise};
     return m_silent ? ScaleReading{ScaleStatus::Gone, 0} : m_reading;
 }
 
@@ -195,6 +200,7 @@ void SerialScale::ClearInput()
 {
     m_line->ClearInput();
     m_reader.Clear();
+    m_noise.clear();
     if (m_reading.status != ScaleStatus::Gone)
         m_reading = {};
 }
@@ -223,10 +229,20 @@ ScaleReading SerialScale::ReadingAt(std::int64_t nowMs)
         return m_reading;
     }
     m_reader.Feed(bytes);
+    bool framed = false;
     while (const std::optional<Frame> frame = m_reader.Next())
-        Take(*frame, nowMs);
-    if (Info(m_settings.protocol).streaming)
+        Take(*frame, nowMs), framed = true;
+    if (Info(m_settings.protocol).streaming) {
+        constexpr std::size_t kNoiseShown = 32;
+        if (framed) {
+            m_noise.clear();
+        } else if (!bytes.empty()) {
+            m_noise += bytes;
+            m_noise.erase(0, m_noise.size() > kNoiseShown ? m_noise.size() - kNoiseShown : 0);
+            m_noiseMs = nowMs;
+        }
         return Heard(nowMs, timerFired);
+    }
     if (m_nextRequestMs && nowMs >= *m_nextRequestMs)
         Send(Info(m_settings.protocol).request, nowMs);
     return m_reading;

@@ -78,6 +78,8 @@ private:
     std::optional<std::int64_t> m_nextRequestMs;
     std::optional<std::int64_t> m_heardMs; // streaming: the last frame, or when listening began
     bool m_silent = false;
+    std::string m_noise; // streaming: the latest bytes that made no frame since the last one
+    std::int64_t m_noiseMs = 0;
 };
 
 }

@@ -41,6 +41,7 @@ TEST(CaptureParser, EveryBadLineIsAnErrorNamingTheFileAndLine)
         {"tarabo-capture 1\ndescriptor: 05 8\n", "f.cap line 2: \"8\" is not a byte in hex"},
         {"tarabo-capture 1\ndescriptor: 058d\n", "f.cap line 2: \"058d\" is not a byte in hex"},
         {"tarabo-capture 1\nfeature:\n", "f.cap line 2: a feature report needs at least its id"},
+        {"tarabo-capture 1\nname: a\\x00b\n", "f.cap line 2: \"\\x00\" is a NUL character"},
         {kSerialHeader + "events:\nsoon > 53\n", "f.cap line 6: \"soon\" is not the milliseconds"},
         {kSerialHeader + "events:\n-1 > 53\n", "f.cap line 6: \"-1\" is not the milliseconds"},
         {kSerialHeader + "events:\n10 > 53\n9 < 53\n", "f.cap line 7: the time goes back (9 ms after 10)"},
@@ -65,15 +66,16 @@ TEST(CaptureParser, EveryBadLineIsAnErrorNamingTheFileAndLine)
 
 TEST(CaptureParser, ReadsBackWhatIsWrittenWithCommentsAndBlankLinesAnywhere)
 {
-    CaptureHeader hid{"t 1", "hid", "/dev/hidraw3", "", "", "", 0, "Shipping # 2", 0x0922, 0x8003, hidtest::kScaleDescriptor,
+    CaptureHeader hid{"t 1", "hid", "/dev/hidraw3", "", "", "", 0, " Ship # 2\r\n\x01\\x41\xF5\xC3\xA9 ", 0x0922, 0x8003, hidtest::kScaleDescriptor,
                       {hidtest::kLimit15kg, {0x07, 0x01}}};
     const std::vector<CaptureEvent> events{{0, CaptureDirection::Received, {0x03, 0x04}}, {0, CaptureDirection::Asked, {}},
                                            {125, CaptureDirection::Sent, {0x02, 0x01}}};
     std::string text = "# a note before the header\n" + CaptureHeaderText(hid) + "\n# the load goes on\n";
+    EXPECT_NE(text.find("name: \\x20Ship # 2\\r\\n\\x01\\\\x41\\xf5\xC3\xA9\\x20\n"), std::string::npos) << text;
     for (const CaptureEvent& event : events)
         text += CaptureEventLine(event) + "#   = stable 0.878 g\n";
     const Capture capture = ParseCapture(text, "f.cap");
-    EXPECT_EQ(capture.header.name, "Shipping # 2");
+    EXPECT_EQ(capture.header.name, hid.name);
     EXPECT_EQ(capture.header.vendor, 0x0922);
     EXPECT_EQ(capture.header.descriptor, hidtest::kScaleDescriptor);
     EXPECT_EQ(capture.header.features, hid.features);
