@@ -194,14 +194,17 @@ TEST_F(ReplayRoundTrip, HidReportsReplayWithTheirSpacing)
 
 TEST_F(ReplayRoundTrip, HidReplayKeepsDeliveringWhileReportsAreDue)
 {
-    // Far more reports due at once than one look takes in, the settled one last.
+    // Many long reports due at once, more than a look takes in, the settled one last.
     CaptureHeader header;
     header.driver = "hid";
     header.descriptor = hidtest::kScaleDescriptor;
     std::string capture = CaptureHeaderText(header);
-    for (int i = 0; i < 1000; ++i)
-        capture += CaptureEventLine({0, CaptureDirection::Received, {0x03, 0x03, 0x02, 0x00, 0x10, 0x05}});
-    capture += CaptureEventLine({0, CaptureDirection::Received, {0x03, 0x04, 0x02, 0x00, 0xE2, 0x04}});
+    CaptureBytes moving(1000), settled{0x03, 0x04, 0x02, 0x00, 0xE2, 0x04};
+    std::copy_n(settled.begin(), settled.size(), moving.begin());
+    moving[1] = 0x03;
+    for (int i = 0; i < 300; ++i)
+        capture += CaptureEventLine({0, CaptureDirection::Received, moving});
+    capture += CaptureEventLine({0, CaptureDirection::Received, settled});
     conf.Write(capture, "flood.cap");
     conf.Write("[" + name + "]\ndriver = replay\nfile = flood.cap\n");
     ScaleDriver scale;
