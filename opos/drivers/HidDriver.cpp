@@ -1,6 +1,7 @@
-// `driver = hid`: `device` is a /dev/hidrawN path, vendor:product in hex (the POS scale's collection
-// among those with the ids), or auto (the only HID POS scale present; the default), found and opened through ListHidDevices and OpenHidScaleAt
-// (hidraw nodes on Linux, the HID API on Windows, where device is also a \\?\hid#... path).
+// `driver = hid`: `device` is a /dev/hidrawN path, vendor:product in hex (the POS scale's
+// collection among those with the ids), or auto (the only HID POS scale present; the default),
+// found and opened through ListHidDevices and OpenHidScaleAt (hidraw nodes on Linux, the HID API
+// on Windows, where device is also a \\?\hid#... path).
 #include "opos/drivers/DeviceDrivers.h"
 
 #include "opos/hid/HidDevices.h"
