@@ -52,7 +52,7 @@ double RawRoundTripUs()
 int main()
 {
     hidtest::FakeHidScale fake;
-    opos::DeviceOverride device(u"HIDBENCH", [&] { return std::make_unique<opos::HidScale>(fake.Connection()); });
+    opos::DeviceOverride device(u"HIDBENCH", [&] { return opos::OpenHidConnection(fake.Connection()); });
     auto control = AfxCreateControlInstance(opos::kScaleControlClsid);
     LONG result = -1;
     AfxInvokeHelper<LONG, const char*>(control.get(), opos::dispid::Open, DISPATCH_METHOD, VT_I4, &result, VTS_BSTR, "HIDBENCH");

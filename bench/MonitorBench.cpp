@@ -138,7 +138,7 @@ double rawLatencyUs()
 int monitorFigures()
 {
     hidtest::FakeHidScale fake;
-    opos::DeviceOverride device(u"MONBENCH", [&] { return std::make_unique<opos::HidScale>(fake.Connection()); });
+    opos::DeviceOverride device(u"MONBENCH", [&] { return opos::OpenHidConnection(fake.Connection()); });
     int lines[2], stop[2];
     if (::pipe(lines) != 0 || ::pipe(stop) != 0)
         return 1;

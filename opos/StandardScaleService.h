@@ -45,6 +45,8 @@ public:
     State GetState() const;
     // The open device's descriptor (-1: none, or nothing open), for a caller that waits on it itself.
     WaitHandle DeviceWaitable() const { return m_device ? m_device->Waitable() : kNoWait; }
+    // When the open device's reading may next change without it sending anything (a replay's next report).
+    std::int64_t DeviceNextChangeMs(std::int64_t nowMs) const { return m_device ? m_device->NextChangeMs(nowMs) : IScaleDevice::kNoChange; }
 
     static constexpr const char16_t* kClosedDescription = u"Tarabo OPOS scale control: no device open";
 

@@ -117,6 +117,7 @@ public:
 
     void Opened(const CaptureHeader& device) override
     {
+        m_watching = true;
         m_requestDriven = device.driver == "serial";
         if (m_recorder)
             m_recorder->Opened(device);
@@ -205,6 +206,7 @@ public:
     }
 
     bool RequestDriven() const { return m_requestDriven; }
+    bool Watching() const { return m_watching; } // the device tells its traffic (hid, serial, replay)
     bool Recording() const { return m_recorder && m_recorder->Started(); }
 
 private:
@@ -236,7 +238,7 @@ private:
     LONG m_unit = 0;
     long m_events = 0;
     std::optional<CaptureRecorder> m_recorder;
-    bool m_requestDriven = false, m_decoded = false;
+    bool m_requestDriven = false, m_decoded = false, m_watching = false;
     int m_writeError = 0;
 };
 
@@ -259,6 +261,11 @@ int watch(StandardScaleService& service, MonitorTap& tap, const MonitorOptions& 
     tap.Flush();
     for (;;) {
         std::int64_t timeout = tap.RequestDriven() ? serial::SerialScale::kRepeatMs : -1;
+        // A replayed HID scale has no descriptor to wait on: its next report is due by the clock.
+        if (service.DeviceWaitable() == kNoWait) {
+            const std::int64_t now = CurrentClock().NowMs(), due = service.DeviceNextChangeMs(now);
+            timeout = due == IScaleDevice::kNoChange ? timeout : std::max<std::int64_t>(due - now, 1);
+        }
         if (deadline >= 0) {
             const std::int64_t rest = std::max<std::int64_t>(deadline - steadyMs(), 0);
             timeout = timeout < 0 ? rest : std::min(timeout, rest);
@@ -298,7 +305,7 @@ int RunMonitor(const std::string& name, const MonitorOptions& options, WaitHandl
     if (!step("Open", service.Open(Utf16FromUtf8(name)), service, err))
         return 1;
     int status = 1;
-    if (service.DeviceWaitable() == kNoWait || (capture.is_open() && !tap.Recording()))
+    if (!tap.Watching() || (capture.is_open() && !tap.Recording()))
         err << "tarabo-scales: " << name << " (" << Utf8FromUtf16(service.GetDescription())
             << ") has no traffic to watch: monitor and record watch hid, serial and replay devices\n";
     else if (step("Claim", service.Claim(kClaimTimeoutMs), service, err)) {

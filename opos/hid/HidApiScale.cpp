@@ -3,7 +3,6 @@
 #include "opos/ResultCodes.h"
 #include "opos/Utf8.h"
 
-#include <cstdio>
 
 namespace opos {
 
@@ -11,7 +10,6 @@ namespace {
 constexpr std::uint16_t kWeight = 0x40, kScaling = 0x41, kUnit = 0x50, kStatus = 0x70, kWeightLimitReport = 0x34,
                         kZeroScale = 0x80;
 constexpr std::uint16_t kLastUnit = 12, kLastStatus = 8;
-constexpr int kMaxReportsPerLook = 256; // a flooding device cannot hold a read up for long
 
 // A named array (selectors in the named usage's collection, or within its selector range), as
 // FindScaleLayout takes one from a descriptor.
@@ -61,12 +59,6 @@ int selected(const HidButtonCap& array, std::uint16_t named, const std::vector<s
     return 0;
 }
 
-std::string idText(std::uint16_t vendor, std::uint16_t product)
-{
-    char ids[16];
-    std::snprintf(ids, sizeof ids, "%04x:%04x", vendor, product);
-    return ids;
-}
 }
 
 bool FindHidApiLayout(const HidCaps& caps, HidApiLayout& layout, std::string& why)
@@ -149,107 +141,75 @@ std::vector<HidrawNode> ListHidApiDevices(HidApi& api)
     return nodes;
 }
 
-HidApiScale::HidApiScale(std::unique_ptr<HidApiDevice> device, std::string path)
-    : m_device(std::move(device)), m_path(std::move(path))
+namespace {
+class HidApiSource : public HidReportSource
 {
-    m_device->Attributes(m_vendor, m_product);
-    m_name = m_device->ProductName();
-    HidCaps caps;
-    std::string why = "the HID parser gives no caps";
-    if (!m_device->Caps(caps) || !FindHidApiLayout(caps, m_layout, why))
-        throw DeviceError(OPOS_E_NOHARDWARE, m_path + " (" + m_name + ") is not a HID POS scale: " + why);
-    if (m_layout.weightLimit && m_layout.weightLimit->size) {
+public:
+    HidApiSource(std::unique_ptr<HidApiDevice> device, const std::string& path) : m_device(std::move(device))
+    {
+        m_header.driver = "hid";
+        m_header.device = path;
+        m_device->Attributes(m_header.vendor, m_header.product);
+        m_header.name = m_device->ProductName();
+        HidCaps caps;
+        std::string why = "the HID parser gives no caps";
+        if (!m_device->Caps(caps) || !FindHidApiLayout(caps, m_layout, why))
+            throw DeviceError(OPOS_E_NOHARDWARE, path + " (" + m_header.name + ") is not a HID POS scale: " + why);
+    }
+
+    // Windows gives no report descriptor to put in the header.
+    CaptureHeader Device() const override { return m_header; }
+    std::optional<ScaleReport> WeightLimit() override
+    {
+        if (!m_layout.weightLimit || !m_layout.weightLimit->size)
+            return std::nullopt;
         HidBytes report(m_layout.weightLimit->size);
         report[0] = m_layout.weightLimit->reportId;
         ScaleReport limit;
-        if (m_device->GetFeature(report) && DecodeHidApiReport(*m_device, *m_layout.weightLimit, report, limit, why))
-            m_limit = limit;
+        std::string why;
+        if (!m_device->GetFeature(report))
+            return std::nullopt;
+        m_header.features.push_back(report);
+        if (!DecodeHidApiReport(*m_device, *m_layout.weightLimit, report, limit, why))
+            return std::nullopt;
+        return limit;
     }
-    m_unit = m_limit ? OposUnit(m_limit->unit) : SCAL_WU_GRAM;
-}
-
-std::u16string HidApiScale::Description() const
-{
-    std::string text = m_name + " (USB HID scale " + idText(m_vendor, m_product) + ", " + m_path + ")";
-    if (m_gone)
-        text += ": " + m_goneWhy;
-    return Utf16FromUtf8(text);
-}
-
-LONG HidApiScale::Capacity() const
-{
-    return m_limit ? Thousandths(m_limit->weight, m_limit->exponent, m_limit->unit, m_unit).value_or(0) : 0;
-}
-
-ScaleReading HidApiScale::ReadingAt(std::int64_t)
-{
-    TakeIn();
-    if (m_gone)
-        return {ScaleStatus::Gone, 0};
-    return m_latest.value_or(ScaleReading{ScaleStatus::InMotion, 0});
-}
-
-// With nothing received since opening or ClearInput, the current report is asked for: a scale
-// that reports only changes would otherwise leave a still load unread.
-void HidApiScale::Request(std::int64_t)
-{
-    TakeIn();
-    if (m_latest || m_gone || !m_layout.data.size)
-        return;
-    HidBytes report(m_layout.data.size);
-    report[0] = m_layout.data.reportId;
-    if (m_device->GetInput(report))
-        Decode(report);
-}
-
-void HidApiScale::ClearInput()
-{
-    TakeIn();
-    m_latest.reset();
-}
-
-LONG HidApiScale::DirectIO(LONG command, LONG&, std::optional<std::u16string>&, std::int64_t)
-{
-    HidBytes report;
-    const HidButtonCap* zero = m_layout.zero ? &*m_layout.zero : nullptr;
-    if (command != kCommandZero || !zero ||
-        !m_device->ReportWithButton(zero->type, zero->reportId, zero->page, kZeroScale, report))
-        return OPOS_E_ILLEGAL;
-    TakeIn();
-    if (m_gone)
-        return OPOS_E_OFFLINE;
-    const bool sent = zero->type == HidReportType::Output ? m_device->SetOutput(report) : m_device->SetFeature(report);
-    return sent ? OPOS_SUCCESS : OPOS_E_FAILURE;
-}
-
-void HidApiScale::TakeIn()
-{
-    HidBytes report;
-    for (int n = 0; n < kMaxReportsPerLook && !m_gone; ++n) {
-        switch (m_device->ReadReport(report, m_goneWhy)) {
-        case HidApiDevice::Read::Nothing: return;
-        case HidApiDevice::Read::Gone: m_gone = true; return;
-        case HidApiDevice::Read::Report: break;
+    bool Decode(const HidBytes& report, ScaleReport& out, std::string& why) override
+    {
+        return DecodeHidApiReport(*m_device, m_layout.data, report, out, why);
+    }
+    WaitHandle Waitable() const override { return m_device->Waitable(); }
+    Read ReadReport(HidBytes& report, std::string& why) override
+    {
+        switch (m_device->ReadReport(report, why)) {
+        case HidApiDevice::Read::Report: return Read::Report;
+        case HidApiDevice::Read::Gone: return Read::Gone;
+        case HidApiDevice::Read::Nothing: break;
         }
-        if (m_firstSeen)
-            Decode(report);
-        m_firstSeen = true;
+        return Read::Nothing;
     }
-}
+    HidBytes AskCurrent() override
+    {
+        if (!m_layout.data.size)
+            return {};
+        HidBytes report(m_layout.data.size);
+        report[0] = m_layout.data.reportId;
+        return m_device->GetInput(report) ? report : HidBytes{};
+    }
+    Zero SendZero(HidBytes& sent) override
+    {
+        const std::optional<HidButtonCap>& zero = m_layout.zero;
+        if (!zero || !m_device->ReportWithButton(zero->type, zero->reportId, zero->page, kZeroScale, sent))
+            return Zero::NoControl;
+        const bool done = zero->type == HidReportType::Output ? m_device->SetOutput(sent) : m_device->SetFeature(sent);
+        return done ? Zero::Sent : Zero::Failed;
+    }
 
-// Reports that are not the scale's data report, or say nothing valid, are passed over.
-bool HidApiScale::Decode(const HidBytes& report)
-{
-    ScaleReport decoded;
-    std::string why;
-    if (!DecodeHidApiReport(*m_device, m_layout.data, report, decoded, why))
-        return false;
-    const std::optional<ScaleReading> reading = ReadingOf(decoded);
-    if (!reading)
-        return false;
-    m_latest = reading;
-    m_unit = OposUnit(decoded.unit);
-    return true;
+private:
+    std::unique_ptr<HidApiDevice> m_device;
+    CaptureHeader m_header;
+    HidApiLayout m_layout;
+};
 }
 
 std::unique_ptr<IScaleDevice> OpenHidApiScale(HidApi& api, const std::string& path)
@@ -258,7 +218,7 @@ std::unique_ptr<IScaleDevice> OpenHidApiScale(HidApi& api, const std::string& pa
     std::unique_ptr<HidApiDevice> device = api.Open(path, true, why);
     if (!device)
         throw DeviceError(OPOS_E_NOHARDWARE, why);
-    return std::make_unique<HidApiScale>(std::move(device), path);
+    return std::make_unique<HidScale>(std::make_unique<HidApiSource>(std::move(device), path));
 }
 
 }

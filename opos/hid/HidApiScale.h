@@ -1,11 +1,12 @@
-// A USB HID POS scale through the Windows HID API (HidApi.h). Windows gives no report descriptor,
-// so the scale is found by its collection's caps and its reports read through the API's usage
-// values; what those values say is the pure code Linux uses (ScaleReportOf, ReadingOf).
+// A USB HID POS scale's reports through the Windows HID API (HidApi.h), a source of the one
+// HidScale. Windows gives no report descriptor, so the scale is found by its collection's caps and
+// its reports read through the API's usage values; what those values say is the pure code Linux
+// uses (ScaleReportOf, ReadingOf).
 #pragma once
 
 #include "opos/hid/HidApi.h"
 #include "opos/hid/HidDevices.h"
-#include "opos/hid/HidScaleReport.h"
+#include "opos/hid/HidScale.h"
 
 namespace opos {
 
@@ -38,39 +39,8 @@ bool DecodeHidApiReport(HidApiDevice& device, const HidApiReportLayout& layout, 
 // Every HID collection present, opened with no access for its ids, name and caps.
 std::vector<HidrawNode> ListHidApiDevices(HidApi& api);
 
-class HidApiScale : public IScaleDevice
-{
-public:
-    static constexpr LONG kCommandZero = 5; // Direct IO: zero the scale, as on Linux
-    // Raises DeviceError (OPOS_E_NOHARDWARE) when the collection is no scale.
-    HidApiScale(std::unique_ptr<HidApiDevice> device, std::string path);
-
-    std::u16string Description() const override;
-    LONG Capacity() const override;
-    LONG Unit() const override { return m_unit; }
-    WaitHandle Waitable() const override { return m_gone ? kNoWait : m_device->Waitable(); }
-    void Request(std::int64_t nowMs) override;
-    ScaleReading ReadingAt(std::int64_t nowMs) override;
-    void ClearInput() override;
-    LONG DirectIO(LONG command, LONG& data, std::optional<std::u16string>& string, std::int64_t nowMs) override;
-
-private:
-    void TakeIn();
-    bool Decode(const HidBytes& report);
-
-    std::unique_ptr<HidApiDevice> m_device;
-    std::string m_path, m_name;
-    std::uint16_t m_vendor = 0, m_product = 0;
-    HidApiLayout m_layout;
-    std::optional<ScaleReport> m_limit;
-    std::optional<ScaleReading> m_latest;
-    LONG m_unit = 0; // SCAL_WU_*, set on opening
-    bool m_firstSeen = false; // the first report after opening is stale on some scales
-    bool m_gone = false;
-    std::string m_goneWhy;
-};
-
-// Opens the collection at path for reading; raises DeviceError (OPOS_E_NOHARDWARE) saying why not.
+// Opens the collection at path for reading as a HidScale; raises DeviceError (OPOS_E_NOHARDWARE)
+// saying why not.
 std::unique_ptr<IScaleDevice> OpenHidApiScale(HidApi& api, const std::string& path);
 
 }

@@ -184,7 +184,10 @@ bool Parser::AddFields(HidField::Kind kind, std::uint32_t flags)
                            ? std::int32_t(std::min<std::uint32_t>(g.logicalMaxBits, INT32_MAX))
                            : g.logicalMax;
     field.collection = m_collections.empty() ? 0 : m_collections.back();
+    field.application = m_collections.empty() ? 0 : m_collections.front();
     const auto& usages = m_locals.usages;
+    if (isArray && !m_locals.hasRange && !usages.empty())
+        field.usageList = std::make_shared<const std::vector<std::uint32_t>>(usages);
     for (std::uint32_t i = 0; i < g.reportCount; ++i, offset += g.reportSize) {
         if (padding || m_out.fields.size() >= kMaxFields)
             continue;
@@ -210,6 +213,16 @@ bool Parser::Finish()
         return Fail("a collection is never closed");
     return true;
 }
+}
+
+std::uint32_t HidField::Selected(std::int64_t value) const
+{
+    if (value < logicalMin || value > logicalMax)
+        return 0;
+    const std::uint64_t index = std::uint64_t(value - logicalMin);
+    if (usageList)
+        return index < usageList->size() ? (*usageList)[index] : 0;
+    return usageMax >= usage && index <= usageMax - usage ? usage + std::uint32_t(index) : 0;
 }
 
 bool ParseHidDescriptor(const std::uint8_t* data, std::size_t size, HidDescriptor& out, std::string& why)

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -24,7 +25,14 @@ struct HidField
     std::int32_t logicalMax = 0;
     std::uint32_t usage = 0;     // a variable's usage, or an array's first
     std::uint32_t usageMax = 0;  // an array's last usage
+    // An array declared with separate Usage items rather than a range selects from them in the
+    // order declared (its logical minimum the first); usage and usageMax are then their lowest
+    // and highest. Shared by the fields of one main item.
+    std::shared_ptr<const std::vector<std::uint32_t>> usageList;
+    // The usage an array's value selects; 0 when it selects none.
+    std::uint32_t Selected(std::int64_t value) const;
     std::uint32_t collection = 0; // usage of the innermost collection around it
+    std::uint32_t application = 0; // usage of the top-level collection around it
 };
 
 struct HidDescriptor

@@ -4,22 +4,17 @@
 #include "opos/TrafficTap.h"
 #include "opos/Utf8.h"
 
-#include <cerrno>
 #include <cstdio>
-
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace opos {
 
 namespace {
 constexpr int kMaxReportsPerLook = 256; // a flooding device cannot hold a read up for long
-constexpr std::size_t kReportBuffer = 4096;
 
-void tapBytes(CaptureDirection direction, const std::uint8_t* bytes, std::size_t size)
+void tapBytes(CaptureDirection direction, const HidBytes& bytes)
 {
     if (TrafficTap* tap = CurrentTrafficTap())
-        tap->Bytes(direction, bytes, size);
+        tap->Bytes(direction, bytes.data(), bytes.size());
 }
 
 void tapNotDecoded(std::string_view why)
@@ -29,50 +24,55 @@ void tapNotDecoded(std::string_view why)
 }
 }
 
-HidScale::HidScale(HidConnection connection) : m_connection(std::move(connection))
+DescribedScaleReports::DescribedScaleReports(const HidBytes& descriptor, const std::string& who)
 {
-    HidDescriptor descriptor;
+    HidDescriptor parsed;
     std::string why;
-    const auto& bytes = m_connection.descriptor;
-    if (!ParseHidDescriptor(bytes.data(), bytes.size(), descriptor, why) || !FindScaleLayout(descriptor, m_layout, why)) {
-        ::close(m_connection.fd);
-        throw DeviceError(OPOS_E_NOHARDWARE, m_connection.path + " (" + m_connection.name + ") is not a HID POS scale: " + why);
-    }
-    ::fcntl(m_connection.fd, F_SETFL, ::fcntl(m_connection.fd, F_GETFL) | O_NONBLOCK);
-    CaptureHeader opened;
-    opened.driver = "hid";
-    opened.device = m_connection.path;
-    opened.name = m_connection.name;
-    opened.vendor = m_connection.vendor;
-    opened.product = m_connection.product;
-    opened.descriptor = bytes;
-    if (m_layout.weightLimit && m_connection.feature) {
-        const std::vector<std::uint8_t> report = m_connection.feature(m_layout.weightLimit->reportId, m_layout.weightLimit->Size());
-        ScaleReport limit;
-        if (DecodeScaleReport(*m_layout.weightLimit, report.data(), report.size(), limit, why))
-            m_limit = limit;
-        if (!report.empty())
-            opened.features.push_back(report);
-    }
-    m_unit = m_limit ? OposUnit(m_limit->unit) : SCAL_WU_GRAM;
-    if (TrafficTap* tap = CurrentTrafficTap())
-        tap->Opened(opened);
+    if (!ParseHidDescriptor(descriptor.data(), descriptor.size(), parsed, why) || !FindScaleLayout(parsed, m_layout, why))
+        throw DeviceError(OPOS_E_NOHARDWARE, who + " is not a HID POS scale: " + why);
 }
 
-HidScale::~HidScale() { ::close(m_connection.fd); }
+bool DescribedScaleReports::Decode(const HidBytes& report, ScaleReport& out, std::string& why) const
+{
+    return DecodeScaleReport(m_layout.data, report.data(), report.size(), out, why);
+}
+
+std::optional<ScaleReport> DescribedScaleReports::Limit(const HidBytes& feature) const
+{
+    ScaleReport limit;
+    std::string why;
+    if (!m_layout.weightLimit || !DecodeScaleReport(*m_layout.weightLimit, feature.data(), feature.size(), limit, why))
+        return std::nullopt;
+    return limit;
+}
+
+HidScale::HidScale(std::unique_ptr<HidReportSource> source) : m_source(std::move(source))
+{
+    m_limit = m_source->WeightLimit();
+    m_unit = m_limit ? OposUnit(m_limit->unit) : SCAL_WU_GRAM;
+    m_device = m_source->Device();
+    if (TrafficTap* tap = CurrentTrafficTap())
+        tap->Opened(m_device);
+}
 
 std::u16string HidScale::Description() const
 {
     char ids[16];
-    std::snprintf(ids, sizeof ids, "%04x:%04x", m_connection.vendor, m_connection.product);
-    return Utf16FromUtf8(m_connection.name + " (USB HID scale " + ids + ", " + m_connection.path + ")");
+    std::snprintf(ids, sizeof ids, "%04x:%04x", m_device.vendor, m_device.product);
+    std::string text = m_device.name + " (USB HID scale " + ids + ", " + m_device.device + ")" + m_note;
+    if (m_gone)
+        text += ": " + m_goneWhy;
+    return Utf16FromUtf8(text);
 }
 
 LONG HidScale::Capacity() const
 {
-    if (!m_limit)
-        return 0;
-    return Thousandths(m_limit->weight, m_limit->exponent, m_limit->unit, m_unit).value_or(0);
+    return m_limit ? Thousandths(m_limit->weight, m_limit->exponent, m_limit->unit, m_unit).value_or(0) : 0;
+}
+
+std::int64_t HidScale::NextChangeMs(std::int64_t nowMs) const
+{
+    return m_gone ? nowMs : m_source->NextReportMs(nowMs);
 }
 
 ScaleReading HidScale::ReadingAt(std::int64_t)
@@ -88,11 +88,16 @@ ScaleReading HidScale::ReadingAt(std::int64_t)
 void HidScale::Request(std::int64_t)
 {
     TakeIn();
-    if (m_latest || m_gone || !m_connection.input)
+    if (m_latest || m_gone)
         return;
-    const std::vector<std::uint8_t> report = m_connection.input(m_layout.data.reportId, m_layout.data.Size());
-    tapBytes(CaptureDirection::Asked, report.data(), report.size());
-    Decode(report.data(), report.size());
+    const HidBytes report = m_source->AskCurrent();
+    tapBytes(CaptureDirection::Asked, report);
+    // The answer is the scale's state now: whatever comes after it is news, not a stale report.
+    m_firstSeen = m_firstSeen || !report.empty();
+    if (report.empty())
+        tapNotDecoded("no report");
+    else
+        Decode(report);
 }
 
 void HidScale::ClearInput()
@@ -103,54 +108,50 @@ void HidScale::ClearInput()
 
 LONG HidScale::DirectIO(LONG command, LONG&, std::optional<std::u16string>&, std::int64_t)
 {
-    const std::vector<std::uint8_t> report = ZeroScaleReport(m_layout, m_layout.data.numbered);
-    if (command != kCommandZero || report.empty())
+    if (command != kCommandZero)
         return OPOS_E_ILLEGAL;
     TakeIn();
     if (m_gone)
         return OPOS_E_OFFLINE;
-    tapBytes(CaptureDirection::Sent, report.data(), report.size());
-    const bool sent = m_layout.zero->kind == HidField::Kind::Output
-                          ? ::write(m_connection.fd, report.data(), report.size()) == ssize_t(report.size())
-                          : m_connection.setFeature && m_connection.setFeature(report);
-    return sent ? OPOS_SUCCESS : OPOS_E_FAILURE;
+    HidBytes sent;
+    const HidReportSource::Zero zero = m_source->SendZero(sent);
+    if (zero == HidReportSource::Zero::NoControl)
+        return OPOS_E_ILLEGAL;
+    tapBytes(CaptureDirection::Sent, sent);
+    return zero == HidReportSource::Zero::Sent ? OPOS_SUCCESS : OPOS_E_FAILURE;
 }
 
 void HidScale::TakeIn()
 {
-    std::uint8_t report[kReportBuffer];
+    HidBytes report;
     for (int n = 0; n < kMaxReportsPerLook && !m_gone; ++n) {
-        const ssize_t got = ::read(m_connection.fd, report, sizeof report);
-        if (got > 0) {
-            tapBytes(CaptureDirection::Received, report, std::size_t(got));
-            Accept(report, std::size_t(got));
-        } else if (got < 0 && errno == EINTR) {
-            continue;
-        } else {
-            // Nothing more for now, or the end: the peer hung up (0) or the device went (ENODEV, EIO).
-            m_gone = got == 0 || (errno != EAGAIN && errno != EWOULDBLOCK);
-            return;
+        switch (m_source->ReadReport(report, m_goneWhy)) {
+        case HidReportSource::Read::Nothing: return;
+        case HidReportSource::Read::Gone: m_gone = true; return;
+        case HidReportSource::Read::Report: break;
         }
+        tapBytes(CaptureDirection::Received, report);
+        Accept(report);
     }
 }
 
 // Reports that are not the scale's data report, or say nothing valid, are passed over.
-void HidScale::Accept(const std::uint8_t* report, std::size_t size)
+void HidScale::Accept(const HidBytes& report)
 {
     if (!m_firstSeen) {
         m_firstSeen = true;
         tapNotDecoded("the first report after opening, passed over (stale on some scales)");
         return;
     }
-    Decode(report, size);
+    Decode(report);
 }
 
-bool HidScale::Decode(const std::uint8_t* report, std::size_t size)
+bool HidScale::Decode(const HidBytes& report)
 {
     ScaleReport decoded;
     std::string why;
-    if (!DecodeScaleReport(m_layout.data, report, size, decoded, why)) {
-        tapNotDecoded(size == 0 ? "no report" : why);
+    if (!m_source->Decode(report, decoded, why)) {
+        tapNotDecoded(why);
         return false;
     }
     const std::optional<ScaleReading> reading = ReadingOf(decoded);

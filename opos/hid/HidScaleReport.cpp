@@ -157,9 +157,7 @@ int namedValue(const HidField& f, std::uint32_t named, std::int64_t raw)
 {
     if (!f.isArray)
         return NamedNumber(raw);
-    if (raw < f.logicalMin || raw > f.logicalMax)
-        return 0;
-    const std::int64_t usage = std::int64_t(f.usage) + (raw - f.logicalMin);
+    const std::uint32_t usage = f.Selected(raw);
     return usage > named && usage <= named + 255 ? int(usage - named) : 0;
 }
 }
@@ -177,7 +175,9 @@ bool FindScaleLayout(const HidDescriptor& descriptor, HidScaleLayout& layout, st
 {
     bool found = false;
     for (const HidField& f : descriptor.fields) {
-        if (f.kind == HidField::Kind::Input && !f.isArray && f.usage == kWeight) {
+        // In a POS scale's top-level collection, as Windows insists (a device's other collections
+        // are keyboards, scanners, vendor pages).
+        if (f.kind == HidField::Kind::Input && !f.isArray && f.usage == kWeight && f.application >> 16 == kScalePage) {
             found = fillLayout(descriptor, HidField::Kind::Input, f.reportId, layout.data) && layout.data.status;
             if (found)
                 break;

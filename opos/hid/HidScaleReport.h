@@ -33,7 +33,8 @@ struct HidScaleLayout
 // The report that asks the scale to zero itself; empty when the layout has no zero control.
 std::vector<std::uint8_t> ZeroScaleReport(const HidScaleLayout& layout, bool numbered);
 
-// False, with why, when the descriptor has no scale data report with status, unit and weight.
+// False, with why, when the descriptor has no scale data report with status, unit and weight in
+// a top-level collection of the scale page.
 bool FindScaleLayout(const HidDescriptor& descriptor, HidScaleLayout& layout, std::string& why);
 
 // A report's values as the scale sends them.

@@ -69,6 +69,100 @@ std::vector<std::uint8_t> getReport(int fd, bool feature, std::uint8_t reportId,
     return report;
 }
 
+std::string goneWhy(int error)
+{
+    const bool pulled = error == 0 || error == ENODEV || error == EIO || error == ENXIO;
+    return std::string(pulled ? "the scale was unplugged" : "reading from the scale failed") + " (read: " +
+           (error ? std::strerror(error) : "the device closed") + ")";
+}
+
+// A hidraw node's descriptor (or a test's socket with the same calls on its side).
+class HidrawSource : public HidReportSource
+{
+public:
+    explicit HidrawSource(HidConnection connection)
+        : m_c(std::move(connection)), m_reports(Checked(m_c))
+    {
+        ::fcntl(m_c.fd, F_SETFL, ::fcntl(m_c.fd, F_GETFL) | O_NONBLOCK);
+    }
+    ~HidrawSource() override { ::close(m_c.fd); }
+    HidrawSource(const HidrawSource&) = delete;
+    HidrawSource& operator=(const HidrawSource&) = delete;
+
+    CaptureHeader Device() const override
+    {
+        CaptureHeader h;
+        h.driver = "hid";
+        h.device = m_c.path;
+        h.name = m_c.name;
+        h.vendor = m_c.vendor;
+        h.product = m_c.product;
+        h.descriptor = m_c.descriptor;
+        if (!m_limit.empty())
+            h.features.push_back(m_limit);
+        return h;
+    }
+    std::optional<ScaleReport> WeightLimit() override
+    {
+        const auto& layout = m_reports.Layout().weightLimit;
+        if (!layout || !m_c.feature)
+            return std::nullopt;
+        m_limit = m_c.feature(layout->reportId, layout->Size());
+        return m_reports.Limit(m_limit);
+    }
+    bool Decode(const HidBytes& report, ScaleReport& out, std::string& why) override { return m_reports.Decode(report, out, why); }
+    WaitHandle Waitable() const override { return m_c.fd; }
+    Read ReadReport(HidBytes& report, std::string& why) override
+    {
+        report.resize(kReportBuffer);
+        for (;;) {
+            const ssize_t got = ::read(m_c.fd, report.data(), report.size());
+            if (got > 0) {
+                report.resize(std::size_t(got));
+                return Read::Report;
+            }
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+                return Read::Nothing;
+            // The end: the peer hung up (0) or the device went (ENODEV, EIO).
+            why = goneWhy(got == 0 ? 0 : errno);
+            return Read::Gone;
+        }
+    }
+    HidBytes AskCurrent() override
+    {
+        const ScaleReportLayout& data = m_reports.Layout().data;
+        return m_c.input ? m_c.input(data.reportId, data.Size()) : HidBytes{};
+    }
+    Zero SendZero(HidBytes& sent) override
+    {
+        sent = m_reports.ZeroReport();
+        if (sent.empty())
+            return Zero::NoControl;
+        const bool done = m_reports.ZeroIsOutput() ? ::write(m_c.fd, sent.data(), sent.size()) == ssize_t(sent.size())
+                                                   : m_c.setFeature && m_c.setFeature(sent);
+        return done ? Zero::Sent : Zero::Failed;
+    }
+
+private:
+    static constexpr std::size_t kReportBuffer = 4096;
+    // The descriptor's layout; the descriptor closed when it describes no scale.
+    static DescribedScaleReports Checked(const HidConnection& c)
+    {
+        try {
+            return DescribedScaleReports(c.descriptor, c.path + " (" + c.name + ")");
+        } catch (const DeviceError&) {
+            ::close(c.fd);
+            throw;
+        }
+    }
+
+    HidConnection m_c;
+    DescribedScaleReports m_reports;
+    HidBytes m_limit;
+};
+
 const HidrawSystem& realSystem()
 {
     static const HidrawSystem system{[] { return ListHidrawNodes(); }, OpenHidrawNode};
@@ -131,9 +225,14 @@ HidConnection OpenHidrawNode(const std::string& path)
 
 std::vector<HidrawNode> ListHidDevices() { return CurrentHidrawSystem().list(); }
 
+std::unique_ptr<HidScale> OpenHidConnection(HidConnection connection)
+{
+    return std::make_unique<HidScale>(std::make_unique<HidrawSource>(std::move(connection)));
+}
+
 std::unique_ptr<IScaleDevice> OpenHidScaleAt(const std::string& path)
 {
-    return std::make_unique<HidScale>(CurrentHidrawSystem().open(path));
+    return OpenHidConnection(CurrentHidrawSystem().open(path));
 }
 
 const HidrawSystem& CurrentHidrawSystem()

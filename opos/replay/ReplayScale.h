@@ -1,7 +1,7 @@
 // `driver = replay`: a capture played back behind a logical name. A serial capture feeds the same
 // SerialScale a real line would, through a line in the process (SerialReplay.cpp): each request
-// the scale sends brings the next recorded answer to it. A HID capture gives the HidScale its descriptor and feature
-// reports from the header and plays the reports into a socket pair with their recorded spacing.
+// the scale sends brings the next recorded answer to it. A HID capture is a report source of the
+// HidScale (HidReplay.h).
 #pragma once
 
 #include "opos/replay/Capture.h"

@@ -177,7 +177,7 @@ TEST_F(ReplayRoundTrip, HidReportsReplayWithTheirSpacing)
         {{0x03, 0x03, 0x03, 0xFD, 0x00, 0x02}, {0x03, 0x04, 0x03, 0xFD, 0xD0, 0x07}},
     };
     hidtest::FakeHidScale fake;
-    RoundTrip([&] { return std::make_unique<HidScale>(fake.Connection()); }, [&](ScaleDriver& scale, bool live) {
+    RoundTrip([&] { return OpenHidConnection(fake.Connection()); }, [&](ScaleDriver& scale, bool live) {
         if (live)
             fake.Send(steps[0][0]); // the stale first report
         std::vector<Result> results;
@@ -192,6 +192,26 @@ TEST_F(ReplayRoundTrip, HidReportsReplayWithTheirSpacing)
         }
         return results;
     }, kResults);
+}
+
+TEST_F(ReplayRoundTrip, HidReplayKeepsDeliveringWhileReportsAreDue)
+{
+    // Many long reports due at once, more than a look takes in, the settled one last.
+    CaptureHeader header;
+    header.driver = "hid";
+    header.descriptor = hidtest::kScaleDescriptor;
+    std::string capture = CaptureHeaderText(header);
+    CaptureBytes moving(1000), settled{0x03, 0x04, 0x02, 0x00, 0xE2, 0x04};
+    std::copy_n(settled.begin(), settled.size(), moving.begin());
+    moving[1] = 0x03;
+    for (int i = 0; i < 300; ++i)
+        capture += CaptureEventLine({0, CaptureDirection::Received, moving});
+    capture += CaptureEventLine({0, CaptureDirection::Received, settled});
+    conf.Write(capture, "flood.cap");
+    conf.Write("[" + name + "]\ndriver = replay\nfile = flood.cap\n");
+    ScaleDriver scale;
+    ASSERT_TRUE(scale.Enable(name)) << scale.Description().str();
+    EXPECT_EQ(Read(scale, service), (Result{OPOS_SUCCESS, 0, 1250000}));
 }
 
 TEST_F(ReplayRoundTrip, ABadCaptureFailsOpenNamingTheFileAndLine)

@@ -86,8 +86,8 @@ public:
                 continue;
             if (!f->isArray && v)
                 usages.push_back(std::uint16_t(f->usage));
-            else if (f->isArray && v >= f->logicalMin && v <= f->logicalMax && f->usage + (v - f->logicalMin) <= f->usageMax)
-                usages.push_back(std::uint16_t(f->usage + (v - f->logicalMin)));
+            else if (f->isArray && f->Selected(v))
+                usages.push_back(std::uint16_t(f->Selected(v)));
         }
         return true;
     }

@@ -1,7 +1,7 @@
 // The Windows HID path through its seam (HidApi.h), on any platform: a fake API that reads each
 // collection's report descriptor as Windows' HID parser does. Real scales' reports read the same
-// through the API's usage values as through the descriptor, and the scale behind the service
-// lists, reads, zeroes and goes offline as the Linux one does.
+// through the API's usage values as through the descriptor, and the collections are listed and
+// opened with the reason when they cannot be (the scale itself: HidScaleTest.cpp).
 #include "tests/support/AnswerCorpus.h"
 #include "tests/opos/HidApiFake.h"
 #include "tests/opos/HidTestScale.h"
@@ -74,7 +74,7 @@ TEST(HidApiCorpus, EveryRealScaleReportReadsTheSameThroughTheHidApiAsThroughItsD
 // reports that say nothing valid: both paths refuse the same ones and read the rest alike.
 TEST(HidApiCorpus, OtherLayoutsAndBadReportsDecodeAlikeThroughBothPaths)
 {
-    const struct { const char* what; const Bytes* descriptor; Bytes report; bool feature, valid; } rows[] = {
+    const struct { const char* what; const Bytes* descriptor; Bytes report; bool feature, valid; int unit = 0; } rows[] = {
         {"arrays, 878 g", &hidtest::kScaleDescriptor, {0x03, 0x04, 0x02, 0x00, 0x6E, 0x03}, false, true},
         {"arrays, 7.85 lb", &hidtest::kScaleDescriptor, {0x03, 0x04, 0x0C, 0xFE, 0x11, 0x03}, false, true},
         {"arrays, over weight", &hidtest::kScaleDescriptor, {0x03, 0x06, 0x02, 0x00, 0x98, 0x3A}, false, true},
@@ -86,6 +86,9 @@ TEST(HidApiCorpus, OtherLayoutsAndBadReportsDecodeAlikeThroughBothPaths)
         {"variables, 1.5 kg at -3", &hidtest::kReorderedDescriptor, {0x04, 0xDC, 0x05, 0x00, 0x03, 0xFD, 0x04}, false, true},
         {"variables, unit 13", &hidtest::kReorderedDescriptor, {0x04, 0x6E, 0x03, 0x00, 0x0D, 0x00, 0x04}, false, false},
         {"variables, status 0", &hidtest::kReorderedDescriptor, {0x04, 0x6E, 0x03, 0x00, 0x02, 0x00, 0x00}, false, false},
+        {"unit list, index 1 is kg", &hidtest::kUnitListDescriptor, {0x06, 0x04, 0x01, 0xFD, 0xDC, 0x05}, false, true, 3},
+        {"unit list, index 2 is lb", &hidtest::kUnitListDescriptor, {0x06, 0x04, 0x02, 0xFE, 0x11, 0x03}, false, true, 12},
+        {"unit list, index 3 is none", &hidtest::kUnitListDescriptor, {0x06, 0x04, 0x03, 0xFE, 0x11, 0x03}, false, false},
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.what);
@@ -107,6 +110,9 @@ TEST(HidApiCorpus, OtherLayoutsAndBadReportsDecodeAlikeThroughBothPaths)
         EXPECT_EQ(apiOk, r.valid) << why;
         if (r.valid) {
             EXPECT_EQ(fieldsOf(viaApi), fieldsOf(viaDescriptor));
+        }
+        if (r.unit) {
+            EXPECT_EQ(viaDescriptor.unit, r.unit) << "the usage declared at that place in the list";
         }
     }
 }
@@ -146,39 +152,6 @@ TEST_F(HidApiScaleService, ListsEveryCollectionWithItsIdsAndOnlyTheScaleAsOne)
     EXPECT_EQ(row(nodes[2]), row({scale->path, "Test Shipping Scale", 0x0922, 0x8003, true}));
     scale->Pull();
     EXPECT_EQ(ListHidApiDevices(api).size(), 2u) << "a pulled scale is not listed";
-}
-
-TEST_F(HidApiScaleService, ReadsWeightsCapacityAndTheCurrentReportAndZeroes)
-{
-    ASSERT_TRUE(driver.Enable(name)) << driver.Description().str();
-    EXPECT_EQ(driver.MaximumWeight(), 15000000) << "the weight-limit feature report";
-    EXPECT_EQ(driver.Description(), "Test Shipping Scale (USB HID scale 0922:8003, " + path + ")");
-    scale->Send({0x03, 0x04, 0x02, 0x00, 0xF4, 0x01}); // 500 g, from before the open
-    scale->Send({0x03, 0x04, 0x02, 0x00, 0x6E, 0x03});
-    EXPECT_EQ(driver.ReadWeight(weight, 0), OPOS_SUCCESS);
-    EXPECT_EQ(weight, 878000) << "the first report after opening is passed over";
-    EXPECT_EQ(driver.ClearInput(), OPOS_SUCCESS);
-    scale->current = {0x03, 0x04, 0x0B, 0xFF, 0x4E, 0x00};
-    EXPECT_EQ(driver.ReadWeight(weight, 0), OPOS_SUCCESS) << "the current report, asked for";
-    EXPECT_EQ(weight, 7800);
-    EXPECT_EQ(driver.WeightUnit(), SCAL_WU_OUNCE);
-    LONG data = 0;
-    BSTR text = nullptr;
-    EXPECT_EQ(driver.DirectIO(5, data, text), OPOS_SUCCESS);
-    ASSERT_EQ(scale->sent.size(), 1u);
-    EXPECT_EQ(scale->sent[0], Bytes({0x02, 0x01})) << "the Zero Scale output report";
-}
-
-TEST_F(HidApiScaleService, APulledScaleIsOfflineAndSaysWhy)
-{
-    ASSERT_TRUE(driver.Enable(name));
-    scale->Pull();
-    EXPECT_EQ(driver.ReadWeight(weight, 1000), OPOS_E_OFFLINE);
-    EXPECT_EQ(clock.NowMs(), 0) << "the pull ended the wait";
-    EXPECT_NE(driver.Description().str().find("disconnected"), std::string::npos) << driver.Description().str();
-    LONG data = 0;
-    BSTR text = nullptr;
-    EXPECT_EQ(driver.DirectIO(5, data, text), OPOS_E_OFFLINE);
 }
 
 TEST_F(HidApiScaleService, ACollectionThatIsNoScaleOrIsHeldIsNoHardwareWithWhy)

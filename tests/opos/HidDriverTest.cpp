@@ -22,7 +22,8 @@ protected:
     ClockOverride clockGuard{clock};
     FakeHidScale fake{hidtest::kReorderedDescriptor, {}};
     std::vector<HidrawNode> nodes{{"/dev/hidraw0", "Mouse", 0x046d, 0xc077, false},
-                                  {"/dev/hidraw1", "Test Shipping Scale", 0x0922, 0x8003, true}};
+                                  {"/dev/hidraw1", "Scanner keyboard", 0x0922, 0x8003, false},
+                                  {"/dev/hidraw2", "Test Shipping Scale", 0x0922, 0x8003, true}};
     std::vector<std::string> opened;
     HidrawSystemOverride system{{[this] { return nodes; }, [this](const std::string& path) {
                                      opened.push_back(path);
@@ -43,26 +44,30 @@ protected:
 
 TEST_F(HidDriver, DeviceChoosesTheNodeByPathIdsOrAsTheOnlyScale)
 {
-    const struct { const char* settings; std::vector<bool> scales; LONG result; const char* openedOrWhy; } cases[] = {
-        {"", {false, true}, OPOS_SUCCESS, "/dev/hidraw1"},
-        {"device = auto\n", {false, true}, OPOS_SUCCESS, "/dev/hidraw1"},
-        {"device = /dev/hidraw7\n", {false, false}, OPOS_SUCCESS, "/dev/hidraw7"},
-        {"device = 0922:8003\n", {false, false}, OPOS_SUCCESS, "/dev/hidraw1"},
-        {"device = 0922:9999\n", {false, true}, OPOS_E_NOHARDWARE, "no HID device 0922:9999 is connected"},
-        {"device = auto\n", {false, false}, OPOS_E_NOHARDWARE, "no USB HID POS scale is connected"},
-        {"device = auto\n", {true, true}, OPOS_E_NOEXIST, "line 3: key \"device\": auto finds several HID POS scales "
-                                                          "(/dev/hidraw0 046d:c077, /dev/hidraw1 0922:8003): name one"},
-        {"device = hidraw1\n", {false, true}, OPOS_E_NOEXIST, "line 3: key \"device\": \"hidraw1\" is neither"},
+    const struct { const char* settings; std::vector<bool> scales; LONG result; const char* openedOrWhy; const char* said = ""; } cases[] = {
+        {"", {false, false, true}, OPOS_SUCCESS, "/dev/hidraw2"},
+        {"device = auto\n", {false, false, true}, OPOS_SUCCESS, "/dev/hidraw2"},
+        {"device = /dev/hidraw7\n", {false, false, false}, OPOS_SUCCESS, "/dev/hidraw7"},
+        {"device = 0922:8003\n", {false, false, true}, OPOS_SUCCESS, "/dev/hidraw2", ", the POS scale among 2 HID collections 0922:8003"},
+        {"device = 046d:c077\n", {false, false, true}, OPOS_SUCCESS, "/dev/hidraw0"},
+        {"device = 0922:8003\n", {false, false, false}, OPOS_E_NOHARDWARE, "none of the 2 HID collections 0922:8003 (/dev/hidraw1"},
+        {"device = 0922:8003\n", {false, true, true}, OPOS_E_NOEXIST, "0922:8003 finds several HID POS scales"},
+        {"device = 0922:9999\n", {false, false, true}, OPOS_E_NOHARDWARE, "no HID device 0922:9999 is connected"},
+        {"device = auto\n", {false, false, false}, OPOS_E_NOHARDWARE, "no USB HID POS scale is connected"},
+        {"device = auto\n", {true, false, true}, OPOS_E_NOEXIST, "line 3: key \"device\": auto finds several HID POS scales "
+                                                                 "(/dev/hidraw0 046d:c077, /dev/hidraw2 0922:8003): name one"},
+        {"device = hidraw1\n", {false, false, true}, OPOS_E_NOEXIST, "line 3: key \"device\": \"hidraw1\" is neither"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.settings);
-        nodes[0].scale = c.scales[0];
-        nodes[1].scale = c.scales[1];
+        for (std::size_t i = 0; i < nodes.size(); ++i)
+            nodes[i].scale = c.scales[i];
         opened.clear();
         EXPECT_EQ(OpenWith(c.settings), c.result);
-        if (c.result == OPOS_SUCCESS)
+        if (c.result == OPOS_SUCCESS) {
             EXPECT_EQ(opened, std::vector<std::string>{c.openedOrWhy});
-        else
+            EXPECT_TRUE(Description().ends_with(")" + std::string(c.said))) << Description();
+        } else
             EXPECT_NE(Description().find(c.openedOrWhy), std::string::npos) << Description();
         scale.Close();
     }

@@ -1,34 +1,98 @@
-// A USB HID POS scale behind the standard service: what ReadWeight, the properties and Direct IO
-// show for the reports real scales send, for other layouts, garbage, and a pulled cable.
+// A USB HID POS scale behind the standard service, over each source of its reports (a hidraw
+// node, the Windows HID API): what ReadWeight, the properties and Direct IO show for the reports
+// real scales send, for other layouts, garbage, and a pulled cable. One scale reads them all, so
+// every case runs over every source.
+#include "tests/opos/HidApiFake.h"
 #include "tests/opos/HidTestScale.h"
 #include "tests/opos/ScaleTestSupport.h"
 
-#include "opos/hid/Hidraw.h"
-
-#include <chrono>
-#include <thread>
+#include "opos/hid/HidApiScale.h"
 
 using namespace opos;
 using hidtest::Bytes;
-using hidtest::FakeHidScale;
 
 namespace {
 
-class HidScaleService : public ::testing::Test
+// The scale's end of the cable, behind one kind of source.
+class ScaleEnd
+{
+public:
+    virtual ~ScaleEnd() = default;
+    virtual std::unique_ptr<IScaleDevice> Open() = 0; // plugged in afresh
+    virtual void Use(Bytes descriptor, Bytes limit) = 0; // another model of scale
+    virtual void SetCurrent(Bytes report) = 0; // its answer when asked (nothing unless set)
+    virtual bool Send(const Bytes& report) = 0;
+    virtual Bytes Received() = 0; // the report the scale was last sent
+    virtual void Unplug() = 0;
+};
+
+class HidrawEnd : public ScaleEnd
+{
+public:
+    std::unique_ptr<IScaleDevice> Open() override { return OpenHidConnection(m_fake.Connection()); }
+    void Use(Bytes descriptor, Bytes limit) override { m_fake.Use(std::move(descriptor), std::move(limit)); }
+    void SetCurrent(Bytes report) override { m_fake.SetCurrent(std::move(report)); }
+    bool Send(const Bytes& report) override { return m_fake.Send(report); }
+    Bytes Received() override { return m_fake.Received(); }
+    void Unplug() override { m_fake.Unplug(); }
+
+private:
+    hidtest::FakeHidScale m_fake;
+};
+
+class HidApiEnd : public ScaleEnd
+{
+public:
+    static constexpr const char* kPath = R"(\\?\hid#vid_0922&pid_8003#scale)";
+    std::unique_ptr<IScaleDevice> Open() override
+    {
+        Unplug();
+        m_c = m_api.Plug({.path = kPath, .name = "Test Shipping Scale", .vendor = 0x0922, .product = 0x8003,
+                          .descriptor = m_descriptor, .limit = m_limit, .current = m_current});
+        return OpenHidApiScale(m_api, kPath);
+    }
+    void Use(Bytes descriptor, Bytes limit) override { m_descriptor = std::move(descriptor), m_limit = std::move(limit); }
+    void SetCurrent(Bytes report) override { (m_c ? m_c->current : m_current) = std::move(report); }
+    bool Send(const Bytes& report) override { return m_c->Send(report), true; }
+    Bytes Received() override { return m_c->sent.empty() ? Bytes{} : m_c->sent.back(); }
+    void Unplug() override
+    {
+        if (m_c)
+            m_c->Pull();
+    }
+
+private:
+    hidtest::FakeHidApi m_api;
+    std::shared_ptr<hidtest::FakeHidCollection> m_c;
+    Bytes m_descriptor = hidtest::kScaleDescriptor, m_limit = hidtest::kLimit15kg, m_current;
+};
+
+struct Source
+{
+    const char* name;
+    std::function<std::unique_ptr<ScaleEnd>()> end;
+    std::string path, goneWhy, noScaleWhy;
+};
+const Source kSources[] = {
+    {"hidraw", [] { return std::make_unique<HidrawEnd>(); }, "/dev/hidraw-test", "the scale was unplugged", "report descriptor"},
+    {"hidapi", [] { return std::make_unique<HidApiEnd>(); }, HidApiEnd::kPath, "disconnected", "HID collection"},
+};
+
+class HidScaleService : public ::testing::TestWithParam<Source>
 {
 protected:
     ManualClock clock{0};
     ClockOverride clockGuard{clock};
     std::string name = UniqueName("HID");
-    FakeHidScale fake;
-    DeviceOverride device{Wide(name), [this] { return std::make_unique<HidScale>(fake.Connection()); }};
+    std::unique_ptr<ScaleEnd> fake = GetParam().end();
+    DeviceOverride device{Wide(name), [this] { return fake->Open(); }};
     ScaleDriver scale;
 
     // Opens the scale and gets its stale first report out of the way.
     void Plug()
     {
-        ASSERT_TRUE(scale.Enable(name));
-        ASSERT_TRUE(fake.Send({0x03, 0x04, 0x02, 0x00, 0xF4, 0x01})); // 500 g, from before the open
+        ASSERT_TRUE(scale.Enable(name)) << scale.Description().str();
+        ASSERT_TRUE(fake->Send({0x03, 0x04, 0x02, 0x00, 0xF4, 0x01})); // 500 g, from before the open
     }
     LONG Read(LONG timeoutMs = 0)
     {
@@ -38,9 +102,11 @@ protected:
     LONG weight = -5;
 };
 
+INSTANTIATE_TEST_SUITE_P(Sources, HidScaleService, ::testing::ValuesIn(kSources), [](const auto& info) { return info.param.name; });
+
 }
 
-TEST_F(HidScaleService, EachReportOfARealScaleGivesItsResultWeightAndUnit)
+TEST_P(HidScaleService, EachReportOfARealScaleGivesItsResultWeightAndUnit)
 {
     const struct { const char* what; Bytes report; LONG result, weight, unit; } cases[] = {
         {"stable 878 g", {0x03, 0x04, 0x02, 0x00, 0x6E, 0x03}, OPOS_SUCCESS, 878000, SCAL_WU_GRAM},
@@ -64,7 +130,7 @@ TEST_F(HidScaleService, EachReportOfARealScaleGivesItsResultWeightAndUnit)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         Plug();
-        ASSERT_TRUE(fake.Send(c.report));
+        ASSERT_TRUE(fake->Send(c.report));
         EXPECT_EQ(Read(), c.result);
         EXPECT_EQ(weight, c.weight);
         EXPECT_EQ(scale.WeightUnit(), c.unit);
@@ -72,16 +138,16 @@ TEST_F(HidScaleService, EachReportOfARealScaleGivesItsResultWeightAndUnit)
     }
 }
 
-TEST_F(HidScaleService, TheFirstReportIsStaleClearInputForgetsAndAUnitSwitchConvertsTheCapacity)
+TEST_P(HidScaleService, TheFirstReportIsStaleClearInputForgetsAndAUnitSwitchConvertsTheCapacity)
 {
     ASSERT_TRUE(scale.Enable(name));
-    ASSERT_TRUE(fake.Send({0x03, 0x04, 0x02, 0x00, 0xF4, 0x01}));
+    ASSERT_TRUE(fake->Send({0x03, 0x04, 0x02, 0x00, 0xF4, 0x01}));
     EXPECT_EQ(Read(1000), OPOS_E_TIMEOUT) << "the stale first report is dropped";
     EXPECT_EQ(clock.NowMs(), 1000);
-    ASSERT_TRUE(fake.Send({0x03, 0x04, 0x02, 0x00, 0x6E, 0x03}));
+    ASSERT_TRUE(fake->Send({0x03, 0x04, 0x02, 0x00, 0x6E, 0x03}));
     EXPECT_EQ(scale.ClearInput(), OPOS_SUCCESS);
     EXPECT_EQ(Read(0), OPOS_E_TIMEOUT) << "cleared input is not read again";
-    ASSERT_TRUE(fake.Send({0x03, 0x04, 0x0B, 0xFF, 0x4E, 0x00}));
+    ASSERT_TRUE(fake->Send({0x03, 0x04, 0x0B, 0xFF, 0x4E, 0x00}));
     EXPECT_EQ(Read(0), OPOS_SUCCESS) << "the scale was switched to ounces";
     EXPECT_EQ(scale.MaximumWeight(), 529109) << "the capacity follows: 15000 g in thousandths of an ounce";
     LONG data = -1;
@@ -92,53 +158,59 @@ TEST_F(HidScaleService, TheFirstReportIsStaleClearInputForgetsAndAUnitSwitchConv
     SysFreeString(text);
 }
 
-TEST_F(HidScaleService, UnplugMidReadGivesOfflineAtOnce)
+TEST_P(HidScaleService, AScaleThatReportsOnlyChangesIsReadOnceTheLoadSettles)
 {
-    RealClock realClock;
-    ClockOverride realTime(realClock);
-    Plug();
-    std::thread cable([this] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        fake.Unplug();
-    });
-    const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(Read(20000), OPOS_E_OFFLINE);
-    cable.join();
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10)) << "the hang-up woke the read";
+    fake->SetCurrent({0x03, 0x02, 0x02, 0x00, 0x00, 0x00}); // the empty platter, when asked
+    ASSERT_TRUE(scale.Enable(name));
+    EXPECT_EQ(Read(0), OPOS_E_TIMEOUT);
+    ASSERT_TRUE(fake->Send({0x03, 0x04, 0x02, 0x00, 0x6E, 0x03})); // its one report as the load settles
+    EXPECT_EQ(Read(0), OPOS_SUCCESS);
+    EXPECT_EQ(weight, 878000);
 }
 
-TEST_F(HidScaleService, DirectIOFiveZeroesAScaleThatHasAZeroControl)
+TEST_P(HidScaleService, AnUnplugEndsTheWaitAtOnceAndTheDescriptionSaysWhy)
+{
+    Plug();
+    fake->Unplug();
+    EXPECT_EQ(Read(1000), OPOS_E_OFFLINE);
+    EXPECT_EQ(clock.NowMs(), 0) << "the hang-up ended the wait";
+    const std::string description = scale.Description().str();
+    EXPECT_TRUE(description.starts_with("Test Shipping Scale (USB HID scale 0922:8003, " + GetParam().path + "): "));
+    EXPECT_NE(description.find(GetParam().goneWhy), std::string::npos) << description;
+}
+
+TEST_P(HidScaleService, DirectIOFiveZeroesAScaleThatHasAZeroControl)
 {
     Plug();
     LONG data = -1;
     BSTR text = nullptr;
     EXPECT_EQ(scale.DirectIO(5, data, text), OPOS_SUCCESS);
-    EXPECT_EQ(fake.Received(), Bytes({0x02, 0x01})) << "the Zero Scale output report";
+    EXPECT_EQ(fake->Received(), Bytes({0x02, 0x01})) << "the Zero Scale output report";
     EXPECT_EQ(scale.DirectIO(6, data, text), OPOS_E_ILLEGAL);
-    fake.Unplug();
+    fake->Unplug();
     EXPECT_EQ(scale.DirectIO(5, data, text), OPOS_E_OFFLINE);
     ASSERT_EQ(scale.Close(), OPOS_SUCCESS);
-    fake.Use(hidtest::kReorderedDescriptor, {});
+    fake->Use(hidtest::kReorderedDescriptor, {});
     Plug();
     EXPECT_EQ(scale.DirectIO(5, data, text), OPOS_E_ILLEGAL) << "this scale has no zero control";
     EXPECT_EQ(text, nullptr);
 }
 
-TEST_F(HidScaleService, OtherLayoutsAreFoundByUsageAndADescriptorWithoutAScaleIsNoHardware)
+TEST_P(HidScaleService, OtherLayoutsAreFoundByUsageAndADescriptorWithoutAScaleIsNoHardware)
 {
-    fake.Use(hidtest::kReorderedDescriptor, {});
+    fake->Use(hidtest::kReorderedDescriptor, {});
     ASSERT_TRUE(scale.Enable(name));
     EXPECT_EQ(scale.MaximumWeight(), 0) << "no weight-limit report: the scale cannot tell";
-    ASSERT_TRUE(fake.Send({0x04, 0x00, 0x00, 0x00, 0x02, 0x00, 0x04}));
-    ASSERT_TRUE(fake.Send({0x04, 0x6E, 0x03, 0xAA, 0x02, 0x00, 0x04}));
+    ASSERT_TRUE(fake->Send({0x04, 0x00, 0x00, 0x00, 0x02, 0x00, 0x04}));
+    ASSERT_TRUE(fake->Send({0x04, 0x6E, 0x03, 0xAA, 0x02, 0x00, 0x04}));
     EXPECT_EQ(Read(), OPOS_SUCCESS);
     EXPECT_EQ(weight, 878000);
     ASSERT_EQ(scale.Close(), OPOS_SUCCESS);
 
-    fake.Use(hidtest::kMouseDescriptor, {});
+    fake->Use(hidtest::kMouseDescriptor, {});
     EXPECT_EQ(scale.Open(name), OPOS_E_NOHARDWARE);
-    EXPECT_EQ(scale.Description(), "/dev/hidraw-test (Test Shipping Scale) is not a HID POS scale: its report "
-                                   "descriptor has no scale data report (usage page 0x8D: status, unit and weight)");
+    EXPECT_EQ(scale.Description(), GetParam().path + " (Test Shipping Scale) is not a HID POS scale: its " + GetParam().noScaleWhy +
+                                       " has no scale data report (usage page 0x8D: status, unit and weight)");
 }
 
 TEST(HidWeight, ConvertsExactlyToThousandthsAndRefusesWhatDoesNotFit)

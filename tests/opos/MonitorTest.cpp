@@ -117,6 +117,12 @@ TEST_F(MonitorTool, RecordKeepsTheTrafficAsACapture)
         if (event.direction == CaptureDirection::Received)
             received.push_back(HexText(event.bytes.data(), event.bytes.size()));
     EXPECT_EQ(received, SentReports());
+
+    // ... and monitor watches it replayed, its reports due by the clock.
+    conf.Write("[SHIP]\ndriver = replay\nfile = ship.cap\nspeed = 10\n");
+    out.str("");
+    ASSERT_EQ(RunScalesTool({"monitor", "SHIP", "--json", "--for", "400"}, out, err), 0) << err.str();
+    EXPECT_NE(out.str().find("\"weight\":" + std::to_string((1000 + kStreamed) * 1000)), std::string::npos) << out.str();
 }
 
 TEST_F(MonitorTool, RefusesWhatItCannotWatch)
