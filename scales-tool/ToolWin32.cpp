@@ -53,11 +53,14 @@ int RunMonitorCommand(const std::string& name, MonitorOptions options, std::ostr
 
 Woken WaitForDeviceOrStop(WaitHandle device, WaitHandle stop, std::int64_t ms)
 {
-    const HANDLE handles[2] = {reinterpret_cast<HANDLE>(device), reinterpret_cast<HANDLE>(stop)};
-    const DWORD waited = WaitForMultipleObjects(2, handles, FALSE, ms < 0 ? INFINITE : DWORD(ms));
+    // A device with nothing to wait on (a replayed HID scale, due by the clock) leaves the stop
+    // alone in the set: (HANDLE)-1 would be this process, which is never signalled.
+    const HANDLE handles[2] = {reinterpret_cast<HANDLE>(stop), reinterpret_cast<HANDLE>(device)};
+    const DWORD count = device == opos::kNoWait ? 1 : 2;
+    const DWORD waited = WaitForMultipleObjects(count, handles, FALSE, ms < 0 ? INFINITE : DWORD(ms));
     switch (waited) {
-    case WAIT_OBJECT_0: return Woken::Device;
-    case WAIT_OBJECT_0 + 1: return Woken::Stop;
+    case WAIT_OBJECT_0: return Woken::Stop;
+    case WAIT_OBJECT_0 + 1: return Woken::Device;
     case WAIT_TIMEOUT: return Woken::TimeUp;
     default: return Woken::Failed;
     }
