@@ -1,11 +1,12 @@
 // tarabo-scales probe (the thorough search) on pseudo-terminal fakes: one scale of each protocol
-// family, each at a speed and framing other than its usual ones, answering (or streaming) only
-// while the port is set to its settings and sending garbage otherwise; and a port where nothing
+// family, each at a speed other than its usual one, answering (or streaming) only while the port
+// is set to that speed, and sending garbage at others when it streams; and a port where nothing
 // answers. For each family: the time until the probe prints the section that names the scale's
-// protocol and settings, against the floor, a search that knows the protocol and only looks for
-// the settings (its own request, or a listen, at each setting in the same order, 300 ms each).
-// Prints "name value" lines: probe_<family>_s, floor_<family>_s, probe_<family>_ok, the medians
-// and probe_nothing_s.
+// protocol and speed, against the floor, a search that knows the protocol and only looks for the
+// settings (its own request, or a listen, at each setting in the same order, 300 ms each).
+// Prints "name value" lines: probe_<family>_s, floor_<family>_s, probe_<family>_ok,
+// probe_<family>_at, the medians, and probe_nothing_s. TARABO_BENCH_VERBOSE=1 shows each probe's
+// output.
 #include "bench/Median.h"
 #include "tests/support/FakeSerialScale.h"
 
@@ -16,6 +17,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <sstream>
 
@@ -28,23 +30,27 @@ namespace {
 using namespace opos::serial;
 using Clock = std::chrono::steady_clock;
 
-// A documented frame of each family (tests/answers); an ENQ/DC1 scale answers ENQ with ACK.
+// A documented frame of each family (tests/answers); an ENQ/DC1 scale answers ENQ with ACK. Each
+// at a speed other than its usual one, spread over the probe's order, with its usual framing: a
+// pty keeps the speed and the stop bits, not the parity or the character size, so at that speed
+// every framing of one stop bit reads the scale, and the ranking names the usual one.
 struct Family
 {
     Protocol protocol;
     std::string frame;
-    LineSettings at; // not the family's usual settings; spread over the probe's order
+    int baud;
+    LineSettings at() const { return {baud, Info(protocol).framing}; }
 };
 const Family kFamilies[] = {
-    {Protocol::Toledo, "\x02" "001.25\r", {2400, {7, 'O', 1}}},
-    {Protocol::Nci, "\n0001.25LB\r\n00\r\x03", {19200, {8, 'N', 1}}},
-    {Protocol::Sics, "S S      1.250 g\r\n", {4800, {7, 'E', 1}}},
-    {Protocol::ToledoContinuous, "\x02-0 001250000000\r", {38400, {7, 'E', 1}}},
-    {Protocol::ToledoContinuousChecked, "\x02-0 001250000000\r\x2c", {1200, {8, 'E', 1}}},
-    {Protocol::TextStream, "ST,GS,+001.250kg\r\n", {57600, {8, 'N', 1}}},
-    {Protocol::Sma, "\n 1G       5.025lb \r", {9600, {8, 'E', 1}}},
-    {Protocol::ScannerScale, "S14401250\r", {115200, {7, 'N', 2}}},
-    {Protocol::EnqDc1, "\x06", {4800, {8, 'E', 1}}},
+    {Protocol::Toledo, "\x02" "001.25\r", 2400},
+    {Protocol::Nci, "\n0001.25LB\r\n00\r\x03", 19200},
+    {Protocol::Sics, "S S      1.250 g\r\n", 4800},
+    {Protocol::ToledoContinuous, "\x02-0 001250000000\r", 38400},
+    {Protocol::ToledoContinuousChecked, "\x02-0 001250000000\r\x2c", 1200},
+    {Protocol::TextStream, "ST,GS,+001.250kg\r\n", 57600},
+    {Protocol::Sma, "\n 1G       5.025lb \r", 2400},
+    {Protocol::ScannerScale, "S14401250\r", 115200},
+    {Protocol::EnqDc1, "\x06", 1200},
 };
 
 // The settings the port is set to now, read through a descriptor of our own on the pty.
@@ -73,7 +79,8 @@ struct PtyScale
         : info(Info(family.protocol)),
           fake(info.streaming ? "" : terminators(info.request), [this, family](const std::string& request, int, std::int64_t) {
               const LineSettings now = portSettings(watch);
-              const bool matches = now.baud == family.at.baud && now.framing == family.at.framing;
+              // A pty keeps the speed and the stop bits, not the parity or the character size.
+              const bool matches = now.baud == family.baud && now.framing.stopBits == family.at().framing.stopBits;
               if (info.streaming)
                   return std::vector<std::string>{matches ? family.frame : std::string(family.frame.size(), '\xf0')};
               const bool asked = !family.frame.empty() && request.find(info.request) != std::string::npos;
@@ -103,11 +110,15 @@ bool probe(const std::string& path, const Family* family, double& seconds)
     const auto start = Clock::now();
     const int status = RunProbeCommand({path}, out, err);
     seconds = secondsSince(start);
-    if (!family)
-        return status == 1 && out.str().find("No scale answered") != std::string::npos;
-    const std::string section = "protocol = " + std::string(Info(family->protocol).name) + "\nbaud = " +
-                                std::to_string(family->at.baud) + "\nframing = " + FramingText(family->at.framing) + "\n";
-    return status == 0 && out.str().find(section) != std::string::npos;
+    bool ok = status == 1 && out.str().find("No scale answered") != std::string::npos;
+    if (family) {
+        const std::string section = "protocol = " + std::string(Info(family->protocol).name) + "\nbaud = " +
+                                    std::to_string(family->baud) + "\nframing = " + FramingText(family->at().framing) + "\n";
+        ok = status == 0 && out.str().find(section) != std::string::npos;
+    }
+    if (!ok || std::getenv("TARABO_BENCH_VERBOSE")) // what it said, for the run's diagnostics
+        std::fprintf(stderr, "%s%s\n", out.str().c_str(), err.str().c_str());
+    return ok;
 }
 
 // The floor: the family's own request (or a listen) at each setting in the probe's order until
@@ -140,12 +151,15 @@ double floorSeconds(const std::string& path, const Family& family)
 
 }
 
-int main()
+// bench_probe [FAMILY]: one family only, without the port where nothing answers.
+int main(int argc, char** argv)
 {
     std::vector<double> found, floors;
     bool allFound = true;
     for (const Family& family : kFamilies) {
         const std::string name(Info(family.protocol).name);
+        if (argc > 1 && name != argv[1])
+            continue;
         double seconds = 0;
         bool ok = false;
         {
@@ -155,13 +169,15 @@ int main()
         PtyScale again(family);
         const double floor = floorSeconds(again.fake.Path(), family);
         std::printf("probe_%s_s %.2f\nfloor_%s_s %.2f\nprobe_%s_ok %d\nprobe_%s_at %d_%s\n", name.c_str(), seconds, name.c_str(), floor,
-                    name.c_str(), ok, name.c_str(), family.at.baud, FramingText(family.at.framing).c_str());
+                    name.c_str(), ok, name.c_str(), family.baud, FramingText(family.at().framing).c_str());
         std::fflush(stdout);
         found.push_back(seconds);
         floors.push_back(floor);
         allFound = allFound && ok && floor >= 0;
     }
-    Family silent{Protocol::Toledo, "", {9600, {7, 'E', 1}}};
+    if (argc > 1)
+        return allFound ? 0 : 1;
+    Family silent{Protocol::Toledo, "", 9600};
     PtyScale nothing(silent);
     double seconds = 0;
     const bool said = probe(nothing.fake.Path(), nullptr, seconds);

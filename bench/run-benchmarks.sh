@@ -102,12 +102,12 @@ TABLE
 )
 echo "$monitor"
 [[ $monitor == *FAIL* ]] && failed=1
-# tarabo-scales probe on pty fakes of every protocol family, each at settings other than its usual
-# ones, against a search that knows the protocol; and a port where nothing answers.
+# tarabo-scales probe on pty fakes of every protocol family, each at a speed other than its usual
+# one, against a search that knows the protocol; and a port where nothing answers.
 pm=$(get probe probe_median_s); pn=$(get probe probe_nothing_s)
 pr=$(awk -v t="$pm" -v f="$(get probe floor_median_s)" 'BEGIN { if (t == "" || f == "" || f <= 0) print "n/a"; else printf "%.2f", t / f }')
 probe=$(cat <<TABLE
-| tarabo-scales probe: a scale found at settings other than its protocol's usual ones (the section printed names them), median over the 9 protocol families on pty fakes, against a search that knows the protocol (its request or a listen at each setting in turn) | ${pm:-n/a} s (slowest $(get probe probe_max_s) s) | $(get probe floor_median_s) s | $pr | ≤ 20 s, every family found | $(verdict "$(awk -v t="$pm" -v a="$(get probe probe_all_found)" 'BEGIN { print (t != "" && t <= 20 && a == 1 ? 1 : 0) }')") |
+| tarabo-scales probe: a scale found at a speed other than its protocol's usual one (the section printed names its protocol and speed), median over the 9 protocol families on pty fakes, against a search that knows the protocol (its request or a listen at each setting in turn) | ${pm:-n/a} s (slowest $(get probe probe_max_s) s) | $(get probe floor_median_s) s | $pr | ≤ 20 s, every family found | $(verdict "$(awk -v t="$pm" -v a="$(get probe probe_all_found)" 'BEGIN { print (t != "" && t <= 20 && a == 1 ? 1 : 0) }')") |
 | tarabo-scales probe: "No scale answered" on a pty where nothing answers (every setting tried) | ${pn:-n/a} s | – | – | ≤ 30 s | $(verdict "$(awk -v t="$pn" -v s="$(get probe probe_nothing_said)" 'BEGIN { print (t != "" && t <= 30 && s == 1 ? 1 : 0) }')") |
 TABLE
 )

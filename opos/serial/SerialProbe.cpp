@@ -99,9 +99,11 @@ std::optional<ProbeHit> decode(Protocol protocol, const LineSettings& line, std:
     while (!rest.empty()) {
         const Parsed parsed = ParseFrame(protocol, rest);
         framed = framed || parsed.frame;
-        if (!parsed.frame)
-            hit.noise += framed ? int(parsed.consumed) : 0;
-        else if (!understood(*parsed.frame))
+        if (!parsed.frame) {
+            const std::string_view skipped = rest.substr(0, parsed.consumed);
+            // A line end left between frames is no noise either.
+            hit.noise += framed ? int(std::ranges::count_if(skipped, [](char c) { return c != '\r' && c != '\n'; })) : 0;
+        } else if (!understood(*parsed.frame))
             ++hit.errors;
         else {
             hit.errors += parsed.frame->kind == FrameKind::Error; // ranks below a clean answer

@@ -175,6 +175,7 @@ TEST(SerialProbeSearch, FindsEachProtocolFamilyAtSettingsOtherThanItsOwn)
         EXPECT_EQ(result.hits.front().line.baud, 4800);
         EXPECT_EQ(FramingText(result.hits.front().line.framing), "8E1");
         EXPECT_EQ(result.hits.front().asked, !c.streams);
+        EXPECT_TRUE(result.settled) << "its answers read cleanly, line ends between frames included";
     }
 }
 
