@@ -154,9 +154,10 @@ std::string burstRequest()
 
 // The search of SearchSerialSettings. At each setting it listens (at a speed's first setting, and
 // at the others when something came unasked at that speed: a scale that streams is heard, as
-// garbage, at every speed), then sends every request at once and asks each protocol that understood what
-// came on its own, so that a find is always the answer to that protocol's own request. It ends
-// after the framings of the first speed at which a protocol's answers read cleanly.
+// garbage, at every speed), then sends every request at once and asks each protocol that
+// understood what came on its own, so that a find is always the answer to that protocol's own
+// request. It ends after the framings of the first speed at which a protocol's answers read
+// cleanly.
 class Search
 {
 public:
@@ -288,6 +289,7 @@ private:
     bool m_hungUp = false;
     std::set<int> m_listened, m_heard; // speeds listened at; speeds at which something came unasked
 };
+
 }
 
 std::unique_ptr<ProbeLine> OpenProbeLine(const std::string& device) { return std::make_unique<PortProbeLine>(device); }
