@@ -152,12 +152,12 @@ std::string burstRequest()
     return lf + cr + bare + "\r\n";
 }
 
-// The search of SearchSerialSettings. At each setting it listens (at a speed's first setting, and
-// at the others when something came unasked at that speed: a scale that streams is heard, as
-// garbage, at every speed), then sends every request at once and asks each protocol that
-// understood what came on its own, so that a find is always the answer to that protocol's own
-// request. It ends after the framings of the first speed at which a protocol's answers read
-// cleanly.
+// The search of SearchSerialSettings. At each setting it listens (at a speed's first setting; at
+// the others, when something came unasked at that speed, the protocols that stream read what
+// comes after the requests: a scale that streams is heard, as garbage, at every speed), then
+// sends every request at once and asks each protocol that understood what came on its own, so
+// that a find is always the answer to that protocol's own request. It ends after the framings of
+// the first speed at which a protocol's answers read cleanly.
 class Search
 {
 public:
@@ -231,8 +231,10 @@ private:
     bool trySetting(const LineSettings& settings)
     {
         const double ms = charMs(settings);
-        bool quiet = true; // nothing came while listening
-        if (m_listened.insert(settings.baud).second || m_heard.count(settings.baud)) {
+        // Where something streams, the window of the requests serves as the listen as well.
+        const bool streaming = m_heard.count(settings.baud) > 0;
+        bool quiet = !streaming; // nothing came unasked
+        if (m_listened.insert(settings.baud).second) {
             const int listenMs = kProbeListenMs + int(kProbeFrameChars * ms);
             if (!timeFor(listenMs))
                 return false;
@@ -250,15 +252,20 @@ private:
             return false;
         m_line.Send(m_burst);
         ProbeStep burst{settings, nullptr, m_burst, collect(m_line, answerMs, m_hungUp, [&](const std::string& got) {
-                            return !decodeAll(settings, got, true).empty();
+                            return !decodeAll(settings, got, true).empty() ||
+                                   (streaming && std::ranges::any_of(decodeAll(settings, got, false), clean));
                         }, kProbeQuietMs + int(4 * ms)), {}};
-        burst.hits = decodeAll(settings, burst.bytes, true);
-        show(burst, false);
+        const std::vector<ProbeHit> candidates = decodeAll(settings, burst.bytes, true);
+        // On a line that streams what came is unasked, as when listening.
+        burst.hits = streaming ? decodeAll(settings, burst.bytes, false) : candidates;
+        show(burst, streaming);
+        if (std::ranges::any_of(burst.hits, clean) && streaming)
+            return true;
         // Something answered that no protocol understood, on a line quiet before: ask each.
-        const bool askAll = burst.hits.empty() && !burst.bytes.empty() && quiet;
+        const bool askAll = candidates.empty() && !burst.bytes.empty() && quiet;
         bool found = false;
         for (const ProtocolInfo& info : Protocols())
-            if (!info.request.empty() && (askAll || std::ranges::any_of(burst.hits, [&](const ProbeHit& h) { return h.protocol == info.protocol; })))
+            if (!info.request.empty() && (askAll || std::ranges::any_of(candidates, [&](const ProbeHit& h) { return h.protocol == info.protocol; })))
                 found = ask(settings, info) || found;
         return found;
     }
