@@ -76,11 +76,12 @@ constexpr int kProbeQuietMs = 50;     // after an answer to every request at onc
 // The whole search, unless told otherwise.
 constexpr std::int64_t kProbeBudgetMs = 60000;
 
-// At each of ProbeSettings(), listens for a scale that streams (at the first setting of each speed,
-// and at the others when something came unasked at that speed), sends every protocol's request at once,
-// and asks each protocol that understood what came on its own; it ends after the framings of the
-// first speed at which answers read cleanly, or after budgetMs of the line's time. `shown` sees
-// every step that received bytes, as it happens.
+// At each of ProbeSettings(), listens for a scale that streams (at the first setting of each speed;
+// where something came unasked, what comes after the requests at that speed's other settings is
+// read as unasked), sends every protocol's request at once, and asks each protocol that
+// understood what came on its own; it ends after the framings of the first speed at which answers
+// read cleanly, or after budgetMs of the line's time. `shown` sees every step that received
+// bytes, as it happens.
 ProbeResult SearchSerialSettings(ProbeLine& line, std::int64_t budgetMs, const std::function<void(const ProbeStep&)>& shown = {});
 
 // True when `a` is a better find than `b`: understood frames, then clean ones, then more of them,
