@@ -254,7 +254,7 @@ private:
         ProbeStep burst{settings, nullptr, m_burst, collect(m_line, answerMs, m_hungUp, [&](const std::string& got) {
                             return !decodeAll(settings, got, true).empty() ||
                                    (streaming && std::ranges::any_of(decodeAll(settings, got, false), clean));
-                        }, kProbeQuietMs + int(4 * ms)), {}};
+                        }, streaming ? 0 : kProbeQuietMs + int(4 * ms)), {}}; // a stream is never quiet
         const std::vector<ProbeHit> candidates = decodeAll(settings, burst.bytes, true);
         // On a line that streams what came is unasked, as when listening.
         burst.hits = streaming ? decodeAll(settings, burst.bytes, false) : candidates;
