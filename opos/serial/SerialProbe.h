@@ -1,6 +1,7 @@
 // Finding the protocol and line settings of a serial scale. The quick probe asks each protocol at
-// its usual settings; the thorough search listens and asks at every common speed and framing,
-// through a ProbeLine, so that its strategy is tested on a fake line in virtual time.
+// its usual settings; the thorough search listens and asks at every common speed and framing
+// until answers read cleanly, through a ProbeLine, so that its strategy is tested on a fake line
+// in virtual time.
 #pragma once
 
 #include "opos/serial/SerialLine.h"
@@ -53,7 +54,8 @@ struct ProbeHit
 struct ProbeStep
 {
     LineSettings line;
-    const ProtocolInfo* asked = nullptr;
+    const ProtocolInfo* asked = nullptr; // null when listening or asking every protocol at once
+    std::string sent;           // the request, or every request at once; empty when listening
     std::string bytes;          // as read
     std::vector<ProbeHit> hits; // the protocols that understood them
 };
@@ -63,16 +65,23 @@ struct ProbeResult
     std::vector<ProbeHit> hits; // best first
     int settingsTried = 0;
     bool timeUp = false;        // the time bound ended the search before every setting was tried
+    bool settled = false;       // answers read cleanly: the search ended after that speed's framings
     std::string error;          // the port could not be opened
 };
 
-constexpr int kProbeListenMs = 300; // per setting, before asking
-constexpr int kProbeAnswerMs = 300; // per request
-// The whole search, unless told otherwise: 40 settings of listening and asking in each protocol.
-constexpr std::int64_t kProbeBudgetMs = 120000;
+constexpr int kProbeListenMs = 300;   // listening, plus the time of kProbeFrameChars at the speed
+constexpr int kProbeAnswerMs = 300;   // per request, plus the time of the request and kProbeFrameChars
+constexpr int kProbeFrameChars = 24;  // the longest frame waited for
+constexpr int kProbeQuietMs = 50;     // after an answer to every request at once, until the line is quiet
+// The whole search, unless told otherwise.
+constexpr std::int64_t kProbeBudgetMs = 60000;
 
-// Listens, then asks each protocol that has a request, at each of ProbeSettings(), for at most
-// budgetMs of the line's time; `shown` sees every step that received bytes, as it happens.
+// At each of ProbeSettings(), listens for a scale that streams (at the first setting of each speed;
+// where something came unasked, what comes after the requests at that speed's other settings is
+// read as unasked), sends every protocol's request at once, and asks each protocol that
+// understood what came on its own; it ends after the framings of the first speed at which answers
+// read cleanly, or after budgetMs of the line's time. `shown` sees every step that received
+// bytes, as it happens.
 ProbeResult SearchSerialSettings(ProbeLine& line, std::int64_t budgetMs, const std::function<void(const ProbeStep&)>& shown = {});
 
 // True when `a` is a better find than `b`: understood frames, then clean ones, then more of them,
