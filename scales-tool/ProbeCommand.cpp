@@ -14,7 +14,6 @@ using namespace opos;
 using namespace opos::serial;
 
 namespace {
-constexpr int kQuickWaitMs = 500;    // per protocol
 constexpr int kDefaultLimitS = int(kProbeBudgetMs / 1000);
 
 void printSection(std::ostream& out, const std::string& device, const ProtocolInfo& info, const LineSettings& line)
@@ -62,18 +61,23 @@ std::string requestText(std::string_view request)
 int quick(const std::string& device, std::ostream& out, std::ostream& err)
 {
     std::string error;
-    const std::optional<Protocol> protocol = ProbeProtocol(device, kQuickWaitMs, error);
-    if (!protocol) {
+    const std::optional<ProbeHit> hit = ProbeProtocol(device, error);
+    if (!hit) {
         if (!error.empty())
             err << "tarabo-scales: " << error << "\n";
-        else
-            out << "No scale answered on " << device << " in any serial protocol (toledo, nci, sics) at its usual settings.\n";
+        else {
+            std::string tried;
+            for (const LineSettings& line : UsualSettings())
+                tried += (tried.empty() ? "" : ", ") + settingsText(line);
+            out << "No scale answered on " << device << " in any serial protocol at its usual settings (" << tried
+                << "; listening, then asking).\n";
+        }
         return 1;
     }
-    const ProtocolInfo& info = Info(*protocol);
-    out << "A " << info.title << " scale answered on " << device << " (" << info.baud << " "
-        << FramingText(info.framing) << "). A section that uses it:\n\n";
-    printSection(out, device, info, {info.baud, info.framing});
+    const ProtocolInfo& info = Info(hit->protocol);
+    out << "A " << info.title << " scale " << (hit->asked ? "answered" : "sends unasked") << " on " << device << " ("
+        << settingsText(hit->line) << "). A section that uses it:\n\n";
+    printSection(out, device, info, hit->line);
     return 0;
 }
 

@@ -166,10 +166,10 @@ public:
     {
     }
 
-    ProbeResult Run()
+    ProbeResult Run(const std::vector<LineSettings>& tried)
     {
         std::optional<int> settledBaud;
-        for (const LineSettings& settings : ProbeSettings()) {
+        for (const LineSettings& settings : tried) {
             if (settledBaud && settings.baud != *settledBaud)
                 continue;
             std::string error;
@@ -301,37 +301,32 @@ private:
 
 std::unique_ptr<ProbeLine> OpenProbeLine(const std::string& device) { return std::make_unique<PortProbeLine>(device); }
 
-std::optional<Protocol> ProbeProtocol(const std::string& device, int answerWaitMs, std::string& error)
+std::optional<ProbeHit> ProbeProtocol(const std::string& device, std::string& error)
 {
     PortProbeLine line(device);
-    // MT-SICS and NCI requests end their lines; the bare Toledo W last, so it cannot run into
-    // another protocol's request in a scale's buffer.
-    for (const Protocol protocol : {Protocol::Sics, Protocol::Nci, Protocol::Toledo}) {
-        const ProtocolInfo& info = Info(protocol);
-        if (!line.Reopen({info.baud, info.framing}, error))
-            return std::nullopt;
-        bool hungUp = false, answered = false;
-        if (line.Send(info.request))
-            collect(line, answerWaitMs, hungUp, [&](const std::string& bytes) {
-                return answered = decode(protocol, {info.baud, info.framing}, bytes, true).has_value();
-            });
-        if (answered)
-            return protocol;
-    }
-    return std::nullopt;
+    ProbeResult result = SearchUsualSettings(line);
+    error = result.error;
+    return result.hits.empty() ? std::nullopt : std::optional(result.hits.front());
+}
+
+std::vector<LineSettings> UsualSettings()
+{
+    std::vector<LineSettings> settings;
+    for (const ProtocolInfo& info : Protocols())
+        if (std::none_of(settings.begin(), settings.end(), [&](const LineSettings& t) { return t.baud == info.baud && t.framing == info.framing; }))
+            settings.push_back({info.baud, info.framing});
+    return settings;
 }
 
 std::vector<LineSettings> ProbeSettings()
 {
     static constexpr std::array<int, 8> bauds{9600, 19200, 4800, 2400, 1200, 38400, 57600, 115200};
     static constexpr std::array<Framing, 5> framings{{{7, 'E', 1}, {7, 'O', 1}, {8, 'N', 1}, {8, 'E', 1}, {7, 'N', 2}}};
-    std::vector<LineSettings> settings;
+    std::vector<LineSettings> settings = UsualSettings();
     const auto add = [&](const LineSettings& s) {
         if (std::none_of(settings.begin(), settings.end(), [&](const LineSettings& t) { return t.baud == s.baud && t.framing == s.framing; }))
             settings.push_back(s);
     };
-    for (const ProtocolInfo& info : Protocols())
-        add({info.baud, info.framing});
     for (const int baud : bauds)
         for (const Framing& framing : framings)
             add({baud, framing});
@@ -346,7 +341,13 @@ bool BetterHit(const ProbeHit& a, const ProbeHit& b)
 
 ProbeResult SearchSerialSettings(ProbeLine& line, std::int64_t budgetMs, const std::function<void(const ProbeStep&)>& shown)
 {
-    return Search(line, budgetMs, shown).Run();
+    return Search(line, budgetMs, shown).Run(ProbeSettings());
+}
+
+ProbeResult SearchUsualSettings(ProbeLine& line, std::int64_t budgetMs)
+{
+    const std::function<void(const ProbeStep&)> none;
+    return Search(line, budgetMs, none).Run(UsualSettings());
 }
 
 }

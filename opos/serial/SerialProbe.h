@@ -1,5 +1,5 @@
-// Finding the protocol and line settings of a serial scale. The quick probe asks each protocol at
-// its usual settings; the thorough search listens and asks at every common speed and framing
+// Finding the protocol and line settings of a serial scale. The quick probe listens and asks at
+// the protocols' usual settings only; the thorough search listens and asks at every common speed and framing
 // until answers read cleanly, through a ProbeLine, so that its strategy is tested on a fake line
 // in virtual time.
 #pragma once
@@ -15,9 +15,6 @@
 
 namespace opos::serial {
 
-// Tries each protocol at its usual settings on the device; the first that answers, or nullopt
-// (with `error` set when the device could not be opened at all).
-std::optional<Protocol> ProbeProtocol(const std::string& device, int answerWaitMs, std::string& error);
 
 // What the thorough search talks through: the real port (OpenProbeLine) or a test's fake.
 class ProbeLine
@@ -87,5 +84,16 @@ ProbeResult SearchSerialSettings(ProbeLine& line, std::int64_t budgetMs, const s
 // True when `a` is a better find than `b`: understood frames, then clean ones, then more of them,
 // then the protocol's usual settings.
 bool BetterHit(const ProbeHit& a, const ProbeHit& b);
+
+// The search of SearchSerialSettings at the protocols' usual settings only (UsualSettings():
+// 9600 baud, 7E1, 8N1 and 7O1), each of them listened at or asked in, so that every family is found
+// where it usually is, in a few seconds.
+std::vector<LineSettings> UsualSettings();
+constexpr std::int64_t kProbeQuickBudgetMs = 10000;
+ProbeResult SearchUsualSettings(ProbeLine& line, std::int64_t budgetMs = kProbeQuickBudgetMs);
+
+// SearchUsualSettings on the device: the best find, or nullopt (with `error` set when the device
+// could not be opened at all or went away).
+std::optional<ProbeHit> ProbeProtocol(const std::string& device, std::string& error);
 
 }
