@@ -24,6 +24,7 @@ run serial "$bin/bench_serial_read"
 run monitor "$bin/bench_monitor"
 run serve "$bin/bench_serve" "$build/scales-tool/tarabo-scales"
 run faults "$bin/bench_faults"
+run probe "$bin/bench_probe"
 
 # Start-up and memory.
 st=$(get startup startup_tarabo_ms); sf=$(get startup startup_floor_ms)
@@ -121,6 +122,17 @@ TABLE
 )
 echo "$faults"
 [[ $faults == *FAIL* ]] && failed=1
+# tarabo-scales probe on pty fakes of every protocol family, each at a speed other than its usual
+# one, against a search that knows the protocol; and a port where nothing answers.
+pm=$(get probe probe_median_s); pn=$(get probe probe_nothing_s)
+pr=$(awk -v t="$pm" -v f="$(get probe floor_median_s)" 'BEGIN { if (t == "" || f == "" || f <= 0) print "n/a"; else printf "%.2f", t / f }')
+probe=$(cat <<TABLE
+| tarabo-scales probe: a scale found at a speed other than its protocol's usual one (the section printed names its protocol and speed), median over the 9 protocol families on pty fakes, against a search that knows the protocol (its request or a listen at each setting in turn) | ${pm:-n/a} s (slowest $(get probe probe_max_s) s) | $(get probe floor_median_s) s | $pr | ≤ 20 s, every family found | $(verdict "$(awk -v t="$pm" -v a="$(get probe probe_all_found)" 'BEGIN { print (t != "" && t <= 20 && a == 1 ? 1 : 0) }')") |
+| tarabo-scales probe: "No scale answered" on a pty where nothing answers (every setting tried) | ${pn:-n/a} s | – | – | ≤ 30 s | $(verdict "$(awk -v t="$pn" -v s="$(get probe probe_nothing_said)" 'BEGIN { print (t != "" && t <= 30 && s == 1 ? 1 : 0) }')") |
+TABLE
+)
+echo "$probe"
+[[ $probe == *FAIL* ]] && failed=1
 # The Windows build under Wine against its own floor: rows of this table, then its notes.
 # TARABO_BENCH_WINDOWS=0 leaves it out.
 windows=
@@ -132,6 +144,10 @@ fi
 echo
 awk -v cpu="$cpu" -v s="$(get soak soak_seconds)" 'BEGIN {
   if (cpu != "") printf "Loop soak: %.1f µs of CPU per timer read (the event loop included), so Loop at one read a second costs %.4f %% of a core; the soak took %s s.\n", cpu, cpu / 1e4, s }'
+awk '/^probe_.*_at / { f = substr($1, 7, length($1) - 9); at[f] = $2; sub("_", " ", at[f]); order[++n] = f }
+     /^probe_.*_s / { t[substr($1, 7, length($1) - 8)] = $2 } /^floor_.*_s / { fl[substr($1, 7, length($1) - 8)] = $2 }
+     END { for (i = 1; i <= n; ++i) { f = order[i]; line = line sprintf("%s%s at %s %s s (floor %s s)", line == "" ? "" : ", ", f, at[f], t[f], fl[f]) }
+           if (line != "") print "Probe, per family: " line "." }' "$out/probe.out"
 echo "Window: console $(get read window_tarabo_px), floor $(get read window_floor_px) pixels."
 [[ $windows != *$'\n\n'* ]] || echo "${windows#*$'\n\n'}"
 echo "Machine: $(nproc) cores, $(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n 1), $(awk '/^MemTotal/ { printf "%.1f GiB", $2 / 1048576 }' /proc/meminfo) memory; $(date -u +%Y-%m-%d)."

@@ -14,7 +14,6 @@ using namespace opos;
 using namespace opos::serial;
 
 namespace {
-constexpr int kQuickWaitMs = 500;    // per protocol
 constexpr int kDefaultLimitS = int(kProbeBudgetMs / 1000);
 
 void printSection(std::ostream& out, const std::string& device, const ProtocolInfo& info, const LineSettings& line)
@@ -51,37 +50,49 @@ std::string frameText(const Frame& frame)
 std::string requestText(std::string_view request)
 {
     std::string text;
-    for (const char c : request)
-        text += c == '\r' ? "\\r" : c == '\n' ? "\\n" : std::string(1, c);
+    for (const char c : request) {
+        char escaped[8];
+        std::snprintf(escaped, sizeof escaped, "\\x%02x", static_cast<unsigned char>(c));
+        text += c == '\r' ? "\\r" : c == '\n' ? "\\n" : c >= 0x20 && c < 0x7f ? std::string(1, c) : escaped;
+    }
     return text;
 }
 
 int quick(const std::string& device, std::ostream& out, std::ostream& err)
 {
     std::string error;
-    const std::optional<Protocol> protocol = ProbeProtocol(device, kQuickWaitMs, error);
-    if (!protocol) {
+    const std::optional<ProbeHit> hit = ProbeProtocol(device, error);
+    if (!hit) {
         if (!error.empty())
             err << "tarabo-scales: " << error << "\n";
-        else
-            out << "No scale answered on " << device << " in any serial protocol (toledo, nci, sics) at its usual settings.\n";
+        else {
+            std::string tried;
+            for (const LineSettings& line : UsualSettings())
+                tried += (tried.empty() ? "" : ", ") + settingsText(line);
+            out << "No scale answered on " << device << " in any serial protocol at its usual settings (" << tried
+                << "; listening, then asking).\n";
+        }
         return 1;
     }
-    const ProtocolInfo& info = Info(*protocol);
-    out << "A " << info.title << " scale answered on " << device << " (" << info.baud << " "
-        << FramingText(info.framing) << "). A section that uses it:\n\n";
-    printSection(out, device, info, {info.baud, info.framing});
+    const ProtocolInfo& info = Info(hit->protocol);
+    out << "A " << info.title << " scale " << (hit->asked ? "answered" : "sends unasked") << " on " << device << " ("
+        << settingsText(hit->line) << "). A section that uses it:\n\n";
+    printSection(out, device, info, hit->line);
     return 0;
 }
 
 int thorough(const std::string& device, int limitS, std::ostream& out, std::ostream& err)
 {
     const std::unique_ptr<ProbeLine> line = OpenProbeLine(device);
-    out << "Listening, then asking in each protocol, at " << ProbeSettings().size() << " settings of speed and framing on "
-        << device << " (at most " << limitS << " s):\n";
+    out << "Listening, then asking in every protocol at once and in each that understood the answer, at up to "
+        << ProbeSettings().size() << " settings of speed and framing on " << device << " (at most " << limitS
+        << " s; it stops after the speed at which answers read cleanly):\n";
     const ProbeResult result = SearchSerialSettings(*line, limitS * 1000LL, [&out](const ProbeStep& step) {
         out << "  " << settingsText(step.line) << "  "
-            << (step.asked ? std::string(step.asked->name) + " \"" + requestText(step.asked->request) + "\"" : "listening") << ": "
+            << (step.asked ? std::string(step.asked->name) + " \"" + requestText(step.sent) + "\""
+                : step.sent.empty() ? "listening"
+                                    : "all \"" + requestText(step.sent) + "\"")
+            << ": "
             << HexAndText(step.bytes);
         for (const ProbeHit& hit : step.hits)
             out << "  " << Info(hit.protocol).name << ": " << frameText(hit.first);
@@ -95,6 +106,9 @@ int thorough(const std::string& device, int limitS, std::ostream& out, std::ostr
         err << "tarabo-scales: " << device << ": " << result.error << "\n";
     if (result.timeUp)
         out << "Time was up after " << result.settingsTried << " of " << ProbeSettings().size() << " settings.\n";
+    else if (result.settled)
+        out << "Answers read cleanly at " << result.hits.front().line.baud << " baud: the search ended there, after "
+            << result.settingsTried << " of " << ProbeSettings().size() << " settings.\n";
     if (result.hits.empty()) {
         out << "No scale answered on " << device << " at any of the settings tried.\n";
         return 1;

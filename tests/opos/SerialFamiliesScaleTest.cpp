@@ -1,12 +1,13 @@
 // The protocol families end to end: the control's ReadWeight against a fake scale of each family
 // at the far end of a pseudo-terminal, in real time, sending the family's documented frames
 // (every case of tests/answers/<protocol>.txt that reads at once, the first of those that keep a read
-// waiting). Request/answer scales answer each request;
+// waiting; the quick probe finds the family by each of those that read at once). Request/answer scales answer each request;
 // streaming ones send unasked ten times a second; every frame comes after noise and the first
 // half of another.
 #include "tests/support/FakeSerialScale.h"
 #include "tests/opos/ScaleTestSupport.h"
 #include "tests/opos/SerialFrameCases.h"
+#include "opos/serial/SerialProbe.h"
 #include "opos/serial/SerialScale.h"
 
 #include <atomic>
@@ -113,6 +114,12 @@ TEST_F(SerialFamiliesTest, ReadWeightGivesEachFamilysFramesTheirResults)
             for (std::size_t n = 0; n < (every ? frames.size() : 1); ++n) {
                 SCOPED_TRACE(std::string(family.info().name) + ": " + c.what + " (" + frames[n].where + ")");
                 const std::string frame = frames[n].bytes;
+                if (every) { // probe --quick finds the family at its usual settings
+                    Connect(family, [frame](int) { return Pieces{frame}; });
+                    std::string error;
+                    const std::optional<ProbeHit> found = ProbeProtocol(fake->Path(), error);
+                    EXPECT_EQ(found ? Info(found->protocol).name : error, family.info().name);
+                }
                 Connect(family, [frame](int) { return troubled(frame); });
                 ASSERT_TRUE(scale.Enable(name)) << scale.Description().str();
                 LONG weight = -5;
