@@ -63,28 +63,6 @@ TEST(CaptureParser, EveryBadLineIsAnErrorNamingTheFileAndLine)
     }
 }
 
-TEST(CaptureParser, ReadsBackWhatIsWrittenWithCommentsAndBlankLinesAnywhere)
-{
-    CaptureHeader hid{"t 1", "hid", "/dev/hidraw3", "", "", "", 0, "Shipping # 2", 0x0922, 0x8003, hidtest::kScaleDescriptor,
-                      {hidtest::kLimit15kg, {0x07, 0x01}}};
-    const std::vector<CaptureEvent> events{{0, CaptureDirection::Received, {0x03, 0x04}}, {0, CaptureDirection::Asked, {}},
-                                           {125, CaptureDirection::Sent, {0x02, 0x01}}};
-    std::string text = "# a note before the header\n" + CaptureHeaderText(hid) + "\n# the load goes on\n";
-    for (const CaptureEvent& event : events)
-        text += CaptureEventLine(event) + "#   = stable 0.878 g\n";
-    const Capture capture = ParseCapture(text, "f.cap");
-    EXPECT_EQ(capture.header.name, "Shipping # 2");
-    EXPECT_EQ(capture.header.vendor, 0x0922);
-    EXPECT_EQ(capture.header.descriptor, hidtest::kScaleDescriptor);
-    EXPECT_EQ(capture.header.features, hid.features);
-    ASSERT_EQ(capture.events.size(), events.size());
-    for (std::size_t i = 0; i < events.size(); ++i) {
-        EXPECT_EQ(capture.events[i].ms, events[i].ms);
-        EXPECT_EQ(capture.events[i].direction, events[i].direction);
-        EXPECT_EQ(capture.events[i].bytes, events[i].bytes);
-    }
-}
-
 // A result of ReadWeight: the result code, the extended one and the weight on success.
 struct Result
 {
@@ -232,4 +210,25 @@ TEST_F(ReplayRoundTrip, ACaptureEndsInSilenceUnlessItLoops)
             scale.Close();
         }
     }
+}
+
+TEST_F(ReplayRoundTrip, SpeedTwoPlaysHidReportsTwiceAsFast)
+{
+    // After the stale first report, 1.250 kg at once and 2.000 kg 4 s later: at speed 2, 2 s later.
+    const CaptureHeader hid{"t 1", "hid", "", "", "", "", 0, "Shipping", 0x0922, 0x8003, hidtest::kScaleDescriptor, {hidtest::kLimit15kg}};
+    std::string capture = CaptureHeaderText(hid);
+    for (const CaptureEvent& event : {CaptureEvent{0, CaptureDirection::Received, {0x03, 0x04, 0x03, 0xFD, 0xF4, 0x01}},
+                                      CaptureEvent{1, CaptureDirection::Received, {0x03, 0x04, 0x03, 0xFD, 0xE2, 0x04}},
+                                      CaptureEvent{4000, CaptureDirection::Received, {0x03, 0x04, 0x03, 0xFD, 0xD0, 0x07}}})
+        capture += CaptureEventLine(event);
+    conf.Write(capture, "slow.cap");
+    conf.Write("[" + name + "]\ndriver = replay\nfile = slow.cap\nspeed = 2\n");
+    ScaleDriver scale;
+    ASSERT_TRUE(scale.Enable(name)) << scale.Description().str();
+    EXPECT_EQ(Read(scale, service), (Result{OPOS_SUCCESS, 0, 1250}));
+    scale.ClearInput();
+    LONG weight = 0;
+    EXPECT_EQ(scale.ReadWeight(weight, 1000), OPOS_E_TIMEOUT) << "not before 2 s";
+    EXPECT_EQ(Read(scale, service), (Result{OPOS_SUCCESS, 0, 2000})) << "by 3 s, long before 4";
+    scale.Close();
 }
