@@ -24,12 +24,6 @@ protected:
 
 }
 
-TEST_F(ScalesConfigFiles, WithoutFilesK350IsTheSimulator)
-{
-    EXPECT_EQ(scale.Open("K350"), OPOS_SUCCESS);
-    EXPECT_NE(Description().find("simulated"), std::string::npos);
-}
-
 TEST_F(ScalesConfigFiles, TheUserFileReplacesTheSystemFilesSectionWhole)
 {
     files.Write("[K350]\ndriver = simulated\nzero-valid = yes\n[BACK]\ndriver = simulated ; the back counter\n", "etc.conf");
