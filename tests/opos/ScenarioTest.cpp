@@ -82,7 +82,8 @@ TEST_F(ScenarioPlay, EachPhaseGivesItsAnswersAndLoopStartAndZeroValidShapeThePla
 
 TEST_F(ScenarioPlay, ABrokenScenarioFailsOpenWithItsFileAndLine)
 {
-    const std::string scenario = files.Path("play.scenario");
+    const std::string scenario = files.Path("play.scenario"), conf = files.Path();
+    // The section's lines (none: just the scenario), the scenario, and the error.
     const struct { std::string lines, text, error; } cases[] = {
         {"", "capacity = 15\n5s 1.250 kg\n", scenario + " line 2: a phase is DURATION WEIGHT [stable|moving]"},
         {"", "capacity = 15\n\n5 zero\n", scenario + " line 3: \"5\" is not a duration"},
@@ -104,26 +105,17 @@ TEST_F(ScenarioPlay, ABrokenScenarioFailsOpenWithItsFileAndLine)
         {"", "capacity = 15\n# nothing else\n", scenario + " line 2: the scenario has no phases"},
         {"", "capacity = 15\n5s zero\n5s\0zero\n"s, scenario + " line 3: the line holds a NUL character"},
         {"", std::string(), scenario + " line 1: the scenario has no phases"},
+        // The section's own keys name the configuration's file and line.
+        {"scenario = missing.scenario\n", "", conf + " line 3: key \"scenario\": cannot read " + files.Path("missing.scenario")},
+        {"scenario = .\n", "", conf + " line 3: key \"scenario\": " + files.Path(".") + " is not a file"},
+        {"scenario = play.scenario\nloop = sometimes\n", "capacity = 15\n5s zero\n", conf + " line 4: key \"loop\": \"sometimes\" is neither true nor false"},
+        {"start = -5\n", "capacity = 15\n5s zero\n", conf + " line 3: key \"start\": \"-5\" is not a whole number from 0"},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.text);
-        Configure("scenario = play.scenario\n" + c.lines, c.text);
+        SCOPED_TRACE(c.lines + c.text);
+        Configure(c.lines.empty() ? "scenario = play.scenario\n" : c.lines, c.text);
         EXPECT_EQ(scale.Open(name), OPOS_E_NOEXIST);
         EXPECT_EQ(Description().find(c.error), 0u) << Description();
-    }
-    // The section's own keys name the configuration's file and line.
-    const std::string conf = files.Path();
-    const struct { std::string lines, error; } sections[] = {
-        {"scenario = missing.scenario\n", conf + " line 3: key \"scenario\": cannot read " + files.Path("missing.scenario")},
-        {"scenario = .\n", conf + " line 3: key \"scenario\": " + files.Path(".") + " is not a file"},
-        {"scenario = play.scenario\nloop = sometimes\n", conf + " line 4: key \"loop\": \"sometimes\" is neither true nor false"},
-        {"start = -5\n", conf + " line 3: key \"start\": \"-5\" is not a whole number from 0"},
-    };
-    for (const auto& s : sections) {
-        SCOPED_TRACE(s.lines);
-        Configure(s.lines, "capacity = 15\n5s zero\n");
-        EXPECT_EQ(scale.Open(name), OPOS_E_NOEXIST);
-        EXPECT_EQ(Description().find(s.error), 0u) << Description();
     }
 }
 
