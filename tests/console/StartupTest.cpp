@@ -65,10 +65,4 @@ TEST_P(StartUpTimer, readsOnTicksWithLoopChecked)
 
 INSTANTIATE_TEST_SUITE_P(Console, StartUpTimer, ::testing::ValuesIn(kTimerRows), kByBehaviour);
 
-TEST(Scale, isCreatableByItsRuntimeClassName)
-{
-    std::unique_ptr<CObject> created(CRuntimeClass::FromName("CScale")->CreateObject());
-    EXPECT_TRUE(created->IsKindOf(RUNTIME_CLASS(CWnd)));
-}
-
 }

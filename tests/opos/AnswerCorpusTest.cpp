@@ -1,6 +1,6 @@
-// The answers real scales send (tests/answers/, each with its source) read as their documents say:
-// by the frame and descriptor parsers, by a configured scale behind the control (a pty or a
-// socket pair standing in for the line), and by tarabo-scales probe.
+// The answers real scales send (tests/answers/, each with its source) read as their documents say
+// by a configured scale behind the control (a pty or a socket pair standing in for the line) and
+// by tarabo-scales probe. (The parsers alone: SerialProtocolTest and HidApiScaleTest.)
 #include "tests/support/AnswerCorpus.h"
 #include "tests/support/FakeSerialScale.h"
 #include "tests/opos/HidTestScale.h"
@@ -28,20 +28,15 @@ LONG unitOf(const std::string& unit)
 
 struct Outcome
 {
-    FrameKind frame;
     LONG result, extended; // ReadWeight's, with zero-valid left at its default
 };
 
 Outcome outcomeOf(const answers::Reading& r)
 {
     static const std::map<std::string, Outcome> outcomes{
-        {"weight", {FrameKind::Weight, OPOS_SUCCESS, 0}},
-        {"motion", {FrameKind::Motion, OPOS_E_TIMEOUT, 0}},
-        {"busy", {FrameKind::NotReady, OPOS_E_TIMEOUT, 0}},
-        {"over", {FrameKind::OverCapacity, OPOS_E_EXTENDED, OPOS_ESCAL_OVERWEIGHT}},
-        {"under", {FrameKind::UnderZero, OPOS_E_EXTENDED, OPOS_ESCAL_UNDERWEIGHT}},
-        {"fault", {FrameKind::Fault, OPOS_E_FAILURE, 0}},
-        {"error", {FrameKind::Error, OPOS_E_FAILURE, 0}},
+        {"weight", {OPOS_SUCCESS, 0}}, {"motion", {OPOS_E_TIMEOUT, 0}}, {"busy", {OPOS_E_TIMEOUT, 0}},
+        {"over", {OPOS_E_EXTENDED, OPOS_ESCAL_OVERWEIGHT}}, {"under", {OPOS_E_EXTENDED, OPOS_ESCAL_UNDERWEIGHT}},
+        {"fault", {OPOS_E_FAILURE, 0}}, {"error", {OPOS_E_FAILURE, 0}},
     };
     Outcome o = outcomes.at(r.kind);
     if (r.kind == "weight" && r.thousandths == 0)
@@ -56,67 +51,6 @@ const struct
 } kSerialFiles[] = {{Protocol::Toledo, "toledo.txt"}, {Protocol::Nci, "nci.txt"}, {Protocol::Sics, "sics.txt"}};
 
 std::string trace(const answers::Case& c) { return c.where + " (" + c.source + ")"; }
-}
-
-TEST(AnswerCorpus, EverySerialAnswerParsesToTheReadingItsDocumentGives)
-{
-    for (const auto& [protocol, file] : kSerialFiles) {
-        for (const answers::Case& c : answers::Load(file)) {
-            SCOPED_TRACE(trace(c));
-            for (const bool parity : {false, true}) {
-                std::string bytes = c.bytes;
-                for (char& b : bytes)
-                    b = char(parity ? b | 0x80 : b);
-                FrameReader reader(protocol);
-                reader.Feed(bytes);
-                const std::optional<Frame> frame = reader.Next();
-                ASSERT_TRUE(frame) << "no frame";
-                EXPECT_EQ(int(frame->kind), int(outcomeOf(c.reading).frame)) << frame->text;
-                EXPECT_EQ(frame->weight, c.reading.kind == "weight" || c.reading.kind == "motion" ? c.reading.thousandths.value_or(0) : 0);
-                EXPECT_EQ(frame->unit, unitOf(c.reading.unit));
-                EXPECT_FALSE(reader.Next()) << "one answer, one frame";
-            }
-        }
-    }
-}
-
-TEST(AnswerCorpus, HidDescriptorsFindTheirReportsWhateverTheConstantFlagAndReportsReadAsDocumented)
-{
-    HidScaleLayout layout;
-    for (const answers::Case& c : answers::Load("hid.txt")) {
-        SCOPED_TRACE(trace(c));
-        const auto* bytes = reinterpret_cast<const std::uint8_t*>(c.bytes.data());
-        std::string why;
-        if (c.tag == "descriptor") {
-            HidDescriptor descriptor;
-            ASSERT_TRUE(ParseHidDescriptor(bytes, c.bytes.size(), descriptor, why)) << why;
-            ASSERT_TRUE(FindScaleLayout(descriptor, layout, why)) << why;
-            const auto& w = c.reading.words; // data <id> limit <id> zero <id>
-            ASSERT_EQ(w.size(), 6u);
-            EXPECT_EQ(layout.data.reportId, std::stoi(w[1]));
-            EXPECT_EQ(layout.weightLimit ? std::to_string(layout.weightLimit->reportId) : "-", w[3]);
-            EXPECT_EQ(layout.zero ? std::to_string(layout.zero->reportId) : "-", w[5]);
-            continue;
-        }
-        ScaleReport report;
-        ASSERT_TRUE(c.tag == "report" || layout.weightLimit) << "no weight-limit report found";
-        const ScaleReportLayout& reportLayout = c.tag == "limit" ? *layout.weightLimit : layout.data;
-        ASSERT_TRUE(DecodeScaleReport(reportLayout, bytes, c.bytes.size(), report, why)) << why;
-        EXPECT_EQ(OposUnit(report.unit), unitOf(c.reading.unit));
-        if (c.tag == "limit") {
-            EXPECT_EQ(Thousandths(report.weight, report.exponent, report.unit, OposUnit(report.unit)), c.reading.thousandths);
-            continue;
-        }
-        static const std::map<std::string, ScaleStatus> statuses{
-            {"weight", ScaleStatus::Stable}, {"zero", ScaleStatus::StableZero}, {"motion", ScaleStatus::InMotion},
-            {"under", ScaleStatus::UnderZero}, {"over", ScaleStatus::OverCapacity}, {"fault", ScaleStatus::Fault}};
-        const std::optional<ScaleReading> reading = ReadingOf(report);
-        ASSERT_TRUE(reading);
-        EXPECT_EQ(int(reading->status), int(statuses.at(c.reading.kind)));
-        if (c.reading.kind == "weight") {
-            EXPECT_EQ(reading->weight, c.reading.thousandths);
-        }
-    }
 }
 
 namespace {

@@ -269,3 +269,24 @@ TEST_F(ReplayRoundTrip, CapturesRecordedOnEitherPlatformReplay)
         scale.Close();
     }
 }
+
+TEST_F(ReplayRoundTrip, SpeedTwoPlaysHidReportsTwiceAsFast)
+{
+    // After the stale first report, 1.250 kg at once and 2.000 kg 4 s later: at speed 2, 2 s later.
+    const CaptureHeader hid{"t 1", "hid", "", "", "", "", 0, "Shipping", 0x0922, 0x8003, hidtest::kScaleDescriptor, {hidtest::kLimit15kg}};
+    std::string capture = CaptureHeaderText(hid);
+    for (const CaptureEvent& event : {CaptureEvent{0, CaptureDirection::Received, {0x03, 0x04, 0x03, 0xFD, 0xF4, 0x01}},
+                                      CaptureEvent{1, CaptureDirection::Received, {0x03, 0x04, 0x03, 0xFD, 0xE2, 0x04}},
+                                      CaptureEvent{4000, CaptureDirection::Received, {0x03, 0x04, 0x03, 0xFD, 0xD0, 0x07}}})
+        capture += CaptureEventLine(event);
+    conf.Write(capture, "slow.cap");
+    conf.Write("[" + name + "]\ndriver = replay\nfile = slow.cap\nspeed = 2\n");
+    ScaleDriver scale;
+    ASSERT_TRUE(scale.Enable(name)) << scale.Description().str();
+    EXPECT_EQ(Read(scale, service), (Result{OPOS_SUCCESS, 0, 1250}));
+    scale.ClearInput();
+    LONG weight = 0;
+    EXPECT_EQ(scale.ReadWeight(weight, 1000), OPOS_E_TIMEOUT) << "not before 2 s";
+    EXPECT_EQ(Read(scale, service), (Result{OPOS_SUCCESS, 0, 2000})) << "by 3 s, long before 4";
+    scale.Close();
+}

@@ -46,6 +46,12 @@ TEST(HidApiCorpus, EveryRealScaleReportReadsTheSameThroughTheHidApiAsThroughItsD
         if (c.tag == "descriptor") {
             HidDescriptor descriptor;
             ASSERT_TRUE(ParseHidDescriptor(bytes.data(), bytes.size(), descriptor, why) && FindScaleLayout(descriptor, byDescriptor, why));
+            const auto id = [](const auto& report) { return report ? std::to_string(report->reportId) : std::string("-"); };
+            std::string documented; // data <id> limit <id> zero <id>
+            for (const std::string& word : c.reading.words)
+                documented += (documented.empty() ? "" : " ") + word;
+            EXPECT_EQ("data " + std::to_string(byDescriptor.data.reportId) + " limit " + id(byDescriptor.weightLimit) + " zero " +
+                          id(byDescriptor.zero), documented);
             api = std::make_unique<ApiSide>(bytes);
             HidCaps caps;
             ASSERT_TRUE(api->device->Caps(caps));
@@ -76,7 +82,6 @@ TEST(HidApiCorpus, OtherLayoutsAndBadReportsDecodeAlikeThroughBothPaths)
 {
     const struct { const char* what; const Bytes* descriptor; Bytes report; bool feature, valid; int unit = 0; } rows[] = {
         {"arrays, 878 g", &hidtest::kScaleDescriptor, {0x03, 0x04, 0x02, 0x00, 0x6E, 0x03}, false, true},
-        {"arrays, 7.85 lb", &hidtest::kScaleDescriptor, {0x03, 0x04, 0x0C, 0xFE, 0x11, 0x03}, false, true},
         {"arrays, over weight", &hidtest::kScaleDescriptor, {0x03, 0x06, 0x02, 0x00, 0x98, 0x3A}, false, true},
         {"arrays, no unit selected", &hidtest::kScaleDescriptor, {0x03, 0x04, 0x00, 0x00, 0x6E, 0x03}, false, false},
         {"arrays, status out of range", &hidtest::kScaleDescriptor, {0x03, 0x09, 0x02, 0x00, 0x6E, 0x03}, false, false},

@@ -75,32 +75,27 @@ TEST_F(HidDriver, DeviceChoosesTheNodeByPathIdsOrAsTheOnlyScale)
 
 TEST_F(HidDriver, CapacityFillsInWhatTheScaleCannotTellAndZeroValidMakesAnEmptyPlatterAWeight)
 {
-    ASSERT_EQ(OpenWith("capacity = 6000\nzero-valid = true\n"), OPOS_SUCCESS);
-    EXPECT_EQ(scale.MaximumWeight(), 6000);
-    ASSERT_EQ(scale.Claim(0), OPOS_SUCCESS);
-    scale.SetDeviceEnabled(true);
-    ASSERT_TRUE(fake.Send({0x04, 0x00, 0x00, 0x00, 0x02, 0x00, 0x02}));
-    ASSERT_TRUE(fake.Send({0x04, 0x00, 0x00, 0x00, 0x02, 0x00, 0x02}));
-    LONG weight = -5;
-    EXPECT_EQ(scale.ReadWeight(weight, 0), OPOS_SUCCESS);
-    EXPECT_EQ(weight, 0);
-}
-
-TEST_F(HidDriver, WithoutZeroValidAnEmptyPlatterIsNoWeight)
-{
-    ASSERT_EQ(OpenWith("device = auto\n"), OPOS_SUCCESS);
-    ASSERT_EQ(scale.Claim(0), OPOS_SUCCESS);
-    scale.SetDeviceEnabled(true);
-    ASSERT_TRUE(fake.Send({0x04, 0x00, 0x00, 0x00, 0x02, 0x00, 0x02}));
-    ASSERT_TRUE(fake.Send({0x04, 0x00, 0x00, 0x00, 0x02, 0x00, 0x02}));
-    LONG weight = -5, data = -1;
-    EXPECT_EQ(scale.ReadWeight(weight, 1000), OPOS_E_TIMEOUT);
-    EXPECT_EQ(weight, -5);
-    BSTR text = nullptr;
-    EXPECT_EQ(scale.DirectIO(4, data, text), OPOS_SUCCESS);
-    EXPECT_EQ(data, 0);
-    EXPECT_EQ(AfxTextFromBstr(text), " (empty)");
-    SysFreeString(text);
+    const struct { const char* settings; LONG capacity, result, weight; const char* status; } cases[] = {
+        {"capacity = 6000\nzero-valid = true\n", 6000, OPOS_SUCCESS, 0, " 0.000 g"},
+        {"device = auto\n", 0, OPOS_E_TIMEOUT, -5, " (empty)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.settings);
+        ASSERT_EQ(OpenWith(c.settings), OPOS_SUCCESS);
+        EXPECT_EQ(scale.MaximumWeight(), c.capacity);
+        ASSERT_EQ(scale.Claim(0), OPOS_SUCCESS);
+        scale.SetDeviceEnabled(true);
+        ASSERT_TRUE(fake.Send({0x04, 0x00, 0x00, 0x00, 0x02, 0x00, 0x02}));
+        ASSERT_TRUE(fake.Send({0x04, 0x00, 0x00, 0x00, 0x02, 0x00, 0x02}));
+        LONG weight = -5, data = -1;
+        EXPECT_EQ(scale.ReadWeight(weight, 1000), c.result);
+        EXPECT_EQ(weight, c.weight);
+        BSTR text = nullptr;
+        EXPECT_EQ(scale.DirectIO(4, data, text), OPOS_SUCCESS);
+        EXPECT_EQ(AfxTextFromBstr(text), c.status);
+        SysFreeString(text);
+        scale.Close();
+    }
 }
 
 TEST(Hidraw, NodesComeFromSysfsInNumberOrderAndOpeningSaysWhyItCannot)

@@ -18,6 +18,8 @@ namespace {
 constexpr int kStreamed = 40;
 
 hidtest::Bytes report(int grams) { return {0x03, 0x04, 0x02, 0x00, std::uint8_t(grams), std::uint8_t(grams >> 8)}; }
+// Sent after the weights: over capacity, under zero, a fault.
+const std::vector<hidtest::Bytes> kFailing{{0x03, 0x06, 0x02, 0x00, 0x98, 0x3A}, {0x03, 0x05, 0x02, 0x00, 0, 0}, {0x03, 0x01, 0x02, 0x00, 0, 0}};
 
 // The value of a JSON line's "key": a string's text, or a number as written.
 std::string field(const std::string& line, const std::string& key)
@@ -56,8 +58,8 @@ protected:
             for (int waited = 0; !opened && waited < 400; ++waited)
                 std::this_thread::sleep_for(std::chrono::milliseconds(5));
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
-            for (int i = 1; i <= kStreamed; ++i) {
-                fake.Send(report(1000 + i));
+            for (int i = 1; i <= kStreamed + int(kFailing.size()); ++i) {
+                fake.Send(i <= kStreamed ? report(1000 + i) : kFailing[std::size_t(i - kStreamed - 1)]);
                 std::this_thread::sleep_for(std::chrono::milliseconds(2));
             }
         });
@@ -74,6 +76,8 @@ protected:
             reports.push_back(HexText(report(grams).data(), 6));
         for (int i = 1; i <= kStreamed; ++i)
             reports.push_back(HexText(report(1000 + i).data(), 6));
+        for (const hidtest::Bytes& failing : kFailing)
+            reports.push_back(HexText(failing.data(), 6));
         return reports;
     }
 };
@@ -84,22 +88,26 @@ TEST_F(MonitorTool, JsonShowsEveryReportOnceInOrderWithItsReading)
 {
     ASSERT_EQ(RunWhileStreaming({"monitor", "--json", "SHIP", "--for=800"}), 0) << err.str();
     std::istringstream lines(out.str());
-    std::vector<std::string> events, received, weights;
+    std::vector<std::string> events, received, reads; // reads: each reading's "readWeight" object
     for (std::string line; std::getline(lines, line);) {
         ASSERT_TRUE(line.front() == '{' && line.back() == '}') << line;
         events.push_back(field(line, "event"));
         if (events.back() == "received")
             received.push_back(field(line, "hex"));
-        if (events.back() == "reading")
-            weights.push_back(field(line, "weight"));
+        const std::size_t read = line.find("\"readWeight\":");
+        if (events.back() == "reading" && read != std::string::npos)
+            reads.push_back(line.substr(read + 13, line.size() - read - 14));
     }
     ASSERT_GE(events.size(), 4u) << out.str();
     EXPECT_EQ(std::vector<std::string>(events.begin(), events.begin() + 4), (std::vector<std::string>{"opened", "note", "received", "not-decoded"}));
     EXPECT_EQ(received, SentReports());
-    ASSERT_EQ(weights.size(), std::size_t(kStreamed + 1));
-    EXPECT_EQ(weights.front(), "878000");
-    EXPECT_EQ(weights.back(), std::to_string((1000 + kStreamed) * 1000));
-    EXPECT_NE(out.str().find("\"readWeight\":{\"result\":0,\"name\":\"OPOS_SUCCESS\",\"weight\":1040000}"), std::string::npos);
+    ASSERT_EQ(reads.size(), std::size_t(kStreamed + 1) + kFailing.size()) << out.str();
+    const auto success = [](int grams) { return "{\"result\":0,\"name\":\"OPOS_SUCCESS\",\"weight\":" + std::to_string(grams * 1000) + "}"; };
+    EXPECT_EQ(reads.front(), success(878));
+    EXPECT_EQ(std::vector<std::string>(reads.end() - 4, reads.end()),
+              (std::vector<std::string>{success(1000 + kStreamed), "{\"result\":114,\"name\":\"OPOS_E_EXTENDED\",\"extended\":201}",
+                                        "{\"result\":114,\"name\":\"OPOS_E_EXTENDED\",\"extended\":202}",
+                                        "{\"result\":111,\"name\":\"OPOS_E_FAILURE\"}"}));
 }
 
 TEST_F(MonitorTool, RecordKeepsTheTrafficAsACapture)

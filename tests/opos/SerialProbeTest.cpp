@@ -179,16 +179,6 @@ TEST(SerialProbeSearch, FindsEachProtocolFamilyAtSettingsOtherThanItsOwn)
     }
 }
 
-TEST(SerialProbeSearch, ALenientScaleAnswersAtSeveralFramingsAndItsOwnRanksFirst)
-{
-    FakeScaleLine line({.protocol = Protocol::Toledo, .scale = {9600, {7, 'E', 1}}, .frame = kToledo, .lenient = true});
-    const ProbeResult result = SearchSerialSettings(line, kProbeBudgetMs);
-    ASSERT_GE(result.hits.size(), 2u);
-    EXPECT_EQ(FramingText(result.hits[0].line.framing), "7E1");
-    EXPECT_EQ(FramingText(result.hits[1].line.framing), "8N1") << "8N1 reads the parity bits as data";
-    EXPECT_GT(result.hits[1].noise, 0);
-}
-
 TEST(SerialProbeSearch, KeepsToItsTimeBoundAndSaysWhenThePortCannotBeOpened)
 {
     FakeScaleLine silent({.protocol = Protocol::Toledo, .scale = {1200, {8, 'N', 1}}, .frame = kToledo});

@@ -1,4 +1,5 @@
-// The simulated K350: its weighing cycle as a once-a-second ReadWeight sees it, and its Direct IO.
+// The simulated K350's Direct IO over its cycle. (Its cycle as reads see it: the console's
+// simulatedScaleRunsOpenReadsLoopAndClose; the scenario engine: ScenarioTest.)
 #include "tests/opos/ScaleTestSupport.h"
 
 using namespace opos;
@@ -16,35 +17,6 @@ protected:
     ScaleDriver scale;
 };
 
-}
-
-TEST_F(SimulatedK350Scale, CycleStartsSettledThenGoesThroughASecondWeightOverloadAndEmptyAndAReadInMotionWaits)
-{
-    ASSERT_TRUE(scale.Enable(name));
-    LONG weight = 0;
-    EXPECT_EQ(scale.ReadWeight(weight, 0), OPOS_SUCCESS) << "the first read after Open shows a weight at once";
-    EXPECT_EQ(weight, 1250);
-    clock.SetMs(kOpenedAt + 29000);
-    weight = 0;
-    EXPECT_EQ(scale.ReadWeight(weight, 2000), OPOS_SUCCESS);
-    EXPECT_EQ(weight, 1250);
-    EXPECT_EQ(clock.NowMs(), kOpenedAt + 30000) << "the read waited for the weight to settle";
-    EXPECT_NE(scale.Description().str().find("simulated"), std::string::npos);
-    EXPECT_EQ(scale.MaximumWeight(), 15000);
-    EXPECT_EQ(scale.WeightUnit(), SCAL_WU_KILOGRAM);
-    const struct { std::int64_t cycleMs; LONG result, weight; } points[] = {
-        {22000, OPOS_E_TIMEOUT, 0},  {28000, OPOS_E_TIMEOUT, 0},     {1000, OPOS_SUCCESS, 1250},
-        {6000, OPOS_E_TIMEOUT, 0},   {8000, OPOS_SUCCESS, 3480},     {15000, OPOS_E_EXTENDED, 0},
-        {20000, OPOS_E_TIMEOUT, 0},  {30000 + 1000, OPOS_SUCCESS, 1250},
-    };
-    for (const auto& p : points) {
-        SCOPED_TRACE("at " + std::to_string(p.cycleMs) + " ms");
-        clock.SetMs(kOpenedAt + p.cycleMs);
-        weight = 0; // a failed read leaves it alone
-        EXPECT_EQ(scale.ReadWeight(weight, 0), p.result);
-        EXPECT_EQ(weight, p.weight);
-    }
-    EXPECT_EQ(ScaleDriver().Open("K350"), OPOS_SUCCESS) << "K350 needs no set-up";
 }
 
 TEST_F(SimulatedK350Scale, DirectIOReportsWeightStatusAndRejectsUnknownCommands)
