@@ -58,15 +58,17 @@ TEST(SerialComTest, ReadWeightGivesWhatTheScaleOnTheComPortSays)
         {"COM11", OPOS_E_EXTENDED, OPOS_ESCAL_OVERWEIGHT, 0},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.port);
+        // The case in each message, not in a SCOPED_TRACE: a failed check inside one is where the
+        // 32-bit program died under qemu-i386 emulation, before the case was named.
         ComPortScale scale(c.port);
-        ASSERT_EQ(scale.opened, OPOS_SUCCESS) << Utf8FromUtf16(scale.service.GetDescription());
-        EXPECT_NE(Utf8FromUtf16(scale.service.GetDescription()).find(std::string("on ") + c.port + " (9600 7E1)"), std::string::npos);
+        ASSERT_EQ(scale.opened, OPOS_SUCCESS) << c.port << ": " << Utf8FromUtf16(scale.service.GetDescription());
+        EXPECT_NE(Utf8FromUtf16(scale.service.GetDescription()).find(std::string("on ") + c.port + " (9600 7E1)"), std::string::npos)
+            << c.port;
         LONG weight = 0;
         // Two requests at most in 150 ms: a scale in motion is not asked a fourth time.
-        EXPECT_EQ(scale.service.ReadWeight(weight, c.port == std::string("COM10") ? 150 : 1500), c.result);
-        EXPECT_EQ(scale.service.ResultCodeExtended(), c.extended);
-        EXPECT_EQ(weight, c.weight);
+        EXPECT_EQ(scale.service.ReadWeight(weight, c.port == std::string("COM10") ? 150 : 1500), c.result) << c.port;
+        EXPECT_EQ(scale.service.ResultCodeExtended(), c.extended) << c.port;
+        EXPECT_EQ(weight, c.weight) << c.port;
     }
 }
 
@@ -166,7 +168,6 @@ TEST(SerialComTest, AFailingPortGivesACodeAndWhyNeverSuccessAndNeverHangs)
         ~Restore() { SerialLineCalls() = fault::real; }
     } restore;
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.fault);
         calls = fault::real;
         calls.readFile = fault::read;
         calls.getOverlappedResult = fault::result;
@@ -180,14 +181,14 @@ TEST(SerialComTest, AFailingPortGivesACodeAndWhyNeverSuccessAndNeverHangs)
         } else {
             scale.emplace("COM9");
         }
-        ASSERT_EQ(scale->opened, OPOS_SUCCESS) << Utf8FromUtf16(scale->service.GetDescription());
+        ASSERT_EQ(scale->opened, OPOS_SUCCESS) << c.fault << ": " << Utf8FromUtf16(scale->service.GetDescription());
         LONG weight = 0;
         const auto start = Clock::now();
-        EXPECT_EQ(scale->service.ReadWeight(weight, 1500), c.result);
-        EXPECT_EQ(weight, c.result == OPOS_SUCCESS ? 1250 : 0);
+        EXPECT_EQ(scale->service.ReadWeight(weight, 1500), c.result) << c.fault;
+        EXPECT_EQ(weight, c.result == OPOS_SUCCESS ? 1250 : 0) << c.fault;
         const std::string description = Utf8FromUtf16(scale->service.GetDescription());
-        EXPECT_NE(description.find(c.description), std::string::npos) << description;
+        EXPECT_NE(description.find(c.description), std::string::npos) << c.fault << ": " << description;
         scale.reset();
-        EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(4000)) << "the read and the close took too long";
+        EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(4000)) << c.fault << ": the read and the close took too long";
     }
 }
