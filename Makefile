@@ -56,8 +56,8 @@ test-windows:
 	@scripts/install-deps.sh --windows
 	JOBS=$(JOBS) scripts/test-windows.sh
 
-# The 32-bit tree's COM server, hosting and end-to-end tests under 32-bit Wine, emulated by qemu-i386
-# where the kernel runs no 32-bit programs (SUITES=all for every test program of the tree).
+# Every test program of the 32-bit tree under 32-bit Wine, emulated by qemu-i386
+# where the kernel runs no 32-bit programs (SUITES="scale_server_tests ..." for chosen ones).
 test-windows32:
 	@scripts/install-deps.sh --windows32
 	JOBS=$(JOBS) scripts/test-windows32.sh $(SUITES)

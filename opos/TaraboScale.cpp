@@ -73,19 +73,21 @@ std::optional<std::wstring> GetString(const std::wstring& key, const wchar_t* na
     return value;
 }
 
+// A deletion that failed for another reason than the value or key being gone already.
+bool Deleted(LSTATUS status) { return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND; }
+
 // A key goes only once nothing but what we wrote was in it.
-void DeleteKeyIfEmpty(const std::wstring& key)
+bool DeleteKeyIfEmpty(const std::wstring& key)
 {
     HKEY handle = nullptr;
     if (RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS)
-        return;
+        return true;
     DWORD subkeys = 0, values = 0;
     const bool empty = RegQueryInfoKeyW(handle, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr,
                                         nullptr, nullptr, nullptr) == ERROR_SUCCESS &&
                        subkeys == 0 && values == 0;
     RegCloseKey(handle);
-    if (empty)
-        RegDeleteKeyW(HKEY_CLASSES_ROOT, key.c_str());
+    return !empty || Deleted(RegDeleteKeyW(HKEY_CLASSES_ROOT, key.c_str()));
 }
 
 }
@@ -114,19 +116,20 @@ STDAPI DllRegisterServer()
 }
 
 // Only a registration that names this very file is ours: one that another control wrote over it
-// stays as it is.
+// stays as it is. A deletion the registry refuses (no administrator) fails the call, so that
+// regsvr32 /u does not report a registration left in place as removed.
 STDAPI DllUnregisterServer()
 {
     const std::optional<std::wstring> server = GetString(ServerKey(), nullptr);
     const std::wstring path = ModulePath();
     if (!server || path.empty() || CompareStringOrdinal(server->c_str(), -1, path.c_str(), -1, TRUE) != CSTR_EQUAL)
         return S_OK;
-    RegDeleteKeyValueW(HKEY_CLASSES_ROOT, ServerKey().c_str(), nullptr);
+    bool removed = Deleted(RegDeleteKeyValueW(HKEY_CLASSES_ROOT, ServerKey().c_str(), nullptr));
     if (GetString(ServerKey(), L"ThreadingModel") == L"Apartment")
-        RegDeleteKeyValueW(HKEY_CLASSES_ROOT, ServerKey().c_str(), L"ThreadingModel");
-    DeleteKeyIfEmpty(ServerKey());
+        removed = Deleted(RegDeleteKeyValueW(HKEY_CLASSES_ROOT, ServerKey().c_str(), L"ThreadingModel")) && removed;
+    removed = DeleteKeyIfEmpty(ServerKey()) && removed;
     if (GetString(ClassKey(), nullptr) == kControlName)
-        RegDeleteKeyValueW(HKEY_CLASSES_ROOT, ClassKey().c_str(), nullptr);
-    DeleteKeyIfEmpty(ClassKey());
-    return S_OK;
+        removed = Deleted(RegDeleteKeyValueW(HKEY_CLASSES_ROOT, ClassKey().c_str(), nullptr)) && removed;
+    removed = DeleteKeyIfEmpty(ClassKey()) && removed;
+    return removed ? S_OK : SELFREG_E_CLASS;
 }

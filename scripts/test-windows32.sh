@@ -1,11 +1,10 @@
 #!/usr/bin/env bash
 # Builds the 32-bit Windows tree (build/windows, what ships) and runs its tests under 32-bit Wine on
 # a virtual X display:
-#   scripts/test-windows32.sh [TEST PROGRAM... | all]
-# By default the programs where 32-bit calling conventions and structure layouts are at stake: the
-# control's COM server (scale_server_tests), hosting through real COM (framework_win32_tests) and
-# Tarabo.exe end to end, a logical name on a COM port included (end_to_end_tests); `all` runs every *_tests program of the tree. Each runs
-# once, all its cases in one process: under emulation, starting a 32-bit process is what costs.
+#   scripts/test-windows32.sh [TEST PROGRAM...]
+# By default every *_tests program of the tree (`all` says the same), the serial COM ports'
+# included; named ones run alone. Each runs once, all its cases in one process: under emulation,
+# starting a 32-bit process is what costs.
 #
 # Where the kernel runs no 32-bit programs, they run under qemu-i386 user-mode emulation through
 # binfmt_misc. The prefix is made, and Wine's own background programs run, by 64-bit Wine natively:
@@ -21,7 +20,7 @@ JOBS=${JOBS:-2}
 tree=build/windows
 
 suites=("$@")
-[ $# -gt 0 ] || suites=(scale_server_tests framework_win32_tests end_to_end_tests)
+[ $# -gt 0 ] || suites=(all)
 
 binfmt=/proc/sys/fs/binfmt_misc
 entry=tarabo-i386
@@ -84,6 +83,7 @@ echo "test-windows32: Wine prefix ready in $(($(date +%s) - start)) s"
 tests/windows/ComScales.sh start "$PWD/$tree/wine" $tree/tests/windows/fake-com-scales $com_scales
 
 failed=()
+run_start=$(date +%s)
 for suite in "${suites[@]}"; do
   program=$(find $tree/tests -name "$suite.exe" | head -1)
   [ -n "$program" ] || { echo "test-windows32: no test program $suite in $tree" >&2; exit 2; }
@@ -93,4 +93,5 @@ for suite in "${suites[@]}"; do
   echo "test-windows32: $suite $([ $status -eq 0 ] && echo passed || echo FAILED) in $(($(date +%s) - start)) s"
   [ $status -eq 0 ] || failed+=("$suite")
 done
+echo "test-windows32: ${#suites[@]} test programs in $(($(date +%s) - run_start)) s ($(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg))"
 [ ${#failed[@]} -eq 0 ] || { echo "test-windows32: failed: ${failed[*]}" >&2; exit 1; }

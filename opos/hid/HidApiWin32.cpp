@@ -40,6 +40,9 @@ std::string errorText(DWORD error)
     return (out.empty() ? "" : out + ", ") + "error " + std::to_string(error);
 }
 
+// How long a cancelled read may take to end.
+constexpr DWORD kCancelMs = 1000;
+
 HIDP_REPORT_TYPE typeOf(HidReportType type)
 {
     return type == HidReportType::Input ? HidP_Input : type == HidReportType::Output ? HidP_Output : HidP_Feature;
@@ -59,10 +62,12 @@ public:
     }
     ~Win32HidDevice() override
     {
-        DWORD got = 0;
-        if (m_pending) { // whichever thread started it; the buffer must outlive the read
-            ::CancelIoEx(m_file, &m_overlapped);
-            ::GetOverlappedResult(m_file, &m_overlapped, &got, TRUE);
+        // Whichever thread started it; the buffer must outlive the read. A read the system does
+        // not let go of in time keeps its OVERLAPPED, buffer and event for good.
+        if (m_pending) {
+            ::CancelIoEx(m_file, &m_read->overlapped);
+            if (::WaitForSingleObject(m_event, kCancelMs) != WAIT_OBJECT_0)
+                static_cast<void>(m_read.release()), m_event = nullptr;
         }
         if (m_preparsed)
             ::HidD_FreePreparsedData(m_preparsed);
@@ -127,7 +132,7 @@ public:
             n = 0;
         else if (status != HIDP_STATUS_SUCCESS)
             return false;
-        usages.assign(list.begin(), list.begin() + std::min<std::size_t>(n, list.size()));
+        usages.assign(list.begin(), list.begin() + std::ptrdiff_t(std::min<std::size_t>(n, list.size())));
         return true;
     }
     bool ReportWithButton(HidReportType type, std::uint8_t id, std::uint16_t page, std::uint16_t usage, HidBytes& report) override
@@ -150,7 +155,7 @@ public:
         if (!m_pending && m_failed == ERROR_SUCCESS)
             Start();
         DWORD got = 0;
-        if (m_pending && !::GetOverlappedResult(m_file, &m_overlapped, &got, FALSE)) {
+        if (m_pending && !::GetOverlappedResult(m_file, &m_read->overlapped, &got, FALSE)) {
             const DWORD error = ::GetLastError();
             if (error == ERROR_IO_INCOMPLETE)
                 return Read::Nothing;
@@ -166,7 +171,8 @@ public:
             return Read::Gone;
         }
         m_pending = false;
-        report.assign(m_buffer.begin(), m_buffer.begin() + std::min<std::size_t>(got, m_buffer.size()));
+        const HidBytes& buffer = m_read->buffer;
+        report.assign(buffer.begin(), buffer.begin() + std::ptrdiff_t(std::min<std::size_t>(got, buffer.size())));
         Start();
         return Read::Report;
     }
@@ -187,11 +193,12 @@ private:
     // The next read, left pending; its event is signalled when it ends, however it ends.
     void Start()
     {
-        m_buffer.assign(m_caps.InputReportByteLength, 0);
-        m_overlapped = {};
-        m_overlapped.hEvent = m_event;
+        HidBytes& buffer = m_read->buffer;
+        buffer.assign(m_caps.InputReportByteLength, 0);
+        m_read->overlapped = {};
+        m_read->overlapped.hEvent = m_event;
         ::ResetEvent(m_event);
-        if (::ReadFile(m_file, m_buffer.data(), DWORD(m_buffer.size()), nullptr, &m_overlapped) ||
+        if (::ReadFile(m_file, buffer.data(), DWORD(buffer.size()), nullptr, &m_read->overlapped) ||
             ::GetLastError() == ERROR_IO_PENDING) {
             m_pending = true;
         } else {
@@ -239,8 +246,14 @@ private:
     PHIDP_PREPARSED_DATA m_preparsed = nullptr;
     HIDP_CAPS m_caps{};
     bool m_hasCaps = false;
-    OVERLAPPED m_overlapped{};
-    HidBytes m_buffer;
+    // On the heap, so that a read the system keeps after the device is closed writes into memory
+    // still ours.
+    struct PendingRead
+    {
+        OVERLAPPED overlapped{};
+        HidBytes buffer;
+    };
+    std::unique_ptr<PendingRead> m_read = std::make_unique<PendingRead>();
     bool m_pending = false;
     DWORD m_failed = ERROR_SUCCESS;
 };

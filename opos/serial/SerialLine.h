@@ -75,12 +75,17 @@ public:
     // Drops what the port has received and not yet been read.
     void ClearInput();
 
+    // Why the line is gone, for the technician; empty while it is up (or where the platform does
+    // not say).
+    const std::string& Failure() const { return m_failure; }
+
 private:
     struct Port; // the platform's side: a descriptor, or a handle with its pending read
     SerialLine(std::unique_ptr<Port> port, std::string path);
 
     std::unique_ptr<Port> m_port;
     std::string m_path;
+    std::string m_failure;
 };
 
 }

@@ -155,6 +155,8 @@ std::u16string SerialScale::Description() const
                        FramingText(m_settings.line.framing) + ")";
     if (m_silent)
         text += ": silent, no frame for more than " + std::to_string(m_settings.silenceMs) + " ms";
+    if (m_reading.status == ScaleStatus::Gone && !m_line->Failure().empty())
+        text += ": offline: " + m_line->Failure();
     return Utf16FromUtf8(text);
 }
 
