@@ -36,6 +36,8 @@ public:
     virtual bool Drain(std::string& into) = 0;
     // Drops what has come and not yet been read.
     virtual void ClearInput() = 0;
+    // Why the line is gone, for the technician; empty while it is up (or where nothing says).
+    virtual std::string Failure() const { return {}; }
 };
 
 class SerialLine : public Line
@@ -75,9 +77,7 @@ public:
     // Drops what the port has received and not yet been read.
     void ClearInput();
 
-    // Why the line is gone, for the technician; empty while it is up (or where the platform does
-    // not say).
-    const std::string& Failure() const { return m_failure; }
+    std::string Failure() const override { return m_failure; }
 
 private:
     struct Port; // the platform's side: a descriptor, or a handle with its pending read
