@@ -2,8 +2,10 @@
 // ready (NAK when not), the host sends DC1, and the scale sends SOH, then STX, the data bytes
 // (S or U for stable or unstable, the sign: space, "-" or F for overflow, five or six of weight
 // with its decimal point and blanks for leading zeros, one or two letters of unit in either
-// case), the block check character (the exclusive or of the data bytes, from the status byte
-// on), ETX, and EOT. A frame whose check character does not match is a transmission error.
+// case), the block check character, ETX, and EOT. Most scales make the check character the
+// exclusive or of the data bytes from the status byte on; some take SOH and STX in as well (the
+// twelve bytes before it). The two differ by SOH ^ STX, so a frame can satisfy only one; one that
+// satisfies neither is a transmission error.
 #include "opos/serial/ProtocolParsers.h"
 
 #include <cctype>
@@ -12,7 +14,8 @@ namespace opos::serial {
 
 namespace {
 using namespace parsing;
-constexpr char STX = 0x02, ETX = 0x03, EOT = 0x04, ACK = 0x06, NAK = 0x15;
+constexpr char SOH = 0x01, STX = 0x02, ETX = 0x03, EOT = 0x04, ACK = 0x06, NAK = 0x15;
+constexpr char kSohStx = SOH ^ STX;
 // Status, sign, five or six of weight, one or two of unit; ten is the form most scales send.
 constexpr std::size_t kMinData = 8, kMaxData = 10;
 
@@ -79,6 +82,12 @@ Parsed dataFrame(std::string_view bytes)
             continue;
         if (bytes[etx - 1] == checkOf(data))
             return {etx + 1, decode(data)};
+        if (bytes[etx - 1] == char(checkOf(data) ^ kSohStx)) {
+            Frame frame = decode(data);
+            if (frame.kind == FrameKind::Weight || frame.kind == FrameKind::Motion)
+                frame.text = "check character over SOH and STX too";
+            return {etx + 1, frame};
+        }
         if (bytes.size() > etx + 1 && bytes[etx + 1] == EOT)
             return {etx + 1, TransmissionError()};
         failed = failed ? failed : etx + 1;

@@ -152,7 +152,7 @@ std::u16string SerialScale::Description() const
     const ProtocolInfo& info = Info(m_settings.protocol);
     std::string text = std::string(info.title) + " scale" + (m_model.empty() ? "" : " " + m_model) + " on " +
                        m_settings.device + " (" + std::to_string(m_settings.line.baud) + " " +
-                       FramingText(m_settings.line.framing) + ")";
+                       FramingText(m_settings.line.framing) + ")" + (m_frameNote.empty() ? "" : ", " + m_frameNote);
     if (m_silent)
         text += ": silent, no frame for more than " + std::to_string(m_settings.silenceMs) + " ms";
     if (m_reading.status == ScaleStatus::Gone && !m_line->Failure().empty())
@@ -264,6 +264,8 @@ void SerialScale::Take(const Frame& frame, std::int64_t nowMs)
         m_unit = frame.unit;
     const bool error = frame.kind == FrameKind::Error;
     m_errorsInARow = error ? m_errorsInARow + 1 : 0;
+    if (frame.kind == FrameKind::Weight || frame.kind == FrameKind::Motion)
+        m_frameNote = frame.text; // how the scale makes its frames, where it differs from most
     switch (frame.kind) {
     case FrameKind::Weight: m_reading = {frame.weight > 0 ? ScaleStatus::Stable : ScaleStatus::StableZero, frame.weight}; break;
     case FrameKind::Motion: m_reading = {ScaleStatus::InMotion, frame.weight}; break;

@@ -73,6 +73,7 @@ private:
     LONG m_unit;
     LONG m_capacity = 0;
     std::string m_model;
+    std::string m_frameNote; // said of the last reading's frame (its check character's convention)
     int m_errorsInARow = 0;
     std::int64_t m_sentMs = 0;
     std::optional<std::int64_t> m_nextRequestMs;

@@ -136,6 +136,9 @@ TEST_F(SerialFamiliesTest, ReadWeightGivesEachFamilysFramesTheirResults)
                     const std::string& expected = frames[n].expected;
                     EXPECT_EQ("weight " + std::to_string(weight) + " " + UnitName(scale.WeightUnit()),
                               expected.ends_with(" -") ? expected.substr(0, expected.size() - 1) + "kg" : expected);
+                    const char* const convention = "check character over SOH and STX too"; // as the row's source notes it
+                    EXPECT_EQ(scale.Description().str().find(convention) != std::string::npos,
+                              frames[n].source.find(convention) != std::string::npos) << scale.Description().str();
                 } else {
                     EXPECT_EQ(weight, -5);
                 }

@@ -25,6 +25,7 @@ struct FrameCase
     std::string expected; // canonical, as Canonical() writes frames
     std::string kind;     // the expectation's first word
     std::string where;    // file:line
+    std::string source;   // the document it comes from, with notes
 };
 
 inline std::string UnitName(LONG unit)
@@ -68,7 +69,7 @@ inline std::vector<FrameCase> LoadFrameCases()
                 const answers::Reading& r = c.reading; // "weight 1.250 kg" as "weight 1250 kg", "motion" as "motion 0 -"
                 const bool weighs = r.kind == "weight" || r.kind == "motion";
                 const std::string expected = !weighs ? r.kind : r.kind + " " + std::to_string(r.thousandths.value_or(0)) + " " + (r.unit.empty() ? "-" : r.unit);
-                cases.push_back({info.protocol, c.bytes, expected, r.kind, c.where});
+                cases.push_back({info.protocol, c.bytes, expected, r.kind, c.where, c.source});
             }
         } catch (const std::exception& e) {
             ADD_FAILURE() << e.what();
