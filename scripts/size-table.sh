@@ -77,31 +77,42 @@ section_kinds() {
 }
 
 # From a GNU ld map: the bytes each input file puts in the output sections that are loaded
-# (debug sections and .bss left out), "bytes<TAB>library<TAB>object" a line. The library is an
-# archive's name, a CMake target's for the objects CMake links loose, else the object's own.
+# (debug sections and .bss left out), "bytes<TAB>library<TAB>object<TAB>why" a line. The library is
+# an archive's name, a CMake target's for the objects CMake links loose, else the object's own. For
+# an archive member, why is what pulled it in: the chain of members back to the first file that is
+# not one (Tarabo's own, as a rule) and the symbol that file asked for.
 map_contributions() {
   awk "$hexfn"'
+    function short(file,   lib, obj) {
+      if (file ~ /^\(linker/) return file
+      if (match(file, /\(([^()]*)\)$/)) {
+        lib = substr(file, 1, RSTART - 1); obj = substr(file, RSTART + 1, RLENGTH - 2)
+        sub(/.*\//, "", lib); return lib "(" obj ")"
+      }
+      if (match(file, /[^\/]*\.dir\//)) return substr(file, RSTART, RLENGTH - 5) "(" substr(file, RSTART + RLENGTH) ")"
+      sub(/.*\//, "", file); return file
+    }
+    # "Archive member included to satisfy reference by file (symbol)": a member, then (on the same
+    # line or the next) the file that asked and the symbol.
+    /^Archive member included/ { inarch = 1; next }
+    /^(Discarded input sections|Memory Configuration|Allocating common symbols)/ { inarch = 0 }
+    inarch && /^[^ \t]/ { member = $1; rest = $0; sub(/^[^ \t]+[ \t]*/, "", rest); if (rest == "") next }
+    inarch && /^[ \t]+[^ \t]/ && member != "" { rest = $0; sub(/^[ \t]+/, "", rest) }
+    inarch && rest != "" {
+      by = rest; sym = ""
+      if (match(rest, / \(.*\)$/)) { by = substr(rest, 1, RSTART - 1); sym = substr(rest, RSTART + 2, RLENGTH - 3) }
+      m = short(member); asker[m] = short(by); asked[m] = sym; member = ""; rest = ""; next
+    }
     /^Linker script and memory map/ { inmap = 1; next }
     !inmap { next }
     /^[^ \t]/ { split($0, w, /[ \t]+/); out = w[1]; pending = ""; next }
-    function add(size, file,   lib, obj, m) {
+    function add(size, file,   key) {
       if (out ~ /^\.(debug|zdebug|stab|comment|gnu_debuglink|bss|tbss)/ || out ~ /^\/[0-9]/) return
       if (size == 0 || file == "") return
       if (file == "dll stuff") file = "(linker: base relocations)"
       # What ld makes for dynamic linking it files under the first input, the start-up object.
       if (out ~ /^\.(interp|gnu\.hash|hash|dynsym|dynstr|gnu\.version|rela?\.|dynamic|got|plt|eh_frame_hdr)/) file = "(linker: dynamic linking tables)"
-      obj = file
-      if (file ~ /^\(linker/) {
-        lib = file
-      } else if (match(file, /\(([^()]*)\)$/)) {
-        lib = substr(file, 1, RSTART - 1); obj = substr(file, RSTART + 1, RLENGTH - 2)
-        sub(/.*\//, "", lib)
-      } else if (match(file, /[^\/]*\.dir\//)) {
-        lib = substr(file, RSTART, RLENGTH - 5); obj = substr(file, RSTART + RLENGTH)
-      } else {
-        sub(/.*\//, "", obj); lib = obj
-      }
-      bytes[lib "\t" obj] += size
+      bytes[short(file)] += size
     }
     # An input section: " name 0xaddr 0xsize file", or its name alone and the rest on the next line.
     /^ [^ *]/ {
@@ -115,7 +126,26 @@ map_contributions() {
       add(hex(w[3]), f); pending = ""; next
     }
     { pending = "" }
-    END { for (k in bytes) printf "%d\t%s\n", bytes[k], k }' "$1"
+    END {
+      for (k in bytes) {
+        lib = k; obj = k
+        if (k !~ /^\(linker/ && match(k, /\([^()]*\)$/)) { lib = substr(k, 1, RSTART - 1); obj = substr(k, RSTART + 1, RLENGTH - 2) }
+        why = ""
+        if (k in asker) {
+          chain = ""; c = k
+          for (hops = 0; (c in asker) && hops < 12; hops++) {
+            nxt = asker[c]
+            # Up to the first file that is not a member of a library from outside, one of Tarabo.
+            if (!(nxt in asker) || nxt ~ /^libtarabo/ || nxt !~ /\.a\(/) { why = nxt " (" asked[c] ")"; break }
+            chain = chain (chain == "" ? "" : " ← ") nxt
+            c = nxt
+          }
+          if (why == "") why = asker[k] " (" asked[k] ")"
+          else if (chain != "") why = chain " ← " why
+        }
+        printf "%d\t%s\t%s\t%s\n", bytes[k], lib, obj, why
+      }
+    }' "$1"
 }
 
 # The file to read symbols from: its separate debug file once it is stripped.
@@ -149,9 +179,10 @@ report_file() {
     echo
     echo "The largest object files:"
     echo
-    echo "| library | object | KiB |"
-    echo "|---|---|---|"
-    sort -k1,1nr "$work/contrib" | head -n "$top" | awk -F'\t' '{ printf "| %s | %s | %.1f |\n", $2, $3, $1 / 1024 }'
+    echo "| library | object | KiB | pulled in by (what asked, and for which symbol) |"
+    echo "|---|---|---|---|"
+    sort -k1,1nr "$work/contrib" | head -n "$top" |
+      awk -F'\t' '{ w = $4; gsub(/\|/, "\\|", w); printf "| %s | %s | %.1f | %s |\n", $2, $3, $1 / 1024, w }'
     echo
   else
     echo "(no $(basename "$map"): the library table needs the linker's map)"
