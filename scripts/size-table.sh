@@ -9,7 +9,7 @@
 # The Windows trees (Tarabo.exe beside TaraboScale.dll and tarabo-scales.exe) are read with the
 # MinGW-w64 binutils, the Linux ones (tarabo, tarabo-scales) with the system's. --summary prints
 # only one Markdown table of all the files, the one in the README's Performance section.
-set -euo pipefail
+set -eu
 export LC_ALL=C
 summary=false top=15
 while [ $# -gt 0 ]; do
@@ -108,7 +108,7 @@ map_contributions() {
     /^[^ \t]/ { split($0, w, /[ \t]+/); out = w[1]; pending = ""; next }
     function add(size, file,   key) {
       if (out ~ /^\.(debug|zdebug|stab|comment|gnu_debuglink|bss|tbss)/ || out ~ /^\/[0-9]/) return
-      if (size == 0 || file == "") return
+      if (size == 0 || file == "" || file ~ /^(BYTE|SHORT|LONG|QUAD|SQUAD|FILL) /) return
       if (file == "dll stuff") file = "(linker: base relocations)"
       # What ld makes for dynamic linking it files under the first input, the start-up object.
       if (out ~ /^\.(interp|gnu\.hash|hash|dynsym|dynstr|gnu\.version|rela?\.|dynamic|got|plt|eh_frame_hdr)/) file = "(linker: dynamic linking tables)"
@@ -230,8 +230,9 @@ for tree in "$@"; do
     status=1
     continue
   fi
-  while read -r f; do
+  mapfile -t list <<<"$files"
+  for f in "${list[@]}"; do
     if $summary; then summary_row "$f"; else report_file "$f"; fi
-  done <<<"$files"
+  done
 done
 exit $status
