@@ -209,7 +209,7 @@ summary_row() {
       $2 ~ /^lib(stdc|supc)\+\+/ { cxx += $1; next }
       $2 ~ /^libtarabo/ || ($2 !~ /\.(a|o|obj)$/ && $2 !~ /^\(linker/) { own += $1; next }
       { c += $1 }
-      END { printf "%.0f KiB | %.0f KiB | %.0f KiB", cxx / 1024, c / 1024, own / 1024 }')
+      END { printf "%s | %.0f KiB | %.0f KiB", cxx ? sprintf("%.0f KiB", cxx / 1024) : "shared", c / 1024, own / 1024 }')
   fi
   printf '| %s | %s KiB | %s KiB | %s KiB | %s KiB | %s KiB | %s |\n' "$f" "$(kib "$size")" "$(kib "$stripped")" \
     "$(kib "$code")" "$(kib "$((ro + rw))")" "$(kib "$debug")" "$shares"
