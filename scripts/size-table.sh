@@ -27,11 +27,22 @@ hexfn='function hex(s,   i, v) { s = tolower(s); sub(/^0x/, "", s); v = 0; for (
 
 kib() { awk -v b="$1" 'BEGIN { printf "%.0f", b / 1024 }'; }
 
+# The first Windows file in a tree, if it is a Windows tree.
+windows_file() {
+  local f
+  for f in Tarabo.exe TaraboScale.dll tarabo-scales.exe; do
+    [ -f "$1/$f" ] && { echo "$1/$f"; return; }
+  done
+  return 0
+}
+
 # The binutils prefix for a tree's files.
 tools_for() {
-  if [ ! -f "$1/Tarabo.exe" ]; then
+  local w
+  w=$(windows_file "$1")
+  if [ -z "$w" ]; then
     echo ""
-  elif i686-w64-mingw32-objdump -f "$1/Tarabo.exe" 2>/dev/null | grep -q 'file format pei-i386'; then
+  elif i686-w64-mingw32-objdump -f "$w" 2>/dev/null | grep -q 'file format pei-i386'; then
     echo i686-w64-mingw32-
   else
     echo x86_64-w64-mingw32-
@@ -41,7 +52,7 @@ tools_for() {
 # The files that ship from a tree, one a line.
 shipped_files() {
   local tree=$1 f
-  if [ -f "$tree/Tarabo.exe" ]; then
+  if [ -n "$(windows_file "$tree")" ]; then
     for f in Tarabo.exe TaraboScale.dll tarabo-scales.exe; do [ -f "$tree/$f" ] && echo "$tree/$f"; done
   else
     for f in "$tree/tarabo" "$tree/scales-tool/tarabo-scales" "$tree/tarabo-scales"; do [ -f "$f" ] && echo "$f"; done
