@@ -49,13 +49,13 @@ rt=$(get winread win_read_tarabo_us); rf=$(get winread win_read_floor_us)
 IFS='|' read -r r_ratio r_ok <<<"$(compare "$rt" "$rf" 1.2)"
 
 kib() { if [ -f "$1" ]; then awk -v b="$(stat -c %s "$1")" 'BEGIN { printf "%.0f KiB", b / 1024 }'; else echo n/a; fi; }
-sizes_ok=$(verdict "$([ -f build/windows/Tarabo.exe ] && [ -f build/windows/TaraboScale.dll ] && echo 1)")
+sizes_ok=$(verdict "$([ -f build/windows/Tarabo.exe ] && [ -f build/windows/TaraboScale.dll ] && [ -f build/windows/tarabo-scales.exe ] && echo 1)")
 
 rows=$(cat <<TABLE
 | Windows start-up under Wine ($build): process start to the console shown and painted, median of $runs runs | ${st:-n/a} ms | ${sf:-n/a} ms | $s_ratio | ≤ 1.10 | $s_ok |
 | Windows peak working set as Wine reports it, at the same runs' "ready", median | $(mib "$mt") | $(mib "$mf") | $m_ratio | ≤ 1.10 | $m_ok |
 | Windows Read Weight under Wine ($build), click to window repainted, zero-latency scale through COM, median of $batches × $reads | $(rate "$rt") | $(rate "$rf") | $r_ratio | ≤ 1.20 | $r_ok |
-| Windows files as shipped (32-bit): Tarabo.exe, TaraboScale.dll | $(kib build/windows/Tarabo.exe), $(kib build/windows/TaraboScale.dll) | – | – | – | $sizes_ok |
+| Windows files as shipped (32-bit, stripped): Tarabo.exe, TaraboScale.dll, tarabo-scales.exe | $(kib build/windows/Tarabo.exe), $(kib build/windows/TaraboScale.dll), $(kib build/windows/tarabo-scales.exe) | – | – | – | $sizes_ok |
 TABLE
 )
 echo "$rows"

@@ -1,6 +1,7 @@
 # The Windows package (make windows-package): an NSIS installer that installs Tarabo.exe with a
 # Start-menu shortcut, tarabo-scales.exe beside it and an uninstaller, offering Tarabo's own scale control as a component off
-# by default when TaraboScale.dll is built; and a plain zip of Tarabo.exe.
+# by default when TaraboScale.dll is built; and a plain zip of Tarabo.exe. The files are stripped as
+# they are linked (cmake/ShippedFiles.cmake); their debug information goes in a zip of its own.
 find_program(TARABO_MAKENSIS makensis DOC "NSIS, for the Windows installer")
 set(TARABO_SCALE_DLL ${CMAKE_BINARY_DIR}/TaraboScale.dll)
 if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
@@ -37,4 +38,11 @@ add_custom_command(
   WORKING_DIRECTORY $<TARGET_FILE_DIR:tarabo>
   DEPENDS tarabo tarabo-scales
   COMMENT "Zipping Tarabo.exe and tarabo-scales.exe")
-add_custom_target(windows_package DEPENDS ${setup} ${zip})
+set(debug_zip ${CMAKE_BINARY_DIR}/Tarabo-${PROJECT_VERSION}-debug.zip)
+add_custom_command(
+  OUTPUT ${debug_zip}
+  COMMAND ${CMAKE_COMMAND} -E tar cf ${debug_zip} --format=zip Tarabo.exe.debug tarabo-scales.exe.debug TaraboScale.dll.debug
+  WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
+  DEPENDS tarabo tarabo-scales tarabo_scale
+  COMMENT "Zipping the debug information of the files that ship")
+add_custom_target(windows_package DEPENDS ${setup} ${zip} ${debug_zip})

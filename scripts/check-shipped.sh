@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Checks the 32-bit files that ship, for what differs from the 64-bit build that the Wine tests run
 # where 32-bit programs cannot: the format, the subsystem, DLLs that every Windows has, and the
-# COM entry points exported under their plain names (undecorated, as regsvr32 looks them up).
+# COM entry points exported under their plain names (undecorated, as regsvr32 looks them up), and
+# that each file is stripped.
 #   scripts/check-shipped.sh build/windows
 set -u
 tree=${1:?usage: scripts/check-shipped.sh <32-bit build tree>}
@@ -21,6 +22,14 @@ system_dlls_only() {
   ! dump "$1" | awk '/DLL Name:/ { print tolower($3) }' |
     grep -vxE 'kernel32\.dll|user32\.dll|gdi32\.dll|ole32\.dll|oleaut32\.dll|advapi32\.dll|msvcrt\.dll|version\.dll|comctl32\.dll|shell32\.dll|hid\.dll|setupapi\.dll'
 }
+# Stripped as it is linked (cmake/split-debug.sh): no symbol table, no debug section, and a
+# .gnu_debuglink naming the debug file kept beside it in the build tree.
+stripped() {
+  dump "$1" | grep -q "symbols stripped" &&
+    ! i686-w64-mingw32-objdump -h "$1" | grep -qE '^ +[0-9]+ +\.(debug|zdebug)' &&
+    i686-w64-mingw32-objdump -h "$1" | grep -qE '^ +[0-9]+ +\.gnu_debuglink' &&
+    [ -s "$1.debug" ]
+}
 exports() { dump "$1" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' | awk '/^\t\[/ { print $NF }' | sort | tr '\n' ' '; }
 
 exe=$tree/Tarabo.exe dll=$tree/TaraboScale.dll
@@ -35,4 +44,7 @@ tool=$tree/tarabo-scales.exe
 check "tarabo-scales.exe is a 32-bit program" is_pe32 "$tool"
 check "tarabo-scales.exe is a console-subsystem program" console "$tool"
 check "tarabo-scales.exe imports only system DLLs" system_dlls_only "$tool"
+for f in "$exe" "$dll" "$tool"; do
+  check "$(basename "$f") is stripped, its debug information in $(basename "$f").debug" stripped "$f"
+done
 [ "$failures" -eq 0 ]
