@@ -206,6 +206,15 @@ TEST_P(HidScaleService, OtherLayoutsAreFoundByUsageAndADescriptorWithoutAScaleIs
     EXPECT_EQ(weight, 878000);
     ASSERT_EQ(scale.Close(), OPOS_SUCCESS);
 
+    fake->Use(hidtest::kUnitListDescriptor, {}); // units as a list of usages: index 2 is the second, pounds
+    ASSERT_TRUE(scale.Enable(name));
+    ASSERT_TRUE(fake->Send({0x06, 0x04, 0x01, 0xFD, 0xDC, 0x05}));
+    ASSERT_TRUE(fake->Send({0x06, 0x04, 0x02, 0xFE, 0x11, 0x03}));
+    EXPECT_EQ(Read(), OPOS_SUCCESS);
+    EXPECT_EQ(weight, 7850);
+    EXPECT_EQ(scale.WeightUnit(), SCAL_WU_POUND);
+    ASSERT_EQ(scale.Close(), OPOS_SUCCESS);
+
     fake->Use(hidtest::kMouseDescriptor, {});
     EXPECT_EQ(scale.Open(name), OPOS_E_NOHARDWARE);
     EXPECT_EQ(scale.Description(), GetParam().path + " (Test Shipping Scale) is not a HID POS scale: its " + GetParam().noScaleWhy +
