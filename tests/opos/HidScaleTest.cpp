@@ -2,89 +2,21 @@
 // node, the Windows HID API): what ReadWeight, the properties and Direct IO show for the reports
 // real scales send, for other layouts, garbage, and a pulled cable. One scale reads them all, so
 // every case runs over every source.
-#include "tests/opos/HidApiFake.h"
-#include "tests/opos/HidTestScale.h"
+#include "tests/opos/HidScaleEnds.h"
 #include "tests/opos/ScaleTestSupport.h"
-
-#include "opos/hid/HidApiScale.h"
 
 using namespace opos;
 using hidtest::Bytes;
 
 namespace {
 
-// The scale's end of the cable, behind one kind of source.
-class ScaleEnd
-{
-public:
-    virtual ~ScaleEnd() = default;
-    virtual std::unique_ptr<IScaleDevice> Open() = 0; // plugged in afresh
-    virtual void Use(Bytes descriptor, Bytes limit) = 0; // another model of scale
-    virtual void SetCurrent(Bytes report) = 0; // its answer when asked (nothing unless set)
-    virtual bool Send(const Bytes& report) = 0;
-    virtual Bytes Received() = 0; // the report the scale was last sent
-    virtual void Unplug() = 0;
-};
-
-class HidrawEnd : public ScaleEnd
-{
-public:
-    std::unique_ptr<IScaleDevice> Open() override { return OpenHidConnection(m_fake.Connection()); }
-    void Use(Bytes descriptor, Bytes limit) override { m_fake.Use(std::move(descriptor), std::move(limit)); }
-    void SetCurrent(Bytes report) override { m_fake.SetCurrent(std::move(report)); }
-    bool Send(const Bytes& report) override { return m_fake.Send(report); }
-    Bytes Received() override { return m_fake.Received(); }
-    void Unplug() override { m_fake.Unplug(); }
-
-private:
-    hidtest::FakeHidScale m_fake;
-};
-
-class HidApiEnd : public ScaleEnd
-{
-public:
-    static constexpr const char* kPath = R"(\\?\hid#vid_0922&pid_8003#scale)";
-    std::unique_ptr<IScaleDevice> Open() override
-    {
-        Unplug();
-        m_c = m_api.Plug({.path = kPath, .name = "Test Shipping Scale", .vendor = 0x0922, .product = 0x8003,
-                          .descriptor = m_descriptor, .limit = m_limit, .current = m_current});
-        return OpenHidApiScale(m_api, kPath);
-    }
-    void Use(Bytes descriptor, Bytes limit) override { m_descriptor = std::move(descriptor), m_limit = std::move(limit); }
-    void SetCurrent(Bytes report) override { (m_c ? m_c->current : m_current) = std::move(report); }
-    bool Send(const Bytes& report) override { return m_c->Send(report), true; }
-    Bytes Received() override { return m_c->sent.empty() ? Bytes{} : m_c->sent.back(); }
-    void Unplug() override
-    {
-        if (m_c)
-            m_c->Pull();
-    }
-
-private:
-    hidtest::FakeHidApi m_api;
-    std::shared_ptr<hidtest::FakeHidCollection> m_c;
-    Bytes m_descriptor = hidtest::kScaleDescriptor, m_limit = hidtest::kLimit15kg, m_current;
-};
-
-struct Source
-{
-    const char* name;
-    std::function<std::unique_ptr<ScaleEnd>()> end;
-    std::string path, goneWhy, noScaleWhy;
-};
-const Source kSources[] = {
-    {"hidraw", [] { return std::make_unique<HidrawEnd>(); }, "/dev/hidraw-test", "the scale was unplugged", "report descriptor"},
-    {"hidapi", [] { return std::make_unique<HidApiEnd>(); }, HidApiEnd::kPath, "disconnected", "HID collection"},
-};
-
-class HidScaleService : public ::testing::TestWithParam<Source>
+class HidScaleService : public ::testing::TestWithParam<hidtest::Source>
 {
 protected:
     ManualClock clock{0};
     ClockOverride clockGuard{clock};
     std::string name = UniqueName("HID");
-    std::unique_ptr<ScaleEnd> fake = GetParam().end();
+    std::unique_ptr<hidtest::ScaleEnd> fake = GetParam().end();
     DeviceOverride device{Wide(name), [this] { return fake->Open(); }};
     ScaleDriver scale;
 
@@ -102,7 +34,7 @@ protected:
     LONG weight = -5;
 };
 
-INSTANTIATE_TEST_SUITE_P(Sources, HidScaleService, ::testing::ValuesIn(kSources), [](const auto& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Sources, HidScaleService, ::testing::ValuesIn(hidtest::kSources), [](const auto& info) { return info.param.name; });
 
 }
 
