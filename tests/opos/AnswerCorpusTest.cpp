@@ -1,9 +1,10 @@
 // The answers real scales send (tests/answers/, each with its source) read as their documents say
 // by a configured scale behind the control (a pty or a socket pair standing in for the line) and
-// by tarabo-scales probe. (The parsers alone: SerialProtocolTest and HidApiScaleTest.)
+// by tarabo-scales probe. (The parsers alone: SerialFrameFilesTest.) The HID scales
+// run over each source of reports, hidraw and the Windows HID API.
 #include "tests/support/AnswerCorpus.h"
 #include "tests/support/FakeSerialScale.h"
-#include "tests/opos/HidTestScale.h"
+#include "tests/opos/HidScaleEnds.h"
 #include "tests/opos/ScaleTestSupport.h"
 
 #include "opos/hid/Hidraw.h"
@@ -105,36 +106,42 @@ TEST_F(ConfiguredScale, EverySerialAnswerGivesItsResultAndProbeFindsItsProtocol)
     }
 }
 
-TEST_F(ConfiguredScale, EveryHidScaleStatesItsCapacityAndEachReportGivesItsWeight)
+TEST_F(ConfiguredScale, EveryHidScaleStatesItsCapacityEachReportGivesItsWeightAndZeroSendsItsReport)
 {
-    hidtest::FakeHidScale fake;
-    HidrawSystemOverride system{{[] { return std::vector<HidrawNode>{{"/dev/hidraw3", "Corpus Scale", 0x0d8f, 0x0200, true}}; },
-                                 [&](const std::string&) { return fake.Connection(); }}};
-    conf.Write("[" + name + "]\ndriver = hid\n");
-    hidtest::Bytes descriptor;
-    std::optional<LONG> capacity;
-    for (const answers::Case& c : answers::Load("hid.txt")) {
-        SCOPED_TRACE(trace(c));
-        const hidtest::Bytes bytes(c.bytes.begin(), c.bytes.end());
-        if (c.tag == "descriptor") {
-            fake.Use(descriptor = bytes, {});
-            capacity.reset();
-        } else if (c.tag == "limit") {
-            fake.Use(descriptor, bytes);
-            capacity = c.reading.thousandths;
+    for (const hidtest::Source& source : hidtest::kSources) {
+        const std::unique_ptr<hidtest::ScaleEnd> fake = source.end();
+        DeviceOverride device{Wide(name), [&] { return fake->Open(); }};
+        hidtest::Bytes descriptor;
+        std::optional<LONG> capacity;
+        std::string zero; // the id of the zero control's report as documented, "-" for none
+        for (const answers::Case& c : answers::Load("hid.txt")) {
+            SCOPED_TRACE(std::string(source.name) + " " + trace(c));
+            const hidtest::Bytes bytes(c.bytes.begin(), c.bytes.end());
+            if (c.tag == "descriptor") {
+                fake->Use(descriptor = bytes, {});
+                capacity.reset();
+                zero = c.reading.words.back();
+            } else if (c.tag == "limit") {
+                fake->Use(descriptor, bytes);
+                capacity = c.reading.thousandths;
+            }
+            if (c.tag != "report")
+                continue;
+            ASSERT_TRUE(scale.Enable(name)) << scale.Description().str();
+            if (capacity) {
+                EXPECT_EQ(scale.MaximumWeight(), *capacity) << "the weight-limit report, its weight a constant field";
+            }
+            ASSERT_TRUE(fake->Send(bytes)); // the first report after opening is taken as stale
+            ASSERT_TRUE(fake->Send(bytes));
+            EXPECT_EQ(Read(0), c.reading.kind == "weight" ? OPOS_SUCCESS : OPOS_E_TIMEOUT);
+            EXPECT_EQ(weight, c.reading.kind == "weight" ? *c.reading.thousandths : -5);
+            EXPECT_EQ(scale.WeightUnit(), unitOf(c.reading.unit));
+            LONG data = 0;
+            BSTR text = nullptr;
+            EXPECT_EQ(scale.DirectIO(5, data, text), zero == "-" ? OPOS_E_ILLEGAL : OPOS_SUCCESS);
+            EXPECT_EQ(zero == "-" ? "-" : std::to_string(fake->Received().at(0)), zero) << "the zero report's id";
+            EXPECT_EQ(scale.Close(), OPOS_SUCCESS);
         }
-        if (c.tag != "report")
-            continue;
-        ASSERT_TRUE(scale.Enable(name)) << scale.Description().str();
-        if (capacity) {
-            EXPECT_EQ(scale.MaximumWeight(), *capacity) << "the weight-limit report, its weight a constant field";
-        }
-        ASSERT_TRUE(fake.Send(bytes)); // the first report after opening is taken as stale
-        ASSERT_TRUE(fake.Send(bytes));
-        EXPECT_EQ(Read(0), c.reading.kind == "weight" ? OPOS_SUCCESS : OPOS_E_TIMEOUT);
-        EXPECT_EQ(weight, c.reading.kind == "weight" ? *c.reading.thousandths : -5);
-        EXPECT_EQ(scale.WeightUnit(), unitOf(c.reading.unit));
-        EXPECT_EQ(scale.Close(), OPOS_SUCCESS);
     }
 }
 

@@ -1,6 +1,7 @@
 // Captures: the parser's answer to every kind of bad line, and the round trip a technician makes
 // with them: a scale's traffic recorded while the control reads it, then replayed behind a logical
 // name, giving the control the same results.
+#include "tests/support/AnswerCorpus.h"
 #include "tests/support/FakeSerialScale.h"
 #include "tests/opos/HidTestScale.h"
 #include "tests/opos/ScaleTestSupport.h"
@@ -15,46 +16,11 @@ using namespace opos;
 
 namespace {
 
-const std::string kSerialHeader = "tarabo-capture 1\ndriver: serial\nprotocol: sics\nbaud: 9600\n";
 
 TEST(CaptureParser, EveryBadLineIsAnErrorNamingTheFileAndLine)
 {
-    const struct { std::string text; const char* error; } cases[] = {
-        {"", "f.cap line 0: empty: not a capture"},
-        {"# only a comment\n", "f.cap line 1: empty"},
-        {"tarabo-capture\n", "f.cap line 1: \"tarabo-capture\" does not give the format's version"},
-        {"hello\n", "f.cap line 1: not a capture"},
-        {"tarabo-capture 2\n", "f.cap line 1: format version 2 is newer than this program reads (1)"},
-        {"tarabo-capture 1\ndriver: serial\n", "f.cap line 2: the header ends without an \"events:\" line"},
-        {"tarabo-capture 1\ndriver serial\n", "f.cap line 2: \"driver serial\" is not \"key: value\""},
-        {"tarabo-capture 1\ncolour: blue\n", "f.cap line 2: unknown key \"colour\""},
-        {"tarabo-capture 1\ndriver: hid\ndriver: hid\n", "f.cap line 3: \"driver\" is given twice (also on line 2)"},
-        {"tarabo-capture 1\nevents:\n", "f.cap line 2: the header has no \"driver\""},
-        {"tarabo-capture 1\ndriver: simulated\nevents:\n", "f.cap line 3: driver \"simulated\" cannot be replayed"},
-        {"tarabo-capture 1\ndriver: serial\nevents:\n", "f.cap line 3: the header has no \"protocol\""},
-        {"tarabo-capture 1\ndriver: serial\nprotocol: morse\nevents:\n", "f.cap line 4: unknown protocol \"morse\" (line 3)"},
-        {kSerialHeader + "framing: 9X1\nevents:\n", "f.cap line 6: \"9X1\" is not a framing"},
-        {kSerialHeader + "unit: stone\nevents:\n", "f.cap line 6: \"stone\" is not a unit"},
-        {"tarabo-capture 1\nbaud: fast\n", "f.cap line 2: baud \"fast\" is not a number"},
-        {"tarabo-capture 1\nids: 0922-8003\n", "f.cap line 2: ids \"0922-8003\" are not vendor:product"},
-        {"tarabo-capture 1\ndriver: hid\nevents:\n", "f.cap line 3: the header has no \"descriptor\""},
-        {"tarabo-capture 1\ndescriptor: 05 8\n", "f.cap line 2: \"8\" is not a byte in hex"},
-        {"tarabo-capture 1\ndescriptor: 058d\n", "f.cap line 2: \"058d\" is not a byte in hex"},
-        {"tarabo-capture 1\nfeature:\n", "f.cap line 2: a feature report needs at least its id"},
-        {"tarabo-capture 1\nname: a\\x00b\n", "f.cap line 2: \"\\x00\" is a NUL character"},
-        {kSerialHeader + "events:\nsoon > 53\n", "f.cap line 6: \"soon\" is not the milliseconds"},
-        {kSerialHeader + "events:\n-1 > 53\n", "f.cap line 6: \"-1\" is not the milliseconds"},
-        {kSerialHeader + "events:\n10 > 53\n9 < 53\n", "f.cap line 7: the time goes back (9 ms after 10)"},
-        {kSerialHeader + "events:\n10 = 53\n", "f.cap line 6: no direction: > (sent), < (received) after"},
-        {kSerialHeader + "events:\n10 ? \n", "f.cap line 6: no direction"},
-        {kSerialHeader + "events:\n10 >53\n", "f.cap line 6: the direction stands alone"},
-        {kSerialHeader + "events:\n10 <\n", "f.cap line 6: no bytes after the direction"},
-        {kSerialHeader + "events:\n10 < zz\n", "f.cap line 6: \"zz\" is not a byte in hex"},
-        {kSerialHeader + "events:\n10 < 53 00\n\n# x\n11 < 5", "f.cap line 9: \"5\" is not a byte in hex"},
-        {std::string("tarabo-capture 1\n\0", 18), "f.cap line 2: a NUL character"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.text);
+    for (const answers::BadFile& c : answers::LoadBadFiles("captures.txt")) {
+        SCOPED_TRACE(c.where);
         try {
             ParseCapture(c.text, "f.cap");
             ADD_FAILURE() << "accepted";

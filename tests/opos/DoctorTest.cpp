@@ -36,12 +36,16 @@ NodeFacts hidScale()
     return node;
 }
 
-std::string allText(const std::vector<Finding>& findings)
+// The findings name a problem or not, and say each of `said` in their texts or fixes.
+void expectFindings(const std::vector<Finding>& findings, bool problem, const std::vector<std::string>& said)
 {
     std::string text;
     for (const Finding& f : findings)
         text += (f.problem ? "PROBLEM " : "") + f.text + (f.fix.empty() ? "" : " | fix: " + f.fix) + "\n";
-    return text;
+    EXPECT_EQ(std::any_of(findings.begin(), findings.end(), [](const Finding& f) { return f.problem; }), problem) << text;
+    for (const std::string& s : said)
+        EXPECT_NE(text.find(s), std::string::npos) << s << " in\n" << text;
+    EXPECT_EQ(text.find("USB Camera"), std::string::npos) << "not an adapter";
 }
 }
 
@@ -99,11 +103,7 @@ TEST(Doctor, SaysWhyADescribedNodeCannotBeOpenedAndTheCommandThatFixesIt)
         NodeFacts node = serialPort();
         UserFacts user = kAlice;
         c.change(node, user);
-        const std::vector<Finding> findings = Diagnose(node, user);
-        const std::string text = allText(findings);
-        EXPECT_EQ(std::any_of(findings.begin(), findings.end(), [](const Finding& f) { return f.problem; }), c.problem) << text;
-        for (const std::string& said : c.said)
-            EXPECT_NE(text.find(said), std::string::npos) << said << " in\n" << text;
+        expectFindings(Diagnose(node, user), c.problem, c.said);
     }
 }
 
@@ -149,12 +149,7 @@ TEST(Doctor, SaysWhatStopsAWindowsCounterAndTheCommandThatFixesIt)
         SCOPED_TRACE(c.what);
         PortFacts port{"K350", "COM3"};
         OposFacts opos{"K350"};
-        const std::vector<Finding> findings = c.port ? (c.port(port), DiagnosePort(port)) : (c.opos(opos), DiagnoseOpos(opos));
-        const std::string text = allText(findings);
-        EXPECT_EQ(std::any_of(findings.begin(), findings.end(), [](const Finding& f) { return f.problem; }), c.problem) << text;
-        for (const std::string& said : c.said)
-            EXPECT_NE(text.find(said), std::string::npos) << said << " in\n" << text;
-        EXPECT_EQ(text.find("USB Camera"), std::string::npos) << "not an adapter";
+        expectFindings(c.port ? (c.port(port), DiagnosePort(port)) : (c.opos(opos), DiagnoseOpos(opos)), c.problem, c.said);
     }
 }
 

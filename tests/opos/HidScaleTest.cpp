@@ -1,90 +1,23 @@
 // A USB HID POS scale behind the standard service, over each source of its reports (a hidraw
 // node, the Windows HID API): what ReadWeight, the properties and Direct IO show for the reports
 // real scales send, for other layouts, garbage, and a pulled cable. One scale reads them all, so
-// every case runs over every source.
-#include "tests/opos/HidApiFake.h"
-#include "tests/opos/HidTestScale.h"
+// every case runs over every source. Then the collections the HID API lists and opens, with the
+// reason when one is no scale or cannot be opened.
+#include "tests/opos/HidScaleEnds.h"
 #include "tests/opos/ScaleTestSupport.h"
-
-#include "opos/hid/HidApiScale.h"
 
 using namespace opos;
 using hidtest::Bytes;
 
 namespace {
 
-// The scale's end of the cable, behind one kind of source.
-class ScaleEnd
-{
-public:
-    virtual ~ScaleEnd() = default;
-    virtual std::unique_ptr<IScaleDevice> Open() = 0; // plugged in afresh
-    virtual void Use(Bytes descriptor, Bytes limit) = 0; // another model of scale
-    virtual void SetCurrent(Bytes report) = 0; // its answer when asked (nothing unless set)
-    virtual bool Send(const Bytes& report) = 0;
-    virtual Bytes Received() = 0; // the report the scale was last sent
-    virtual void Unplug() = 0;
-};
-
-class HidrawEnd : public ScaleEnd
-{
-public:
-    std::unique_ptr<IScaleDevice> Open() override { return OpenHidConnection(m_fake.Connection()); }
-    void Use(Bytes descriptor, Bytes limit) override { m_fake.Use(std::move(descriptor), std::move(limit)); }
-    void SetCurrent(Bytes report) override { m_fake.SetCurrent(std::move(report)); }
-    bool Send(const Bytes& report) override { return m_fake.Send(report); }
-    Bytes Received() override { return m_fake.Received(); }
-    void Unplug() override { m_fake.Unplug(); }
-
-private:
-    hidtest::FakeHidScale m_fake;
-};
-
-class HidApiEnd : public ScaleEnd
-{
-public:
-    static constexpr const char* kPath = R"(\\?\hid#vid_0922&pid_8003#scale)";
-    std::unique_ptr<IScaleDevice> Open() override
-    {
-        Unplug();
-        m_c = m_api.Plug({.path = kPath, .name = "Test Shipping Scale", .vendor = 0x0922, .product = 0x8003,
-                          .descriptor = m_descriptor, .limit = m_limit, .current = m_current});
-        return OpenHidApiScale(m_api, kPath);
-    }
-    void Use(Bytes descriptor, Bytes limit) override { m_descriptor = std::move(descriptor), m_limit = std::move(limit); }
-    void SetCurrent(Bytes report) override { (m_c ? m_c->current : m_current) = std::move(report); }
-    bool Send(const Bytes& report) override { return m_c->Send(report), true; }
-    Bytes Received() override { return m_c->sent.empty() ? Bytes{} : m_c->sent.back(); }
-    void Unplug() override
-    {
-        if (m_c)
-            m_c->Pull();
-    }
-
-private:
-    hidtest::FakeHidApi m_api;
-    std::shared_ptr<hidtest::FakeHidCollection> m_c;
-    Bytes m_descriptor = hidtest::kScaleDescriptor, m_limit = hidtest::kLimit15kg, m_current;
-};
-
-struct Source
-{
-    const char* name;
-    std::function<std::unique_ptr<ScaleEnd>()> end;
-    std::string path, goneWhy, noScaleWhy;
-};
-const Source kSources[] = {
-    {"hidraw", [] { return std::make_unique<HidrawEnd>(); }, "/dev/hidraw-test", "the scale was unplugged", "report descriptor"},
-    {"hidapi", [] { return std::make_unique<HidApiEnd>(); }, HidApiEnd::kPath, "disconnected", "HID collection"},
-};
-
-class HidScaleService : public ::testing::TestWithParam<Source>
+class HidScaleService : public ::testing::TestWithParam<hidtest::Source>
 {
 protected:
     ManualClock clock{0};
     ClockOverride clockGuard{clock};
     std::string name = UniqueName("HID");
-    std::unique_ptr<ScaleEnd> fake = GetParam().end();
+    std::unique_ptr<hidtest::ScaleEnd> fake = GetParam().end();
     DeviceOverride device{Wide(name), [this] { return fake->Open(); }};
     ScaleDriver scale;
 
@@ -102,7 +35,7 @@ protected:
     LONG weight = -5;
 };
 
-INSTANTIATE_TEST_SUITE_P(Sources, HidScaleService, ::testing::ValuesIn(kSources), [](const auto& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Sources, HidScaleService, ::testing::ValuesIn(hidtest::kSources), [](const auto& info) { return info.param.name; });
 
 }
 
@@ -206,10 +139,71 @@ TEST_P(HidScaleService, OtherLayoutsAreFoundByUsageAndADescriptorWithoutAScaleIs
     EXPECT_EQ(weight, 878000);
     ASSERT_EQ(scale.Close(), OPOS_SUCCESS);
 
+    fake->Use(hidtest::kUnitListDescriptor, {}); // units as a list of usages: index 2 is the second, pounds
+    ASSERT_TRUE(scale.Enable(name));
+    ASSERT_TRUE(fake->Send({0x06, 0x04, 0x01, 0xFD, 0xDC, 0x05}));
+    ASSERT_TRUE(fake->Send({0x06, 0x04, 0x02, 0xFE, 0x11, 0x03}));
+    EXPECT_EQ(Read(), OPOS_SUCCESS);
+    EXPECT_EQ(weight, 7850);
+    EXPECT_EQ(scale.WeightUnit(), SCAL_WU_POUND);
+    ASSERT_EQ(scale.Close(), OPOS_SUCCESS);
+
     fake->Use(hidtest::kMouseDescriptor, {});
     EXPECT_EQ(scale.Open(name), OPOS_E_NOHARDWARE);
     EXPECT_EQ(scale.Description(), GetParam().path + " (Test Shipping Scale) is not a HID POS scale: its " + GetParam().noScaleWhy +
                                        " has no scale data report (usage page 0x8D: status, unit and weight)");
+}
+
+namespace {
+
+class HidApiScaleService : public ::testing::Test
+{
+protected:
+    ManualClock clock{0};
+    ClockOverride clockGuard{clock};
+    hidtest::FakeHidApi api;
+    std::shared_ptr<hidtest::FakeHidCollection> mouse =
+        api.Plug({.path = R"(\\?\hid#vid_046d&pid_c077#mouse)", .name = "Mouse", .vendor = 0x046d, .product = 0xc077,
+                  .descriptor = hidtest::kMouseDescriptor, .heldBySystem = true});
+    std::shared_ptr<hidtest::FakeHidCollection> plain =
+        api.Plug({.path = R"(\\?\hid#vid_1234&pid_0001#pad)", .name = "Pad", .vendor = 0x1234, .product = 0x0001,
+                  .descriptor = hidtest::kMouseDescriptor});
+    std::shared_ptr<hidtest::FakeHidCollection> scale =
+        api.Plug({.path = R"(\\?\hid#vid_0922&pid_8003#scale)", .name = "Test Shipping Scale", .vendor = 0x0922,
+                  .product = 0x8003, .descriptor = hidtest::kScaleDescriptor, .limit = hidtest::kLimit15kg});
+    std::string path = scale->path;
+    std::string name = UniqueName("WINHID");
+    DeviceOverride device{Wide(name), [this] { return OpenHidApiScale(api, path); }};
+    ScaleDriver driver;
+    LONG weight = -5;
+};
+
+}
+
+TEST_F(HidApiScaleService, ListsEveryCollectionWithItsIdsAndOnlyTheScaleAsOne)
+{
+    const std::vector<HidrawNode> nodes = ListHidApiDevices(api);
+    ASSERT_EQ(nodes.size(), 3u);
+    const auto row = [](const HidrawNode& n) { return std::make_tuple(n.path, n.name, n.vendor, n.product, n.scale); };
+    EXPECT_EQ(row(nodes[0]), row({mouse->path, "Mouse", 0x046d, 0xc077, false})) << "held by the system, yet listed";
+    EXPECT_EQ(row(nodes[2]), row({scale->path, "Test Shipping Scale", 0x0922, 0x8003, true}));
+    scale->Pull();
+    EXPECT_EQ(ListHidApiDevices(api).size(), 2u) << "a pulled scale is not listed";
+}
+
+TEST_F(HidApiScaleService, ACollectionThatIsNoScaleOrIsHeldIsNoHardwareWithWhy)
+{
+    const struct { std::string path, description; } rows[] = {
+        {plain->path, plain->path + " (Pad) is not a HID POS scale: its HID collection has no scale data report "
+                                    "(usage page 0x8D: status, unit and weight)"},
+        {mouse->path, mouse->path + ": access denied"},
+        {R"(\\?\hid#gone)", R"(\\?\hid#gone: no such device)"},
+    };
+    for (const auto& r : rows) {
+        path = r.path;
+        EXPECT_EQ(driver.Open(name), OPOS_E_NOHARDWARE);
+        EXPECT_EQ(driver.Description(), r.description);
+    }
 }
 
 TEST(HidWeight, ConvertsExactlyToThousandthsAndRefusesWhatDoesNotFit)

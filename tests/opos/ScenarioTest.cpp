@@ -1,6 +1,7 @@
 // Simulated scales that play a scenario (`driver = simulated`, `scenario = FILE`), as the control
 // and tarabo-scales show them: each phase's answers, and a broken file failing Open with its file
 // and line.
+#include "tests/support/AnswerCorpus.h"
 #include "tests/opos/ScaleTestSupport.h"
 
 #include "scales-tool/ScalesTool.h"
@@ -83,37 +84,22 @@ TEST_F(ScenarioPlay, EachPhaseGivesItsAnswersAndLoopStartAndZeroValidShapeThePla
 TEST_F(ScenarioPlay, ABrokenScenarioFailsOpenWithItsFileAndLine)
 {
     const std::string scenario = files.Path("play.scenario"), conf = files.Path();
-    // The section's lines (none: just the scenario), the scenario, and the error.
+    for (const answers::BadFile& c : answers::LoadBadFiles("scenarios.txt")) {
+        SCOPED_TRACE(c.where);
+        Configure("scenario = play.scenario\n", c.text);
+        EXPECT_EQ(scale.Open(name), OPOS_E_NOEXIST);
+        EXPECT_EQ(Description().find(scenario + " " + c.error), 0u) << Description();
+    }
+    // The section's own keys name the configuration's file and line: its lines, the scenario, the error.
     const struct { std::string lines, text, error; } cases[] = {
-        {"", "capacity = 15\n5s 1.250 kg\n", scenario + " line 2: a phase is DURATION WEIGHT [stable|moving]"},
-        {"", "capacity = 15\n\n5 zero\n", scenario + " line 3: \"5\" is not a duration"},
-        {"", "capacity = 15\n0s zero\n", scenario + " line 2: \"0s\" is not a duration"},
-        {"", "capacity = 15\n2.5ms zero\n", scenario + " line 2: \"2.5ms\" is not a duration"},
-        {"", "capacity = 15\n5s 1,250\n", scenario + " line 2: \"1,250\" is not a weight"},
-        {"", "capacity = 15\n5s 1.2345\n", scenario + " line 2: \"1.2345\" is not a weight"},
-        {"", "capacity = 15\n5s 1000000\n", scenario + " line 2: \"1000000\" is not a weight"},
-        {"", "capacity = 15\n5s 1 ->\n", scenario + " line 2: a phase is"},
-        {"", "capacity = 15\n5s 1 jiggling\n", scenario + " line 2: a phase is"},
-        {"", "capacity = 15\n5s zero stable\n", scenario + " line 2: a phase is"},
-        {"", "# no capacity\n5s 1.250\n", scenario + " line 2: the header needs a capacity before the first phase"},
-        {"", "capacity = 0\n", scenario + " line 1: the capacity must be above zero"},
-        {"", "capacity = 15\nunit = stone\n", scenario + " line 2: \"stone\" is not a unit (g, kg, oz or lb)"},
-        {"", "capacity = 15\nzero-valid = maybe\n", scenario + " line 2: zero-valid is true or false"},
-        {"", "capacity = 15\nCapacity = 6\n", scenario + " line 2: key \"capacity\" is given twice (first on line 1)"},
-        {"", "capacity = 15\ncolour = red\n", scenario + " line 2: unknown key \"colour\""},
-        {"", "capacity = 15\n5s zero\nunit = kg\n", scenario + " line 3: \"unit\": the header's keys come before the first phase"},
-        {"", "capacity = 15\n# nothing else\n", scenario + " line 2: the scenario has no phases"},
-        {"", "capacity = 15\n5s zero\n5s\0zero\n"s, scenario + " line 3: the line holds a NUL character"},
-        {"", std::string(), scenario + " line 1: the scenario has no phases"},
-        // The section's own keys name the configuration's file and line.
         {"scenario = missing.scenario\n", "", conf + " line 3: key \"scenario\": cannot read " + files.Path("missing.scenario")},
         {"scenario = .\n", "", conf + " line 3: key \"scenario\": " + files.Path(".") + " is not a file"},
         {"scenario = play.scenario\nloop = sometimes\n", "capacity = 15\n5s zero\n", conf + " line 4: key \"loop\": \"sometimes\" is neither true nor false"},
         {"start = -5\n", "capacity = 15\n5s zero\n", conf + " line 3: key \"start\": \"-5\" is not a whole number from 0"},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.lines + c.text);
-        Configure(c.lines.empty() ? "scenario = play.scenario\n" : c.lines, c.text);
+        SCOPED_TRACE(c.lines);
+        Configure(c.lines, c.text);
         EXPECT_EQ(scale.Open(name), OPOS_E_NOEXIST);
         EXPECT_EQ(Description().find(c.error), 0u) << Description();
     }

@@ -56,14 +56,15 @@ inline std::string Canonical(const Frame& frame)
 }
 
 // Every case of the families' files in tests/answers (the first three protocols' files are
-// AnswerCorpusTest's); a file or line that does not read fails the calling test.
-inline std::vector<FrameCase> LoadFrameCases()
+// AnswerCorpusTest's), or with `edge`, of the first three's made-up edge cases in
+// tests/answers/edge; a file or line that does not read fails the calling test.
+inline std::vector<FrameCase> LoadFrameCases(bool edge = false)
 {
     std::vector<FrameCase> cases;
     for (const ProtocolInfo& info : Protocols()) {
-        if (!info.parse)
+        if (bool(info.parse) == edge)
             continue;
-        const std::string file = std::string(info.name) + ".txt";
+        const std::string file = (edge ? "edge/" : "") + std::string(info.name) + ".txt";
         try {
             for (const answers::Case& c : answers::Load(file)) {
                 const answers::Reading& r = c.reading; // "weight 1.250 kg" as "weight 1250 kg", "motion" as "motion 0 -"

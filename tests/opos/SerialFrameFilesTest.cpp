@@ -1,5 +1,6 @@
-// The parsers of the protocol families on their documented frames (tests/answers/<protocol>.txt), whole,
-// with the parity bit set and a byte at a time. (Endless noise: SerialProtocolTest, for every row.)
+// The parsers of the protocol families on their documented frames (tests/answers/<protocol>.txt), and
+// of the first three on their edge cases (tests/answers/edge), whole, with the parity bit set and a
+// byte at a time. (Endless noise: SerialProtocolTest, for every row.)
 #include "tests/opos/SerialFrameCases.h"
 
 using namespace serialcases;
@@ -21,7 +22,9 @@ std::string framesOf(Protocol protocol, const std::string& bytes, std::size_t st
 
 TEST(SerialFrameFiles, EachDocumentedFrameGivesItsReadingWholeWithParityAndByteByByte)
 {
-    for (const FrameCase& c : LoadFrameCases()) {
+    std::vector<FrameCase> cases = LoadFrameCases(), edge = LoadFrameCases(true);
+    cases.insert(cases.end(), edge.begin(), edge.end());
+    for (const FrameCase& c : cases) {
         SCOPED_TRACE(c.where);
         std::string parity = c.bytes;
         for (char& ch : parity)

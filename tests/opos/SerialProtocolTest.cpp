@@ -1,5 +1,5 @@
-// The serial protocols' parsers on the protocols' own frames, and on what a real line adds to
-// them: pieces, noise, frames cut short, parity bits, silence.
+// The serial protocols' parsers on what a real line adds to frames: pieces, noise, frames cut
+// short, silence (each frame alone, with parity and byte by byte: SerialFrameFilesTest).
 #include "opos/ResultCodes.h"
 #include "opos/serial/SerialProtocol.h"
 
@@ -43,47 +43,6 @@ std::string withParity(std::string bytes)
 const std::string toledo125 = "\x02" "001.25\r";
 const std::string nci150 = "\n0001.50LB\r\n00\r\x03";
 const std::string sics100 = "S S     100.00 g\r\n";
-}
-
-TEST(SerialProtocol, ProtocolFramesGiveTheirReadings)
-{
-    const struct {
-        Protocol protocol;
-        std::string bytes;
-        Expected expected;
-    } cases[] = {
-        {Protocol::Toledo, "\x02" "00.000\r", {K::Weight, 0}},
-        {Protocol::Toledo, "\x02?B\r", {K::OverCapacity}}, // bit 5 read otherwise
-        {Protocol::Toledo, "\x02?h\r", {K::Fault}},        // outside zero capture
-        {Protocol::Toledo, "\x02?p\r", {K::Weight, 0}},    // centre of zero
-        {Protocol::Toledo, "\x02" "0x1.25\r", {K::NotUnderstood}},
-        {Protocol::Toledo, "\x02" "001.25N\r", {K::Weight, 1250}}, // net, as a tare leaves it
-        {Protocol::Nci, nci150, {K::Weight, 1500, SCAL_WU_POUND}},
-        {Protocol::Nci, "\n0001.50LB\r\nS00\r\x03", {K::Weight, 1500, SCAL_WU_POUND}}, // SCP-02
-        {Protocol::Nci, "\n0002.345KG\r\n001\r\x03", {K::Weight, 2345, SCAL_WU_KILOGRAM}},
-        {Protocol::Nci, "\n0001.48LB\r\n10\r\x03", {K::Motion, 1480, SCAL_WU_POUND}},
-        {Protocol::Nci, "\n0000.00LB\r\n20\r\x03", {K::Weight, 0, SCAL_WU_POUND}},
-        {Protocol::Nci, "\n^^^^^^LB\r\n00\r\x03", {K::OverCapacity}}, // the weight says it alone
-        {Protocol::Nci, "\n0001.50LB\r\n40\r\x03", {K::Fault}}, // RAM error
-        {Protocol::Nci, "\n0001.50XY\r\n00\r\x03", {K::NotUnderstood}},
-        {Protocol::Nci, "\n0001.50LB\r\n0\r\x03", {K::NotUnderstood}}, // one status byte
-        {Protocol::Nci, "\n0001.50LB\r\n0ppp0\r\x03", {K::NotUnderstood}}, // five
-        {Protocol::Sics, sics100, {K::Weight, 100000, SCAL_WU_GRAM}},
-        {Protocol::Sics, "S D      0.352 kg\r\n", {K::Motion, 352, SCAL_WU_KILOGRAM}},
-        {Protocol::Sics, "S S     -1.20 lb\r\n", {K::UnderZero}},
-        {Protocol::Sics, "S I\r\n", {K::NotReady}},
-        {Protocol::Sics, "SI S   12.5 oz\r\n", {K::Weight, 12500, SCAL_WU_OUNCE}},
-        {Protocol::Sics, "EL\r\n", {K::Error}},
-        {Protocol::Sics, "S S     100.00 ct\r\n", {K::NotUnderstood}}, // a unit the control cannot report
-        {Protocol::Sics, "S S   -   1.20 g\r\n", {K::UnderZero}}, // the sign apart from the digits
-        {Protocol::Sics, "S S     1OO.00 g\r\n", {K::NotUnderstood}},
-        {Protocol::Sics, "I2 A \"PG5002S\"\r\n", {K::NotUnderstood}}, // identity without a capacity
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(Info(c.protocol).name) + " " + c.bytes);
-        EXPECT_EQ(framesOf(c.protocol, {c.bytes}), std::vector{c.expected});
-        EXPECT_EQ(framesOf(c.protocol, {withParity(c.bytes)}), std::vector{c.expected});
-    }
 }
 
 TEST(SerialProtocol, LineTroubleNeverMakesAPartialFrameAWeight)

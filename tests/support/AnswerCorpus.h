@@ -87,23 +87,33 @@ inline Reading reading(const std::string& text)
     return r;
 }
 
-// The cases of tests/answers/<name>; throws when the file is missing or a line is not a case.
-inline std::vector<Case> Load(const std::string& name)
+// The lines of tests/answers/<name> that are cases (not blank, not a comment), as their fields
+// and where they are (file:line); throws when the file is missing or a line has not `count` fields.
+inline std::vector<std::pair<std::string, std::vector<std::string>>> Rows(const std::string& name, std::size_t count)
 {
     const std::string path = std::string(TARABO_ANSWERS_DIR) + "/" + name;
     std::ifstream file(path);
     if (!file)
         throw std::runtime_error(path + ": cannot be read");
-    const bool hid = name == "hid.txt";
-    std::vector<Case> cases;
+    std::vector<std::pair<std::string, std::vector<std::string>>> rows;
     int number = 0;
     for (std::string line; std::getline(file, line);) {
         const std::string where = name + ":" + std::to_string(++number);
         if (line.empty() || line[0] == '#')
             continue;
-        const std::vector<std::string> f = fields(line);
-        if (f.size() != (hid ? 4u : 3u))
+        rows.emplace_back(where, fields(line));
+        if (rows.back().second.size() != count)
             throw std::runtime_error(where + ": not a case");
+    }
+    return rows;
+}
+
+// The cases of tests/answers/<name>.
+inline std::vector<Case> Load(const std::string& name)
+{
+    const bool hid = name == "hid.txt";
+    std::vector<Case> cases;
+    for (const auto& [where, f] : Rows(name, hid ? 4u : 3u)) {
         Case c;
         c.where = where;
         c.tag = hid ? f[0] : "";
@@ -113,6 +123,20 @@ inline std::vector<Case> Load(const std::string& name)
         cases.push_back(std::move(c));
     }
     return cases;
+}
+
+// Files that are not what they claim, in tests/answers/bad-files/<name>: each one's text, quoted
+// as the serial answers are, and the error it gives.
+struct BadFile
+{
+    std::string where, text, error;
+};
+inline std::vector<BadFile> LoadBadFiles(const std::string& name)
+{
+    std::vector<BadFile> files;
+    for (const auto& [where, f] : Rows("bad-files/" + name, 2))
+        files.push_back({where, unquote(f[0], where), f[1]});
+    return files;
 }
 
 }

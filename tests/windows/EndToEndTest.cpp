@@ -1,6 +1,8 @@
 // Tarabo.exe as a technician meets it: Tarabo's own scale control registered with regsvr32, the
 // program started as a user starts it, and then driven from outside its process, with clicks and
 // keys sent through the system's input queue and item texts read back through window messages.
+#include "tests/support/BuildTreeWin32.h"
+
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -21,6 +23,8 @@
 namespace {
 
 using namespace std::chrono_literals;
+using wintest::BuildFile;
+using wintest::Regsvr32;
 using Clock = std::chrono::steady_clock;
 
 constexpr int IDOK_EXIT = 1, IDC_DIRECT_IO = 2, IDC_OPEN_DEVICE = 4, IDC_CLOSE_DEVICE = 5;
@@ -29,15 +33,6 @@ constexpr int IDC_DIO_RESULT = 1009, IDC_STATUS = 1010, IDC_RESULT_HEX = 1011, I
 const wchar_t* const kDescription = L"Tarabo simulated K350 retail scale (no hardware)";
 
 std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
-
-// A file of the build tree, found from the test program's own place in it.
-std::wstring BuildFile(const wchar_t* relative)
-{
-    wchar_t path[MAX_PATH];
-    std::wstring exe(path, GetModuleFileNameW(nullptr, path, MAX_PATH));
-    const std::wstring joined = exe.substr(0, exe.rfind(L'\\') + 1) + relative;
-    return std::wstring(path, GetFullPathNameW(joined.c_str(), MAX_PATH, path, nullptr));
-}
 
 bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout)
 {
@@ -303,13 +298,6 @@ bool ControlRegistered()
         return false;
     RegCloseKey(key);
     return true;
-}
-
-// regsvr32's exit code: 0 once the DLL's entry point succeeded.
-DWORD Regsvr32(const std::wstring& options)
-{
-    Program regsvr32(L"C:\\windows\\system32\\regsvr32.exe", L"/s " + options + L" \"" + BuildFile(TARABO_SCALE_DLL) + L"\"");
-    return regsvr32.Ended(60s) ? regsvr32.ExitCode() : STILL_ACTIVE;
 }
 
 // Tarabo's own scale control registered for as long as this lives, as a technician would do it.

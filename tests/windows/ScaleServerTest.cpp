@@ -1,6 +1,8 @@
 // TaraboScale.dll as any container meets it: registered by regsvr32, created by class id through
 // the registry, driven late-bound through IDispatch by member name, unregistered without a trace;
 // and the logical names the prefix's scales.conf and OPOS registry keys set up.
+#include "tests/support/BuildTreeWin32.h"
+
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -24,36 +26,10 @@ const std::wstring kServerKey = kClassKey + L"\\InprocServer32";
 constexpr LONG OPOS_SUCCESS = 0;
 constexpr LONG OPOS_E_NOEXIST = 109;
 
-// The DLL of this build tree, found from the test program's own place in it.
-std::wstring DllPath()
-{
-    wchar_t path[MAX_PATH];
-    std::wstring exe(path, GetModuleFileNameW(nullptr, path, MAX_PATH));
-    const std::wstring relative = exe.substr(0, exe.rfind(L'\\') + 1) + TARABO_SCALE_DLL;
-    return std::wstring(path, GetFullPathNameW(relative.c_str(), MAX_PATH, path, nullptr));
-}
-
-// regsvr32's exit code: 0 once the DLL's entry point succeeded.
-DWORD Regsvr32(const std::wstring& options)
-{
-    std::wstring command = L"regsvr32.exe /s " + options + L" \"" + DllPath() + L"\"";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
-        return GetLastError();
-    WaitForSingleObject(process.hProcess, 60000);
-    DWORD code = STILL_ACTIVE;
-    GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return code;
-}
-
 // One of the DLL's registration entry points, called directly.
 HRESULT CallEntryPoint(const char* name)
 {
-    HMODULE dll = LoadLibraryW(DllPath().c_str());
+    HMODULE dll = LoadLibraryW(wintest::BuildFile(TARABO_SCALE_DLL).c_str());
     if (!dll)
         return HRESULT_FROM_WIN32(GetLastError());
     using EntryPoint = HRESULT(STDAPICALLTYPE*)();
@@ -182,12 +158,12 @@ protected:
 TEST(ScaleRegistration, Regsvr32RegistersAnApartmentServerAndUnregisteringRemovesOnlyWhatItWrote)
 {
     ASSERT_FALSE(KeyExists(kClassKey)) << "the prefix starts without the control";
-    ASSERT_EQ(Regsvr32(L""), 0u);
+    ASSERT_EQ(wintest::Regsvr32(L""), 0u);
     const std::optional<std::wstring> server = String(kServerKey, nullptr);
     ASSERT_TRUE(server);
-    EXPECT_EQ(CompareStringOrdinal(server->c_str(), -1, DllPath().c_str(), -1, TRUE), CSTR_EQUAL) << *server;
+    EXPECT_EQ(CompareStringOrdinal(server->c_str(), -1, wintest::BuildFile(TARABO_SCALE_DLL).c_str(), -1, TRUE), CSTR_EQUAL) << *server;
     EXPECT_EQ(String(kServerKey, L"ThreadingModel"), L"Apartment");
-    EXPECT_EQ(Regsvr32(L"/u"), 0u);
+    EXPECT_EQ(wintest::Regsvr32(L"/u"), 0u);
     EXPECT_FALSE(KeyExists(kClassKey)) << "nothing of the registration is left";
 
     // Registered over another control's entry: unregistering leaves that control's own keys.
@@ -195,8 +171,8 @@ TEST(ScaleRegistration, Regsvr32RegistersAnApartmentServerAndUnregisteringRemove
     ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, (kClassKey + L"\\Control").c_str(), 0, nullptr, 0, KEY_WRITE, nullptr,
                               &other, nullptr), ERROR_SUCCESS);
     RegCloseKey(other);
-    ASSERT_EQ(Regsvr32(L""), 0u);
-    EXPECT_EQ(Regsvr32(L"/u"), 0u);
+    ASSERT_EQ(wintest::Regsvr32(L""), 0u);
+    EXPECT_EQ(wintest::Regsvr32(L"/u"), 0u);
     EXPECT_TRUE(KeyExists(kClassKey + L"\\Control"));
     EXPECT_FALSE(KeyExists(kServerKey));
     EXPECT_FALSE(String(kClassKey, nullptr)) << "the name it gave the class is gone too";
