@@ -1,5 +1,6 @@
 // What tarabo-scales serve reads of a request beyond the HTTP library: the input's lines as a
 // path, a time-out, an Authorization header, a Host header, an origins list and a --listen value.
+#include "scales-tool/JsonString.h"
 #include "scales-tool/serve/ServeRequest.h"
 
 #include <cstdint>
@@ -17,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (const auto target = serve::ParseScalePath(lines[0])) {
         if (target->name.empty() || target->name.size() > serve::kLongestName || target->name.find('/') != std::string::npos)
             std::abort();
-        for (const char c : serve::JsonString(target->name))
+        for (const char c : JsonString(target->name))
             if (static_cast<unsigned char>(c) < 0x20)
                 std::abort();
     }

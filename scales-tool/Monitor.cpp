@@ -1,5 +1,7 @@
 #include "scales-tool/Monitor.h"
 
+#include "scales-tool/JsonString.h"
+
 #include "opos/replay/CaptureRecorder.h"
 #include "opos/ResultCodes.h"
 #include "opos/serial/SerialScale.h"
@@ -27,20 +29,6 @@ std::int64_t steadyMs()
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
-const char* statusName(ScaleStatus status)
-{
-    switch (status) {
-    case ScaleStatus::Stable: return "stable";
-    case ScaleStatus::InMotion: return "in-motion";
-    case ScaleStatus::StableZero: return "stable-zero";
-    case ScaleStatus::UnderZero: return "under-zero";
-    case ScaleStatus::OverCapacity: return "over-capacity";
-    case ScaleStatus::Fault: return "fault";
-    case ScaleStatus::Gone: return "gone";
-    case ScaleStatus::NotUnderstood: return "not-understood";
-    }
-    return "?";
-}
 
 std::string weightText(LONG weight, LONG unit)
 {
@@ -67,31 +55,7 @@ std::string outcomeText(const ScaleReading& reading, LONG unit)
     return text;
 }
 
-std::string outcomeJson(const ScaleReading& reading)
-{
-    const std::optional<ReadResult> o = outcomeOf(reading);
-    if (!o)
-        return "{\"waits\":true}";
-    return "{\"result\":" + std::to_string(o->result) + ",\"name\":\"" + ResultCodeName(o->result) + "\"" +
-           (o->extended ? ",\"extended\":" + std::to_string(o->extended) : "") +
-           (o->result == OPOS_SUCCESS ? ",\"weight\":" + std::to_string(o->weight) : "") + "}";
-}
 
-std::string jsonString(std::string_view text)
-{
-    std::string json = "\"";
-    for (const char c : text) {
-        if (c == '"' || c == '\\')
-            json += {'\\', c};
-        else if (static_cast<unsigned char>(c) < 0x20) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", unsigned(c));
-            json += escaped;
-        } else
-            json += c;
-    }
-    return json + "\"";
-}
 
 const char* directionName(CaptureDirection direction)
 {
@@ -127,8 +91,8 @@ public:
                                          ? device.protocol + " " + std::to_string(device.baud) + " " + device.framing
                                          : ids + std::string(" ") + device.name;
         if (m_options.json)
-            Line("{\"ms\":" + std::to_string(Ms()) + ",\"event\":\"opened\",\"driver\":" + jsonString(device.driver) +
-                 ",\"device\":" + jsonString(device.device) + ",\"settings\":" + jsonString(settings) + "}");
+            Line("{\"ms\":" + std::to_string(Ms()) + ",\"event\":\"opened\",\"driver\":" + JsonString(device.driver) +
+                 ",\"device\":" + JsonString(device.device) + ",\"settings\":" + JsonString(settings) + "}");
         else
             Line(Time() + "  opened " + device.driver + " " + device.device + " (" + settings + ")");
     }
@@ -142,7 +106,7 @@ public:
         ++m_events;
         if (m_options.json)
             Line("{\"ms\":" + std::to_string(ms) + ",\"event\":\"" + directionName(direction) + "\",\"hex\":\"" + hex +
-                 "\",\"text\":" + jsonString(text) + "}");
+                 "\",\"text\":" + JsonString(text) + "}");
         else
             Line(Time() + "  " + char(direction) + "  " + Padded(hex, 47) + "  " + text);
     }
@@ -152,15 +116,15 @@ public:
         m_reading = reading;
         m_unit = unit;
         m_decoded = true;
-        std::string what = statusName(reading.status);
+        std::string what = ScaleStatusName(reading.status);
         if (reading.status == ScaleStatus::Stable || reading.status == ScaleStatus::InMotion)
             what.append(" ").append(weightText(reading.weight, unit));
         if (m_recorder)
             m_recorder->Decoded(reading, unit);
         if (m_options.json)
-            Line("{\"ms\":" + std::to_string(Ms()) + ",\"event\":\"reading\",\"status\":\"" + statusName(reading.status) +
+            Line("{\"ms\":" + std::to_string(Ms()) + ",\"event\":\"reading\",\"status\":\"" + ScaleStatusName(reading.status) +
                  "\",\"weight\":" + std::to_string(reading.weight) + ",\"unit\":\"" + WeightReport::UnitSymbol(unit) +
-                 "\",\"readWeight\":" + outcomeJson(reading) + "}");
+                 "\",\"readWeight\":" + ReadResultJson(reading) + "}");
         else
             Line(Time() + "  =  " + Padded(what, 47) + "  " + outcomeText(reading, unit));
     }
@@ -170,8 +134,8 @@ public:
         if (m_recorder)
             m_recorder->NotDecoded(why);
         if (m_options.json)
-            Line("{\"ms\":" + std::to_string(Ms()) + ",\"event\":\"not-decoded\",\"why\":" + jsonString(why) +
-                 ",\"readWeight\":" + outcomeJson(m_reading) + "}");
+            Line("{\"ms\":" + std::to_string(Ms()) + ",\"event\":\"not-decoded\",\"why\":" + JsonString(why) +
+                 ",\"readWeight\":" + ReadResultJson(m_reading) + "}");
         else
             Line(Time() + "  !  " + Padded("not decoded: " + std::string(why), 47) + "  " + outcomeText(m_reading, m_unit));
     }
@@ -179,7 +143,7 @@ public:
     void Note(const std::string& what)
     {
         if (m_options.json)
-            Line("{\"ms\":" + std::to_string(Ms()) + ",\"event\":\"note\",\"text\":" + jsonString(what) + "}");
+            Line("{\"ms\":" + std::to_string(Ms()) + ",\"event\":\"note\",\"text\":" + JsonString(what) + "}");
         else
             Line(Time() + "  " + what);
     }
@@ -287,6 +251,31 @@ int watch(StandardScaleService& service, MonitorTap& tap, const MonitorOptions& 
         }
     }
 }
+}
+
+const char* ScaleStatusName(ScaleStatus status)
+{
+    switch (status) {
+    case ScaleStatus::Stable: return "stable";
+    case ScaleStatus::InMotion: return "in-motion";
+    case ScaleStatus::StableZero: return "stable-zero";
+    case ScaleStatus::UnderZero: return "under-zero";
+    case ScaleStatus::OverCapacity: return "over-capacity";
+    case ScaleStatus::Fault: return "fault";
+    case ScaleStatus::Gone: return "gone";
+    case ScaleStatus::NotUnderstood: return "not-understood";
+    }
+    return "?";
+}
+
+std::string ReadResultJson(const ScaleReading& reading)
+{
+    const std::optional<ReadResult> o = outcomeOf(reading);
+    if (!o)
+        return "{\"waits\":true}";
+    return "{\"result\":" + std::to_string(o->result) + ",\"name\":\"" + ResultCodeName(o->result) + "\"" +
+           (o->extended ? ",\"extended\":" + std::to_string(o->extended) : "") +
+           (o->result == OPOS_SUCCESS ? ",\"weight\":" + std::to_string(o->weight) : "") + "}";
 }
 
 int RunMonitor(const std::string& name, const MonitorOptions& options, WaitHandle stop, std::ostream& out, std::ostream& err)

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "opos/Clock.h"
+#include "opos/ScaleDevice.h"
 
 #include <cstdint>
 #include <iosfwd>
@@ -26,3 +27,8 @@ int RunMonitor(const std::string& name, const MonitorOptions& options, opos::Wai
 // ToolPosix.cpp (poll) and ToolWin32.cpp (WaitForMultipleObjects).
 enum class Woken { Device, Stop, TimeUp, Failed };
 Woken WaitForDeviceOrStop(opos::WaitHandle device, opos::WaitHandle stop, std::int64_t ms);
+
+// The words of monitor --json, which serve's events and answers share: a status, and the result
+// a ReadWeight would give for a reading ({"waits":true} while it would wait).
+const char* ScaleStatusName(opos::ScaleStatus status);
+std::string ReadResultJson(const opos::ScaleReading& reading);

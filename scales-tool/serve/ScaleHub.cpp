@@ -8,6 +8,8 @@
 #include "opos/WeightReport.h"
 #include "opos/serial/SerialScale.h"
 #include "scales-tool/Doctor.h"
+#include "scales-tool/JsonString.h"
+#include "scales-tool/Monitor.h"
 #include "scales-tool/serve/ServeRequest.h"
 
 #include <chrono>
@@ -40,30 +42,7 @@ std::int64_t steadyMs()
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
-const char* statusName(ScaleStatus status)
-{
-    switch (status) {
-    case ScaleStatus::Stable: return "stable";
-    case ScaleStatus::InMotion: return "in-motion";
-    case ScaleStatus::StableZero: return "stable-zero";
-    case ScaleStatus::UnderZero: return "under-zero";
-    case ScaleStatus::OverCapacity: return "over-capacity";
-    case ScaleStatus::Fault: return "fault";
-    case ScaleStatus::Gone: return "gone";
-    case ScaleStatus::NotUnderstood: return "not-understood";
-    }
-    return "?";
-}
 
-std::string readWeightJson(const ScaleReading& reading)
-{
-    const std::optional<ReadResult> o = ReadResultOf(reading, false);
-    if (!o)
-        return "{\"waits\":true}";
-    return "{\"result\":" + std::to_string(o->result) + ",\"name\":\"" + ResultCodeName(o->result) + "\"" +
-           (o->extended ? ",\"extended\":" + std::to_string(o->extended) : "") +
-           (o->result == OPOS_SUCCESS ? ",\"weight\":" + std::to_string(o->weight) : "") + "}";
-}
 
 std::string labelValue(const std::string& text)
 {
@@ -184,8 +163,8 @@ struct ServeTap : TrafficTap
             ++scale->notUnderstood;
         else if (reading.status != ScaleStatus::Gone && reading.status != ScaleStatus::Fault)
             Good(*scale, reading, unit);
-        scale->Event(eventHead("reading") + ",\"status\":\"" + statusName(reading.status) + "\",\"weight\":" + std::to_string(reading.weight) +
-                     ",\"unit\":\"" + WeightReport::UnitSymbol(unit) + "\",\"readWeight\":" + readWeightJson(reading) + "}");
+        scale->Event(eventHead("reading") + ",\"status\":\"" + ScaleStatusName(reading.status) + "\",\"weight\":" + std::to_string(reading.weight) +
+                     ",\"unit\":\"" + WeightReport::UnitSymbol(unit) + "\",\"readWeight\":" + ReadResultJson(reading) + "}");
     }
     void NotDecoded(std::string_view why) override
     {

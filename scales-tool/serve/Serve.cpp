@@ -1,6 +1,8 @@
 #include "scales-tool/serve/Serve.h"
 
 #include "opos/ScaleDevice.h"
+#include "scales-tool/JsonString.h"
+#include "scales-tool/Monitor.h"
 #include "scales-tool/serve/RequestDeadline.h"
 #include "scales-tool/serve/ScaleHub.h"
 #include "scales-tool/serve/ServePage.h"

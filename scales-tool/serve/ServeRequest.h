@@ -53,7 +53,5 @@ bool SameToken(std::string_view a, std::string_view b);
 // "[::1]:8350"), so a page from elsewhere cannot reach it through a name it rebinds.
 bool LoopbackHostHeader(std::string_view host, int port);
 
-// `text` as a JSON string, quotes included.
-std::string JsonString(std::string_view text);
 
 }
