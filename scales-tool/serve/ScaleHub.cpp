@@ -371,7 +371,6 @@ Outcome ScaleHub::Read(const std::string& name, long timeoutMs)
         service = &*own;
         service->SetDeviceEnabled(true);
     }
-    const std::string description = Utf8FromUtf16(service->GetDescription());
     outcome.step = "ReadWeight";
     outcome.result = service->ReadWeight(outcome.weight, LONG(timeoutMs));
     outcome.extended = outcome.result == OPOS_E_EXTENDED ? service->ResultCodeExtended() : 0;
