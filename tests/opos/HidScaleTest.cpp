@@ -154,55 +154,27 @@ TEST_P(HidScaleService, OtherLayoutsAreFoundByUsageAndADescriptorWithoutAScaleIs
                                        " has no scale data report (usage page 0x8D: status, unit and weight)");
 }
 
-namespace {
-
-class HidApiScaleService : public ::testing::Test
+TEST(HidApiScaleService, ListsEveryCollectionOnlyTheScaleAsOneAndOneHeldOrGoneIsNoHardwareWithWhy)
 {
-protected:
-    ManualClock clock{0};
-    ClockOverride clockGuard{clock};
     hidtest::FakeHidApi api;
-    std::shared_ptr<hidtest::FakeHidCollection> mouse =
-        api.Plug({.path = R"(\\?\hid#vid_046d&pid_c077#mouse)", .name = "Mouse", .vendor = 0x046d, .product = 0xc077,
-                  .descriptor = hidtest::kMouseDescriptor, .heldBySystem = true});
-    std::shared_ptr<hidtest::FakeHidCollection> plain =
-        api.Plug({.path = R"(\\?\hid#vid_1234&pid_0001#pad)", .name = "Pad", .vendor = 0x1234, .product = 0x0001,
-                  .descriptor = hidtest::kMouseDescriptor});
-    std::shared_ptr<hidtest::FakeHidCollection> scale =
-        api.Plug({.path = R"(\\?\hid#vid_0922&pid_8003#scale)", .name = "Test Shipping Scale", .vendor = 0x0922,
-                  .product = 0x8003, .descriptor = hidtest::kScaleDescriptor, .limit = hidtest::kLimit15kg});
-    std::string path = scale->path;
-    std::string name = UniqueName("WINHID");
-    DeviceOverride device{Wide(name), [this] { return OpenHidApiScale(api, path); }};
-    ScaleDriver driver;
-    LONG weight = -5;
-};
-
-}
-
-TEST_F(HidApiScaleService, ListsEveryCollectionWithItsIdsAndOnlyTheScaleAsOne)
-{
-    const std::vector<HidrawNode> nodes = ListHidApiDevices(api);
-    ASSERT_EQ(nodes.size(), 3u);
+    const auto mouse = api.Plug({.path = R"(\\?\hid#vid_046d&pid_c077#mouse)", .name = "Mouse", .vendor = 0x046d, .product = 0xc077,
+                                 .descriptor = hidtest::kMouseDescriptor, .heldBySystem = true});
+    const auto scale = api.Plug({.path = hidtest::HidApiEnd::kPath, .name = "Test Shipping Scale", .vendor = 0x0922,
+                                 .product = 0x8003, .descriptor = hidtest::kScaleDescriptor, .limit = hidtest::kLimit15kg});
     const auto row = [](const HidrawNode& n) { return std::make_tuple(n.path, n.name, n.vendor, n.product, n.scale); };
+    const std::vector<HidrawNode> nodes = ListHidApiDevices(api);
+    ASSERT_EQ(nodes.size(), 2u);
     EXPECT_EQ(row(nodes[0]), row({mouse->path, "Mouse", 0x046d, 0xc077, false})) << "held by the system, yet listed";
-    EXPECT_EQ(row(nodes[2]), row({scale->path, "Test Shipping Scale", 0x0922, 0x8003, true}));
+    EXPECT_EQ(row(nodes[1]), row({scale->path, "Test Shipping Scale", 0x0922, 0x8003, true}));
     scale->Pull();
-    EXPECT_EQ(ListHidApiDevices(api).size(), 2u) << "a pulled scale is not listed";
-}
-
-TEST_F(HidApiScaleService, ACollectionThatIsNoScaleOrIsHeldIsNoHardwareWithWhy)
-{
-    const struct { std::string path, description; } rows[] = {
-        {plain->path, plain->path + " (Pad) is not a HID POS scale: its HID collection has no scale data report "
-                                    "(usage page 0x8D: status, unit and weight)"},
-        {mouse->path, mouse->path + ": access denied"},
-        {R"(\\?\hid#gone)", R"(\\?\hid#gone: no such device)"},
-    };
-    for (const auto& r : rows) {
-        path = r.path;
-        EXPECT_EQ(driver.Open(name), OPOS_E_NOHARDWARE);
-        EXPECT_EQ(driver.Description(), r.description);
+    EXPECT_EQ(ListHidApiDevices(api).size(), 1u) << "a pulled scale is not listed";
+    for (const std::string& path : {mouse->path, scale->path}) {
+        try {
+            ADD_FAILURE() << path << " opened: " << bool(OpenHidApiScale(api, path));
+        } catch (const DeviceError& e) {
+            EXPECT_EQ(e.Result(), OPOS_E_NOHARDWARE);
+            EXPECT_EQ(e.what(), path + (path == mouse->path ? ": access denied" : ": no such device"));
+        }
     }
 }
 
