@@ -47,6 +47,9 @@ TEST_P(HidScaleService, EachReportOfARealScaleGivesItsResultWeightAndUnit)
         {"1.5 kg", {0x03, 0x04, 0x03, 0xFD, 0xDC, 0x05}, OPOS_SUCCESS, 1500, SCAL_WU_KILOGRAM},
         {"milligrams become grams", {0x03, 0x04, 0x01, 0x00, 0x39, 0x30}, OPOS_SUCCESS, 12345, SCAL_WU_GRAM},
         {"carats become grams", {0x03, 0x04, 0x04, 0x00, 0x07, 0x00}, OPOS_SUCCESS, 1400, SCAL_WU_GRAM},
+        {"a grain, rounded", {0x03, 0x04, 0x06, 0x00, 0x01, 0x00}, OPOS_SUCCESS, 65, SCAL_WU_GRAM},
+        {"half a thousandth rounds up", {0x03, 0x04, 0x02, 0xFC, 0x05, 0x00}, OPOS_SUCCESS, 1, SCAL_WU_GRAM},
+        {"too heavy for thousandths", {0x03, 0x04, 0x02, 0x04, 0xFF, 0xFF}, OPOS_E_TIMEOUT, -5, SCAL_WU_GRAM},
         {"stable at zero waits", {0x03, 0x02, 0x0B, 0xFF, 0x00, 0x00}, OPOS_E_TIMEOUT, -5, SCAL_WU_OUNCE},
         {"in motion waits", {0x03, 0x03, 0x02, 0x00, 0x6E, 0x03}, OPOS_E_TIMEOUT, -5, SCAL_WU_GRAM},
         {"under zero", {0x03, 0x05, 0x0B, 0xFF, 0x00, 0x00}, OPOS_E_EXTENDED, -5, SCAL_WU_OUNCE},
@@ -175,20 +178,5 @@ TEST(HidApiScaleService, ListsEveryCollectionOnlyTheScaleAsOneAndOneHeldOrGoneIs
             EXPECT_EQ(e.Result(), OPOS_E_NOHARDWARE);
             EXPECT_EQ(e.what(), path + (path == mouse->path ? ": access denied" : ": no such device"));
         }
-    }
-}
-
-TEST(HidWeight, ConvertsExactlyToThousandthsAndRefusesWhatDoesNotFit)
-{
-    const struct { std::int64_t weight; int exponent, hidUnit; LONG oposUnit; std::optional<LONG> expected; } rows[] = {
-        {1, 0, 6, SCAL_WU_GRAM, 65},          // a grain: 64.79891 mg, rounded
-        {-1, 0, 6, SCAL_WU_GRAM, -65},        // rounded away from zero
-        {5, -4, 2, SCAL_WU_GRAM, 1},          // 0.0005 g: half a thousandth rounds up
-        {3000000, 0, 2, SCAL_WU_GRAM, std::nullopt}, // 3000 kg in thousandths of a gram overflows
-        {1, 40, 2, SCAL_WU_GRAM, std::nullopt},
-    };
-    for (const auto& r : rows) {
-        SCOPED_TRACE(std::to_string(r.weight) + "e" + std::to_string(r.exponent) + " unit " + std::to_string(r.hidUnit));
-        EXPECT_EQ(Thousandths(r.weight, r.exponent, r.hidUnit, r.oposUnit), r.expected);
     }
 }
