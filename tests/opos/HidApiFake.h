@@ -112,16 +112,9 @@ public:
 
 private:
     static bool isButton(const opos::HidField& f) { return f.isArray || f.bitSize == 1; }
-    static HidReportType typeOf(opos::HidField::Kind k)
-    {
-        return k == opos::HidField::Kind::Input ? HidReportType::Input
-                                                : k == opos::HidField::Kind::Output ? HidReportType::Output : HidReportType::Feature;
-    }
-    static opos::HidField::Kind kindOf(HidReportType t)
-    {
-        return t == HidReportType::Input ? opos::HidField::Kind::Input
-                                         : t == HidReportType::Output ? opos::HidField::Kind::Output : opos::HidField::Kind::Feature;
-    }
+    // The two enums list input, output and feature in the same order.
+    static HidReportType typeOf(opos::HidField::Kind k) { return HidReportType(int(k)); }
+    static opos::HidField::Kind kindOf(HidReportType t) { return opos::HidField::Kind(int(t)); }
     // The fields of the report's id, when the report has the collection's length (as HidP wants).
     std::vector<const opos::HidField*> fieldsOf(HidReportType type, const HidBytes& report) const
     {

@@ -11,33 +11,6 @@
 
 namespace hidtest {
 
-// The scale's end of the cable, behind one kind of source.
-class ScaleEnd
-{
-public:
-    virtual ~ScaleEnd() = default;
-    virtual std::unique_ptr<opos::IScaleDevice> Open() = 0; // plugged in afresh
-    virtual void Use(Bytes descriptor, Bytes limit) = 0; // another model of scale
-    virtual void SetCurrent(Bytes report) = 0; // its answer when asked (nothing unless set)
-    virtual bool Send(const Bytes& report) = 0;
-    virtual Bytes Received() = 0; // the report the scale was last sent
-    virtual void Unplug() = 0;
-};
-
-class HidrawEnd : public ScaleEnd
-{
-public:
-    std::unique_ptr<opos::IScaleDevice> Open() override { return opos::OpenHidConnection(m_fake.Connection()); }
-    void Use(Bytes descriptor, Bytes limit) override { m_fake.Use(std::move(descriptor), std::move(limit)); }
-    void SetCurrent(Bytes report) override { m_fake.SetCurrent(std::move(report)); }
-    bool Send(const Bytes& report) override { return m_fake.Send(report); }
-    Bytes Received() override { return m_fake.Received(); }
-    void Unplug() override { m_fake.Unplug(); }
-
-private:
-    hidtest::FakeHidScale m_fake;
-};
-
 class HidApiEnd : public ScaleEnd
 {
 public:
@@ -72,7 +45,7 @@ struct Source
     std::string path, goneWhy, noScaleWhy;
 };
 const Source kSources[] = {
-    {"hidraw", [] { return std::make_unique<HidrawEnd>(); }, "/dev/hidraw-test", "the scale was unplugged", "report descriptor"},
+    {"hidraw", []() -> std::unique_ptr<ScaleEnd> { return std::make_unique<FakeHidScale>(); }, "/dev/hidraw-test", "the scale was unplugged", "report descriptor"},
     {"hidapi", [] { return std::make_unique<HidApiEnd>(); }, HidApiEnd::kPath, "disconnected", "HID collection"},
 };
 

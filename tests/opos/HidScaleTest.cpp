@@ -47,6 +47,9 @@ TEST_P(HidScaleService, EachReportOfARealScaleGivesItsResultWeightAndUnit)
         {"1.5 kg", {0x03, 0x04, 0x03, 0xFD, 0xDC, 0x05}, OPOS_SUCCESS, 1500, SCAL_WU_KILOGRAM},
         {"milligrams become grams", {0x03, 0x04, 0x01, 0x00, 0x39, 0x30}, OPOS_SUCCESS, 12345, SCAL_WU_GRAM},
         {"carats become grams", {0x03, 0x04, 0x04, 0x00, 0x07, 0x00}, OPOS_SUCCESS, 1400, SCAL_WU_GRAM},
+        {"a grain, rounded", {0x03, 0x04, 0x06, 0x00, 0x01, 0x00}, OPOS_SUCCESS, 65, SCAL_WU_GRAM},
+        {"half a thousandth rounds up", {0x03, 0x04, 0x02, 0xFC, 0x05, 0x00}, OPOS_SUCCESS, 1, SCAL_WU_GRAM},
+        {"too heavy for thousandths", {0x03, 0x04, 0x02, 0x04, 0xFF, 0xFF}, OPOS_E_TIMEOUT, -5, SCAL_WU_GRAM},
         {"stable at zero waits", {0x03, 0x02, 0x0B, 0xFF, 0x00, 0x00}, OPOS_E_TIMEOUT, -5, SCAL_WU_OUNCE},
         {"in motion waits", {0x03, 0x03, 0x02, 0x00, 0x6E, 0x03}, OPOS_E_TIMEOUT, -5, SCAL_WU_GRAM},
         {"under zero", {0x03, 0x05, 0x0B, 0xFF, 0x00, 0x00}, OPOS_E_EXTENDED, -5, SCAL_WU_OUNCE},
@@ -154,69 +157,26 @@ TEST_P(HidScaleService, OtherLayoutsAreFoundByUsageAndADescriptorWithoutAScaleIs
                                        " has no scale data report (usage page 0x8D: status, unit and weight)");
 }
 
-namespace {
-
-class HidApiScaleService : public ::testing::Test
+TEST(HidApiScaleService, ListsEveryCollectionOnlyTheScaleAsOneAndOneHeldOrGoneIsNoHardwareWithWhy)
 {
-protected:
-    ManualClock clock{0};
-    ClockOverride clockGuard{clock};
     hidtest::FakeHidApi api;
-    std::shared_ptr<hidtest::FakeHidCollection> mouse =
-        api.Plug({.path = R"(\\?\hid#vid_046d&pid_c077#mouse)", .name = "Mouse", .vendor = 0x046d, .product = 0xc077,
-                  .descriptor = hidtest::kMouseDescriptor, .heldBySystem = true});
-    std::shared_ptr<hidtest::FakeHidCollection> plain =
-        api.Plug({.path = R"(\\?\hid#vid_1234&pid_0001#pad)", .name = "Pad", .vendor = 0x1234, .product = 0x0001,
-                  .descriptor = hidtest::kMouseDescriptor});
-    std::shared_ptr<hidtest::FakeHidCollection> scale =
-        api.Plug({.path = R"(\\?\hid#vid_0922&pid_8003#scale)", .name = "Test Shipping Scale", .vendor = 0x0922,
-                  .product = 0x8003, .descriptor = hidtest::kScaleDescriptor, .limit = hidtest::kLimit15kg});
-    std::string path = scale->path;
-    std::string name = UniqueName("WINHID");
-    DeviceOverride device{Wide(name), [this] { return OpenHidApiScale(api, path); }};
-    ScaleDriver driver;
-    LONG weight = -5;
-};
-
-}
-
-TEST_F(HidApiScaleService, ListsEveryCollectionWithItsIdsAndOnlyTheScaleAsOne)
-{
-    const std::vector<HidrawNode> nodes = ListHidApiDevices(api);
-    ASSERT_EQ(nodes.size(), 3u);
+    const auto mouse = api.Plug({.path = R"(\\?\hid#vid_046d&pid_c077#mouse)", .name = "Mouse", .vendor = 0x046d, .product = 0xc077,
+                                 .descriptor = hidtest::kMouseDescriptor, .heldBySystem = true});
+    const auto scale = api.Plug({.path = hidtest::HidApiEnd::kPath, .name = "Test Shipping Scale", .vendor = 0x0922,
+                                 .product = 0x8003, .descriptor = hidtest::kScaleDescriptor, .limit = hidtest::kLimit15kg});
     const auto row = [](const HidrawNode& n) { return std::make_tuple(n.path, n.name, n.vendor, n.product, n.scale); };
+    const std::vector<HidrawNode> nodes = ListHidApiDevices(api);
+    ASSERT_EQ(nodes.size(), 2u);
     EXPECT_EQ(row(nodes[0]), row({mouse->path, "Mouse", 0x046d, 0xc077, false})) << "held by the system, yet listed";
-    EXPECT_EQ(row(nodes[2]), row({scale->path, "Test Shipping Scale", 0x0922, 0x8003, true}));
+    EXPECT_EQ(row(nodes[1]), row({scale->path, "Test Shipping Scale", 0x0922, 0x8003, true}));
     scale->Pull();
-    EXPECT_EQ(ListHidApiDevices(api).size(), 2u) << "a pulled scale is not listed";
-}
-
-TEST_F(HidApiScaleService, ACollectionThatIsNoScaleOrIsHeldIsNoHardwareWithWhy)
-{
-    const struct { std::string path, description; } rows[] = {
-        {plain->path, plain->path + " (Pad) is not a HID POS scale: its HID collection has no scale data report "
-                                    "(usage page 0x8D: status, unit and weight)"},
-        {mouse->path, mouse->path + ": access denied"},
-        {R"(\\?\hid#gone)", R"(\\?\hid#gone: no such device)"},
-    };
-    for (const auto& r : rows) {
-        path = r.path;
-        EXPECT_EQ(driver.Open(name), OPOS_E_NOHARDWARE);
-        EXPECT_EQ(driver.Description(), r.description);
-    }
-}
-
-TEST(HidWeight, ConvertsExactlyToThousandthsAndRefusesWhatDoesNotFit)
-{
-    const struct { std::int64_t weight; int exponent, hidUnit; LONG oposUnit; std::optional<LONG> expected; } rows[] = {
-        {1, 0, 6, SCAL_WU_GRAM, 65},          // a grain: 64.79891 mg, rounded
-        {-1, 0, 6, SCAL_WU_GRAM, -65},        // rounded away from zero
-        {5, -4, 2, SCAL_WU_GRAM, 1},          // 0.0005 g: half a thousandth rounds up
-        {3000000, 0, 2, SCAL_WU_GRAM, std::nullopt}, // 3000 kg in thousandths of a gram overflows
-        {1, 40, 2, SCAL_WU_GRAM, std::nullopt},
-    };
-    for (const auto& r : rows) {
-        SCOPED_TRACE(std::to_string(r.weight) + "e" + std::to_string(r.exponent) + " unit " + std::to_string(r.hidUnit));
-        EXPECT_EQ(Thousandths(r.weight, r.exponent, r.hidUnit, r.oposUnit), r.expected);
+    EXPECT_EQ(ListHidApiDevices(api).size(), 1u) << "a pulled scale is not listed";
+    for (const std::string& path : {mouse->path, scale->path}) {
+        try {
+            ADD_FAILURE() << path << " opened: " << bool(OpenHidApiScale(api, path));
+        } catch (const DeviceError& e) {
+            EXPECT_EQ(e.Result(), OPOS_E_NOHARDWARE);
+            EXPECT_EQ(e.what(), path + (path == mouse->path ? ": access denied" : ": no such device"));
+        }
     }
 }

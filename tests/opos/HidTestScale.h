@@ -6,6 +6,7 @@
 #include "opos/hid/Hidraw.h"
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include <sys/socket.h>
@@ -66,8 +67,22 @@ inline const Bytes kMouseDescriptor{
     0x05, 0x01, 0x09, 0x30, 0x09, 0x31, 0x15, 0x81, 0x25, 0x7F, 0x75, 0x08, 0x95, 0x02, 0x81, 0x06, 0xC0, 0xC0,
 };
 
-// One plugged-in fake scale: Connection() gives the device end, Send() and Unplug() act at the other.
-class FakeHidScale
+// The scale's end of the cable, behind one kind of source of its reports.
+class ScaleEnd
+{
+public:
+    virtual ~ScaleEnd() = default;
+    virtual std::unique_ptr<opos::IScaleDevice> Open() = 0; // plugged in afresh
+    virtual void Use(Bytes descriptor, Bytes limit) = 0; // another model of scale
+    virtual void SetCurrent(Bytes report) = 0; // its answer when asked (nothing unless set)
+    virtual bool Send(const Bytes& report) = 0;
+    virtual Bytes Received() = 0; // the report the scale was last sent; empty when none
+    virtual void Unplug() = 0;
+};
+
+// One plugged-in fake scale behind a hidraw node: Connection() gives the device end, Send() and
+// Unplug() act at the other.
+class FakeHidScale : public ScaleEnd
 {
 public:
     explicit FakeHidScale(Bytes descriptor = kScaleDescriptor, Bytes limit = kLimit15kg)
@@ -78,8 +93,8 @@ public:
     FakeHidScale(const FakeHidScale&) = delete;
     FakeHidScale& operator=(const FakeHidScale&) = delete;
 
-    // Another model of scale on the same cable.
-    void Use(Bytes descriptor, Bytes limit)
+    std::unique_ptr<opos::IScaleDevice> Open() override { return opos::OpenHidConnection(Connection()); }
+    void Use(Bytes descriptor, Bytes limit) override
     {
         m_descriptor = std::move(descriptor);
         m_limit = std::move(limit);
@@ -105,18 +120,16 @@ public:
         c.input = [this](std::uint8_t, std::size_t) { return m_current; };
         return c;
     }
-    // What the scale answers when asked for its current report (nothing unless set).
-    void SetCurrent(Bytes report) { m_current = std::move(report); }
-    bool Send(const Bytes& report) const { return ::send(m_peer, report.data(), report.size(), MSG_NOSIGNAL) == ssize_t(report.size()); }
-    // An output report the scale was sent; empty when none is waiting.
-    Bytes Received() const
+    void SetCurrent(Bytes report) override { m_current = std::move(report); }
+    bool Send(const Bytes& report) override { return ::send(m_peer, report.data(), report.size(), MSG_NOSIGNAL) == ssize_t(report.size()); }
+    Bytes Received() override
     {
         Bytes report(64);
         const ssize_t got = ::recv(m_peer, report.data(), report.size(), MSG_DONTWAIT);
         report.resize(got > 0 ? std::size_t(got) : 0);
         return report;
     }
-    void Unplug()
+    void Unplug() override
     {
         if (m_peer >= 0)
             ::close(m_peer);
