@@ -26,29 +26,6 @@ TEST(CaptureParser, EveryBadLineIsAnErrorNamingTheFileAndLine)
     }
 }
 
-TEST(CaptureParser, ReadsBackWhatIsWrittenWithCommentsAndBlankLinesAnywhere)
-{
-    CaptureHeader hid{"t 1", "hid", "/dev/hidraw3", "", "", "", 0, " Ship # 2\r\n\x01\\x41\xF5\xC3\xA9 ", 0x0922, 0x8003, hidtest::kScaleDescriptor,
-                      {hidtest::kLimit15kg, {0x07, 0x01}}};
-    const std::vector<CaptureEvent> events{{0, CaptureDirection::Received, {0x03, 0x04}}, {0, CaptureDirection::Asked, {}},
-                                           {125, CaptureDirection::Sent, {0x02, 0x01}}};
-    std::string text = "# a note before the header\n" + CaptureHeaderText(hid) + "\n# the load goes on\n";
-    EXPECT_NE(text.find("name: \\x20Ship # 2\\r\\n\\x01\\\\x41\\xf5\xC3\xA9\\x20\n"), std::string::npos) << text;
-    for (const CaptureEvent& event : events)
-        text += CaptureEventLine(event) + "#   = stable 0.878 g\n";
-    const Capture capture = ParseCapture(text, "f.cap");
-    EXPECT_EQ(capture.header.name, hid.name);
-    EXPECT_EQ(capture.header.vendor, 0x0922);
-    EXPECT_EQ(capture.header.descriptor, hidtest::kScaleDescriptor);
-    EXPECT_EQ(capture.header.features, hid.features);
-    ASSERT_EQ(capture.events.size(), events.size());
-    for (std::size_t i = 0; i < events.size(); ++i) {
-        EXPECT_EQ(capture.events[i].ms, events[i].ms);
-        EXPECT_EQ(capture.events[i].direction, events[i].direction);
-        EXPECT_EQ(capture.events[i].bytes, events[i].bytes);
-    }
-}
-
 // A result of ReadWeight: the result code, the extended one and the weight on success.
 struct Result
 {
