@@ -1,16 +1,12 @@
-// Captures: the parser's answer to every kind of bad line, and the round trip a technician makes
-// with them: a scale's traffic recorded while the control reads it, then replayed behind a logical
-// name, giving the control the same results.
+// Captures: the parser's answer to every kind of bad line, and captures replayed behind a logical
+// name giving the control the results recorded.
 #include "tests/support/AnswerCorpus.h"
-#include "tests/support/FakeSerialScale.h"
 #include "tests/opos/HidTestScale.h"
 #include "tests/opos/ScaleTestSupport.h"
 
-#include "opos/replay/CaptureRecorder.h"
-#include "opos/serial/SerialScale.h"
+#include "opos/replay/Capture.h"
 
 #include <sstream>
-#include <thread>
 
 using namespace opos;
 
@@ -30,72 +26,20 @@ TEST(CaptureParser, EveryBadLineIsAnErrorNamingTheFileAndLine)
     }
 }
 
-TEST(CaptureParser, ReadsBackWhatIsWrittenWithCommentsAndBlankLinesAnywhere)
-{
-    CaptureHeader hid{"t 1", "hid", "/dev/hidraw3", "", "", "", 0, " Ship # 2\r\n\x01\\x41\xF5\xC3\xA9 ", 0x0922, 0x8003, hidtest::kScaleDescriptor,
-                      {hidtest::kLimit15kg, {0x07, 0x01}}};
-    const std::vector<CaptureEvent> events{{0, CaptureDirection::Received, {0x03, 0x04}}, {0, CaptureDirection::Asked, {}},
-                                           {125, CaptureDirection::Sent, {0x02, 0x01}}};
-    std::string text = "# a note before the header\n" + CaptureHeaderText(hid) + "\n# the load goes on\n";
-    EXPECT_NE(text.find("name: \\x20Ship # 2\\r\\n\\x01\\\\x41\\xf5\xC3\xA9\\x20\n"), std::string::npos) << text;
-    for (const CaptureEvent& event : events)
-        text += CaptureEventLine(event) + "#   = stable 0.878 g\n";
-    const Capture capture = ParseCapture(text, "f.cap");
-    EXPECT_EQ(capture.header.name, hid.name);
-    EXPECT_EQ(capture.header.vendor, 0x0922);
-    EXPECT_EQ(capture.header.descriptor, hidtest::kScaleDescriptor);
-    EXPECT_EQ(capture.header.features, hid.features);
-    ASSERT_EQ(capture.events.size(), events.size());
-    for (std::size_t i = 0; i < events.size(); ++i) {
-        EXPECT_EQ(capture.events[i].ms, events[i].ms);
-        EXPECT_EQ(capture.events[i].direction, events[i].direction);
-        EXPECT_EQ(capture.events[i].bytes, events[i].bytes);
-    }
-}
-
 // A result of ReadWeight: the result code, the extended one and the weight on success.
 struct Result
 {
     LONG result, extended, weight;
     bool operator==(const Result&) const = default;
 };
-// What both fakes below are made to say, in order.
-const std::vector<Result> kResults{{OPOS_SUCCESS, 0, 1250}, {OPOS_E_EXTENDED, OPOS_ESCAL_UNDERWEIGHT, 0},
-                                   {OPOS_E_EXTENDED, OPOS_ESCAL_OVERWEIGHT, 0}, {OPOS_E_FAILURE, 0, 0}, {OPOS_SUCCESS, 0, 2000}};
 std::ostream& operator<<(std::ostream& out, const Result& r) { return out << r.result << "/" << r.extended << "/" << r.weight; }
 
-// Records the scale behind `live` while `reads` runs on it, replays the capture behind another
-// name, and runs `reads` again there: both give the results expected.
+// Captures replayed behind a logical name. Recording then replaying is checked where a
+// technician does it: tarabo-scales record, then monitor (MonitorTest), and the captures that
+// tool recorded on either platform (below).
 class ReplayRoundTrip : public ::testing::Test
 {
 protected:
-    using Reads = std::function<std::vector<Result>(ScaleDriver& scale, bool live)>;
-
-    void RoundTrip(DeviceFactory live, const Reads& reads, const std::vector<Result>& expected)
-    {
-        std::ostringstream capture;
-        LONG liveCapacity = 0;
-        {
-            CaptureRecorder recorder(capture, "test");
-            TrafficTapOverride tap(recorder);
-            DeviceOverride installation(Wide(name), live);
-            ScaleDriver scale;
-            ASSERT_TRUE(scale.Enable(name));
-            liveCapacity = scale.MaximumWeight();
-            EXPECT_EQ(reads(scale, true), expected);
-            scale.Close();
-        }
-        SCOPED_TRACE(capture.str());
-        conf.Write(capture.str(), "recorded.cap");
-        conf.Write("[" + name + "]\ndriver = replay\nfile = recorded.cap\n");
-        ScaleDriver scale;
-        ASSERT_TRUE(scale.Enable(name)) << scale.Description().str();
-        EXPECT_NE(scale.Description().str().find("replaying " + conf.Path("recorded.cap")), std::string::npos);
-        EXPECT_EQ(scale.MaximumWeight(), liveCapacity);
-        EXPECT_EQ(reads(scale, false), expected);
-        scale.Close();
-    }
-
     static Result Read(ScaleDriver& scale, const std::shared_ptr<StandardScaleService>& service)
     {
         LONG weight = -1;
@@ -108,57 +52,6 @@ protected:
     std::shared_ptr<StandardScaleService> service = std::make_shared<StandardScaleService>();
     ServiceOverride serviceGuard{service};
 };
-
-TEST_F(ReplayRoundTrip, SerialConversationReplaysAnswerForRequest)
-{
-    // An MT-SICS scale: its identity at Open, then per request: moving, 1.250, under, over, three
-    // errors (a fault), and 2.000 g in pieces.
-    const std::vector<std::vector<std::string>> answers{
-        {"S D      1.170 g\r\n"}, {"S S      1.250 g\r\n"}, {"S -\r\n"}, {"S +\r\n"}, {"ES\r\n"}, {"ES\r\n"}, {"ES\r\n"},
-        {"S S    ", "  2.000 g\r\n"}};
-    FakeSerialScale fake('\n', [&, n = 0](const std::string& request, int, std::int64_t) mutable {
-        if (request == "I2\r\n")
-            return std::vector<std::string>{"I2 A \"Fake 3100.0 g\"\r\n"};
-        return n < int(answers.size()) ? answers[std::size_t(n++)] : std::vector<std::string>{};
-    });
-    const serial::SerialSettings settings{fake.Path(), serial::Protocol::Sics, {9600, {8, 'N', 1}}};
-    RoundTrip([settings] { return std::make_unique<serial::SerialScale>(settings); }, [this](ScaleDriver& scale, bool) {
-        std::vector<Result> results;
-        for (int i = 0; i < 5; ++i)
-            results.push_back(Read(scale, service));
-        return results;
-    }, kResults);
-    EXPECT_EQ(fake.Requests(), 1 + int(answers.size()));
-}
-
-TEST_F(ReplayRoundTrip, HidReportsReplayWithTheirSpacing)
-{
-    using hidtest::Bytes;
-    // Status 3 moving, 4 stable, 5 under, 6 over, 1 fault; in kg with scaling -3.
-    const std::vector<std::vector<Bytes>> steps{
-        {{0x03, 0x03, 0x03, 0xFD, 0x10, 0x03}, {0x03, 0x04, 0x03, 0xFD, 0xE2, 0x04}},
-        {{0x03, 0x05, 0x03, 0xFD, 0x00, 0x00}},
-        {{0x03, 0x06, 0x03, 0xFD, 0x00, 0x00}},
-        {{0x03, 0x01, 0x03, 0xFD, 0x00, 0x00}},
-        {{0x03, 0x03, 0x03, 0xFD, 0x00, 0x02}, {0x03, 0x04, 0x03, 0xFD, 0xD0, 0x07}},
-    };
-    hidtest::FakeHidScale fake;
-    RoundTrip([&] { return OpenHidConnection(fake.Connection()); }, [&](ScaleDriver& scale, bool live) {
-        if (live)
-            fake.Send(steps[0][0]); // the stale first report
-        std::vector<Result> results;
-        for (const auto& reports : steps) {
-            scale.ClearInput();
-            if (live) {
-                std::this_thread::sleep_for(std::chrono::milliseconds(30)); // keeps the steps apart in the replay
-                for (const Bytes& report : reports)
-                    fake.Send(report);
-            }
-            results.push_back(Read(scale, service));
-        }
-        return results;
-    }, kResults);
-}
 
 TEST_F(ReplayRoundTrip, HidReplayKeepsDeliveringWhileReportsAreDue)
 {

@@ -214,8 +214,10 @@ TEST_F(FaultInjection, EachFaultGivesItsResultAndMessageAndLeavesNothingBehind)
         {"record to a full disk", [](F& f) { return f.Sics([](int) { return Pieces{kStable}; }); },
          {"record", name, "/dev/full", "--for", "300"}, {}, 1,
          {"/dev/full: cannot write: No space left on device; the capture is cut short"}},
-        {"doctor while a read is pending", [](F& f) { return f.Sics([](int) { return Pieces{}; }); },
-         {"doctor", name}, {}, 1, {"PROBLEM: process", "has claimed FAULT-test-"}},
+        {"over capacity", [](F& f) { return f.Sics([](int) { return Pieces{"S +\r\n"}; }); }, read("300"), {}, 1,
+         {"ReadWeight: OPOS_E_EXTENDED (00000072), extended 201\n"}},
+        {"under zero", [](F& f) { return f.Sics([](int) { return Pieces{"S -\r\n"}; }); }, read("300"), {}, 1,
+         {"ReadWeight: OPOS_E_EXTENDED (00000072), extended 202\n"}},
         {"the HID node goes mid-read and comes back as another",
          [](F& f) { return f.Hid(hidtest::kScaleDescriptor, {kStale}); }, read("2000"),
          [](F& f) { once([&] { return f.opens > 0; }, 100), f.hid.Unplug(), f.nodes = {{"/dev/hidraw4", "Test Shipping Scale", 0x0922, 0x8003, true}}; }, 1,
@@ -249,12 +251,6 @@ TEST_F(FaultInjection, EachFaultGivesItsResultAndMessageAndLeavesNothingBehind)
         if (std::string(row.what).find("signal") != std::string::npos) {
             SignalStorm storm;
             status = Run(row.args, row.during);
-        } else if (row.args[0] == "doctor") {
-            // The read waits on a silent scale while doctor looks.
-            std::thread pending([&] { std::ostringstream o, e; RunScalesTool(read("2000"), o, e); });
-            once([&] { return serial->Requests() >= 2; }, 50);
-            status = Run(row.args);
-            pending.join();
         } else {
             status = Run(row.args, row.during);
         }

@@ -49,7 +49,10 @@ protected:
     std::ostringstream out, err;
     std::atomic<bool> opened{false};
 
-    MonitorTool() { conf.Write("[SHIP]\ndriver = hid\n"); }
+    // A name of this test process's own: another one may be reading a scale called SHIP.
+    const std::string ship = UniqueName("SHIP");
+
+    MonitorTool() { conf.Write("[" + ship + "]\ndriver = hid\n"); }
 
     // Runs the tool while the scale streams a report every 2 ms, once it has been opened.
     int RunWhileStreaming(const std::vector<std::string>& args)
@@ -86,7 +89,7 @@ protected:
 
 TEST_F(MonitorTool, JsonShowsEveryReportOnceInOrderWithItsReading)
 {
-    ASSERT_EQ(RunWhileStreaming({"monitor", "--json", "SHIP", "--for=800"}), 0) << err.str();
+    ASSERT_EQ(RunWhileStreaming({"monitor", "--json", ship, "--for=800"}), 0) << err.str();
     std::istringstream lines(out.str());
     std::vector<std::string> events, received, reads; // reads: each reading's "readWeight" object
     for (std::string line; std::getline(lines, line);) {
@@ -113,7 +116,7 @@ TEST_F(MonitorTool, JsonShowsEveryReportOnceInOrderWithItsReading)
 TEST_F(MonitorTool, RecordKeepsTheTrafficAsACapture)
 {
     const std::string file = conf.Path("ship.cap");
-    ASSERT_EQ(RunWhileStreaming({"record", "SHIP", file, "--for", "800"}), 0) << err.str();
+    ASSERT_EQ(RunWhileStreaming({"record", ship, file, "--for", "800"}), 0) << err.str();
     std::ifstream in(file);
     const Capture capture = ParseCapture(std::string(std::istreambuf_iterator<char>(in), {}), file);
     EXPECT_EQ(capture.header.tool.find("tarabo-scales "), 0u);
@@ -126,11 +129,13 @@ TEST_F(MonitorTool, RecordKeepsTheTrafficAsACapture)
             received.push_back(HexText(event.bytes.data(), event.bytes.size()));
     EXPECT_EQ(received, SentReports());
 
-    // ... and monitor watches it replayed, its reports due by the clock.
-    conf.Write("[SHIP]\ndriver = replay\nfile = ship.cap\nspeed = 10\n");
+    // ... and monitor watches it replayed, its reports due by the clock, giving the same results.
+    conf.Write("[" + ship + "]\ndriver = replay\nfile = ship.cap\nspeed = 10\n");
     out.str("");
-    ASSERT_EQ(RunScalesTool({"monitor", "SHIP", "--json", "--for", "400"}, out, err), 0) << err.str();
-    EXPECT_NE(out.str().find("\"weight\":" + std::to_string((1000 + kStreamed) * 1000)), std::string::npos) << out.str();
+    ASSERT_EQ(RunScalesTool({"monitor", ship, "--json", "--for", "400"}, out, err), 0) << err.str();
+    for (const std::string& read : {"\"weight\":" + std::to_string((1000 + kStreamed) * 1000), std::string("\"extended\":201"),
+                                    std::string("\"extended\":202"), std::string("\"name\":\"OPOS_E_FAILURE\"")})
+        EXPECT_NE(out.str().find(read), std::string::npos) << read << " in\n" << out.str();
 }
 
 TEST_F(MonitorTool, RefusesWhatItCannotWatch)
@@ -142,7 +147,7 @@ TEST_F(MonitorTool, RefusesWhatItCannotWatch)
         {{"record", "SHIP", "f.cap", "--json"}, 2, "record takes"},
         {{"monitor", "NONE"}, 1, "Open: OPOS_E_NOEXIST: No scale is configured under the name \"NONE\""},
         {{"monitor", "K350", "--for", "10"}, 1, "has no traffic to watch"},
-        {{"record", "SHIP", "/nonexistent/dir/f.cap"}, 1, "/nonexistent/dir/f.cap: cannot write"},
+        {{"record", ship, "/nonexistent/dir/f.cap"}, 1, "/nonexistent/dir/f.cap: cannot write"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.args[0] + " " + (c.args.size() > 1 ? c.args[1] : ""));
