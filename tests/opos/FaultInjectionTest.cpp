@@ -18,6 +18,8 @@
 #include <dlfcn.h>
 #include <filesystem>
 #include <sstream>
+#include <atomic>
+#include <chrono>
 #include <thread>
 
 #include <fcntl.h>
@@ -189,7 +191,16 @@ TEST_F(FaultInjection, EachFaultGivesItsResultAndMessageAndLeavesNothingBehind)
          [](F& f) { return f.Sics([](int) { return Pieces{std::string(12, '\0') + "\r\n"}; }); }, read("500"), {}, 1,
          {"ReadWeight: OPOS_E_TIMEOUT", "answer not understood: 00 00"}},
         {"a valid frame, then garbage forever",
-         [](F& f) { return f.Stream(10, [](int n) { return Pieces{n == 0 ? kStream : "\xff\x13garbage\x80\r\n"}; }); }, read("500"), {},
+         [](F& f) {
+             // The valid frame is out before the tool opens the line, however slow the fake starts.
+             static std::atomic<int> sent;
+             sent = 0;
+             std::string section = f.Stream(10, [](int n) { sent = n + 1; return Pieces{n == 0 ? kStream : "\xff\x13garbage\x80\r\n"}; });
+             for (int waited = 0; sent < 2 && waited < 5000; waited += 5)
+                 std::this_thread::sleep_for(std::chrono::milliseconds(5));
+             return section;
+         },
+         read("500"), {},
          1, {"ReadWeight: OPOS_E_TIMEOUT", "answer not understood: ", "garbage.....garbage"}},
         {"a signal interrupts every system call (serial)", [](F& f) { return f.Sics([](int) { return Pieces{kStable}; }); },
          read("2000"), {}, 0, {"1.250 g"}},
