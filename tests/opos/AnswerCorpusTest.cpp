@@ -21,30 +21,6 @@ using namespace opos::serial;
 namespace {
 using Pieces = std::vector<std::string>;
 
-LONG unitOf(const std::string& unit)
-{
-    static const std::map<std::string, LONG> units{{"", 0}, {"g", SCAL_WU_GRAM}, {"kg", SCAL_WU_KILOGRAM}, {"oz", SCAL_WU_OUNCE}, {"lb", SCAL_WU_POUND}};
-    return units.at(unit);
-}
-
-struct Outcome
-{
-    LONG result, extended; // ReadWeight's, with zero-valid left at its default
-};
-
-Outcome outcomeOf(const answers::Reading& r)
-{
-    static const std::map<std::string, Outcome> outcomes{
-        {"weight", {OPOS_SUCCESS, 0}}, {"motion", {OPOS_E_TIMEOUT, 0}}, {"busy", {OPOS_E_TIMEOUT, 0}},
-        {"over", {OPOS_E_EXTENDED, OPOS_ESCAL_OVERWEIGHT}}, {"under", {OPOS_E_EXTENDED, OPOS_ESCAL_UNDERWEIGHT}},
-        {"fault", {OPOS_E_FAILURE, 0}}, {"error", {OPOS_E_FAILURE, 0}},
-    };
-    Outcome o = outcomes.at(r.kind);
-    if (r.kind == "weight" && r.thousandths == 0)
-        o.result = OPOS_E_TIMEOUT; // a stable zero is no weight unless the section says zero-valid
-    return o;
-}
-
 const struct
 {
     Protocol protocol;
@@ -93,12 +69,12 @@ TEST_F(ConfiguredScale, EverySerialAnswerGivesItsResultAndProbeFindsItsProtocol)
 
             conf.Write("[" + name + "]\ndriver = serial\ndevice = " + fake.Path() + "\nprotocol = " + std::string(info.name) + "\n");
             ASSERT_TRUE(scale.Enable(name)) << scale.Description().str();
-            const Outcome expected = outcomeOf(c.reading);
+            const answers::Outcome expected = answers::OutcomeOf(c.reading);
             EXPECT_EQ(Read(expected.result == OPOS_E_TIMEOUT ? 300 : 3000), expected.result);
             EXPECT_EQ(service->ResultCodeExtended(), expected.extended);
             if (expected.result == OPOS_SUCCESS) {
                 EXPECT_EQ(weight, c.reading.thousandths);
-                EXPECT_EQ(scale.WeightUnit(), c.reading.unit.empty() ? SCAL_WU_KILOGRAM : unitOf(c.reading.unit));
+                EXPECT_EQ(scale.WeightUnit(), c.reading.unit.empty() ? SCAL_WU_KILOGRAM : answers::UnitOf(c.reading.unit));
             }
             EXPECT_EQ(scale.Description().str().find("not understood"), std::string::npos) << scale.Description().str();
             EXPECT_EQ(scale.Close(), OPOS_SUCCESS);
@@ -135,7 +111,7 @@ TEST_F(ConfiguredScale, EveryHidScaleStatesItsCapacityEachReportGivesItsWeightAn
             ASSERT_TRUE(fake->Send(bytes));
             EXPECT_EQ(Read(0), c.reading.kind == "weight" ? OPOS_SUCCESS : OPOS_E_TIMEOUT);
             EXPECT_EQ(weight, c.reading.kind == "weight" ? *c.reading.thousandths : -5);
-            EXPECT_EQ(scale.WeightUnit(), unitOf(c.reading.unit));
+            EXPECT_EQ(scale.WeightUnit(), answers::UnitOf(c.reading.unit));
             LONG data = 0;
             BSTR text = nullptr;
             EXPECT_EQ(scale.DirectIO(5, data, text), zero == "-" ? OPOS_E_ILLEGAL : OPOS_SUCCESS);

@@ -39,36 +39,16 @@ INSTANTIATE_TEST_SUITE_P(Sources, HidScaleService, ::testing::ValuesIn(hidtest::
 
 }
 
-TEST_P(HidScaleService, EachReportOfARealScaleGivesItsResultWeightAndUnit)
+TEST_P(HidScaleService, EachReportGivesItsResultWeightAndUnit)
 {
-    const struct { const char* what; Bytes report; LONG result, weight, unit; } cases[] = {
-        {"stable 878 g", {0x03, 0x04, 0x02, 0x00, 0x6E, 0x03}, OPOS_SUCCESS, 878000, SCAL_WU_GRAM},
-        {"stable 7.8 oz", {0x03, 0x04, 0x0B, 0xFF, 0x4E, 0x00}, OPOS_SUCCESS, 7800, SCAL_WU_OUNCE},
-        {"1.5 kg", {0x03, 0x04, 0x03, 0xFD, 0xDC, 0x05}, OPOS_SUCCESS, 1500, SCAL_WU_KILOGRAM},
-        {"milligrams become grams", {0x03, 0x04, 0x01, 0x00, 0x39, 0x30}, OPOS_SUCCESS, 12345, SCAL_WU_GRAM},
-        {"carats become grams", {0x03, 0x04, 0x04, 0x00, 0x07, 0x00}, OPOS_SUCCESS, 1400, SCAL_WU_GRAM},
-        {"a grain, rounded", {0x03, 0x04, 0x06, 0x00, 0x01, 0x00}, OPOS_SUCCESS, 65, SCAL_WU_GRAM},
-        {"half a thousandth rounds up", {0x03, 0x04, 0x02, 0xFC, 0x05, 0x00}, OPOS_SUCCESS, 1, SCAL_WU_GRAM},
-        {"too heavy for thousandths", {0x03, 0x04, 0x02, 0x04, 0xFF, 0xFF}, OPOS_E_TIMEOUT, -5, SCAL_WU_GRAM},
-        {"stable at zero waits", {0x03, 0x02, 0x0B, 0xFF, 0x00, 0x00}, OPOS_E_TIMEOUT, -5, SCAL_WU_OUNCE},
-        {"in motion waits", {0x03, 0x03, 0x02, 0x00, 0x6E, 0x03}, OPOS_E_TIMEOUT, -5, SCAL_WU_GRAM},
-        {"under zero", {0x03, 0x05, 0x0B, 0xFF, 0x00, 0x00}, OPOS_E_EXTENDED, -5, SCAL_WU_OUNCE},
-        {"over weight", {0x03, 0x06, 0x02, 0x00, 0x98, 0x3A}, OPOS_E_EXTENDED, -5, SCAL_WU_GRAM},
-        {"fault", {0x03, 0x01, 0x02, 0x00, 0x00, 0x00}, OPOS_E_FAILURE, -5, SCAL_WU_GRAM},
-        {"needs calibration", {0x03, 0x07, 0x02, 0x00, 0x00, 0x00}, OPOS_E_FAILURE, -5, SCAL_WU_GRAM},
-        {"needs re-zeroing", {0x03, 0x08, 0x02, 0x00, 0x00, 0x00}, OPOS_E_FAILURE, -5, SCAL_WU_GRAM},
-        {"unit 0 is no weight", {0x03, 0x04, 0x00, 0x00, 0x6E, 0x03}, OPOS_E_TIMEOUT, -5, SCAL_WU_GRAM},
-        {"status 9 is no weight", {0x03, 0x09, 0x02, 0x00, 0x6E, 0x03}, OPOS_E_TIMEOUT, -5, SCAL_WU_GRAM},
-        {"too short", {0x03, 0x04, 0x02}, OPOS_E_TIMEOUT, -5, SCAL_WU_GRAM},
-        {"another report id", {0x05, 0x04, 0x02, 0x00, 0x6E, 0x03}, OPOS_E_TIMEOUT, -5, SCAL_WU_GRAM},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
+    for (const answers::Case& c : answers::Load("edge/hid.txt")) {
+        SCOPED_TRACE(c.where + " (" + c.source + ")");
         Plug();
-        ASSERT_TRUE(fake->Send(c.report));
-        EXPECT_EQ(Read(), c.result);
-        EXPECT_EQ(weight, c.weight);
-        EXPECT_EQ(scale.WeightUnit(), c.unit);
+        ASSERT_TRUE(fake->Send(Bytes(c.bytes.begin(), c.bytes.end())));
+        const LONG result = answers::OutcomeOf(c.reading).result;
+        EXPECT_EQ(Read(), result);
+        EXPECT_EQ(weight, result == OPOS_SUCCESS ? *c.reading.thousandths : -5);
+        EXPECT_EQ(scale.WeightUnit(), answers::UnitOf(c.reading.unit));
         ASSERT_EQ(scale.Close(), OPOS_SUCCESS);
     }
 }

@@ -3,9 +3,12 @@
 // | source. A reading is its kind, then a number and a unit where it has them.
 #pragma once
 
+#include "opos/ResultCodes.h"
+
 #include <cmath>
 #include <cstdint>
 #include <fstream>
+#include <map>
 #include <optional>
 #include <sstream>
 #include <stdexcept>
@@ -87,6 +90,31 @@ inline Reading reading(const std::string& text)
     return r;
 }
 
+inline LONG UnitOf(const std::string& unit)
+{
+    static const std::map<std::string, LONG> units{{"", 0}, {"g", SCAL_WU_GRAM}, {"kg", SCAL_WU_KILOGRAM}, {"oz", SCAL_WU_OUNCE}, {"lb", SCAL_WU_POUND}};
+    return units.at(unit);
+}
+
+struct Outcome
+{
+    LONG result, extended; // ReadWeight's, with zero-valid left at its default
+};
+
+// What ReadWeight gives for a reading.
+inline Outcome OutcomeOf(const Reading& r)
+{
+    static const std::map<std::string, Outcome> outcomes{
+        {"weight", {OPOS_SUCCESS, 0}}, {"motion", {OPOS_E_TIMEOUT, 0}}, {"busy", {OPOS_E_TIMEOUT, 0}}, {"none", {OPOS_E_TIMEOUT, 0}},
+        {"over", {OPOS_E_EXTENDED, OPOS_ESCAL_OVERWEIGHT}}, {"under", {OPOS_E_EXTENDED, OPOS_ESCAL_UNDERWEIGHT}},
+        {"fault", {OPOS_E_FAILURE, 0}}, {"error", {OPOS_E_FAILURE, 0}},
+    };
+    Outcome o = outcomes.at(r.kind);
+    if (r.kind == "weight" && r.thousandths == 0)
+        o.result = OPOS_E_TIMEOUT; // a stable zero is no weight unless the section says zero-valid
+    return o;
+}
+
 // The lines of tests/answers/<name> that are cases (not blank, not a comment), as their fields
 // and where they are (file:line); throws when the file is missing or a line has not `count` fields.
 inline std::vector<std::pair<std::string, std::vector<std::string>>> Rows(const std::string& name, std::size_t count)
@@ -111,7 +139,7 @@ inline std::vector<std::pair<std::string, std::vector<std::string>>> Rows(const 
 // The cases of tests/answers/<name>.
 inline std::vector<Case> Load(const std::string& name)
 {
-    const bool hid = name == "hid.txt";
+    const bool hid = name.ends_with("hid.txt");
     std::vector<Case> cases;
     for (const auto& [where, f] : Rows(name, hid ? 4u : 3u)) {
         Case c;
