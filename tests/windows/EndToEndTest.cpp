@@ -11,6 +11,8 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <iterator>
 #include <mutex>
@@ -24,8 +26,9 @@ namespace {
 
 using namespace std::chrono_literals;
 using wintest::BuildFile;
+using wintest::Program;
+using wintest::WaitUntil;
 using wintest::Regsvr32;
-using Clock = std::chrono::steady_clock;
 
 constexpr int IDOK_EXIT = 1, IDC_DIRECT_IO = 2, IDC_OPEN_DEVICE = 4, IDC_CLOSE_DEVICE = 5;
 constexpr int IDC_DIO_COMMAND = 1001, IDC_WEIGHT = 1002, IDC_LOOP = 1004, IDC_CAPACITY = 1008;
@@ -34,78 +37,6 @@ const wchar_t* const kDescription = L"Tarabo simulated K350 retail scale (no har
 
 std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
 
-bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout)
-{
-    const auto deadline = Clock::now() + timeout;
-    while (!condition()) {
-        if (Clock::now() > deadline)
-            return false;
-        Sleep(20);
-    }
-    return true;
-}
-
-// A program started as Explorer starts it: its own folder as the working folder. Killed if it
-// still runs when the test is done with it.
-class Program
-{
-public:
-    explicit Program(const std::wstring& path, const std::wstring& arguments = L"")
-    {
-        std::wstring command = L"\"" + path + L"\" " + arguments;
-        STARTUPINFOW startup{};
-        startup.cb = sizeof startup;
-        CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                       path.substr(0, path.rfind(L'\\')).c_str(), &startup, &m_process);
-    }
-    ~Program()
-    {
-        Kill();
-        CloseHandle(m_process.hThread);
-        CloseHandle(m_process.hProcess);
-    }
-    Program(const Program&) = delete;
-    Program& operator=(const Program&) = delete;
-
-    bool Ended(std::chrono::milliseconds timeout) const
-    {
-        return m_process.hProcess && WaitForSingleObject(m_process.hProcess, DWORD(timeout.count())) == WAIT_OBJECT_0;
-    }
-    DWORD ExitCode() const
-    {
-        DWORD code = STILL_ACTIVE;
-        GetExitCodeProcess(m_process.hProcess, &code);
-        return code;
-    }
-    void Kill()
-    {
-        if (m_process.hProcess && !Ended(0ms)) {
-            TerminateProcess(m_process.hProcess, 9);
-            Ended(10s);
-        }
-    }
-
-    // The program's visible top-level window with this caption, or null.
-    HWND Window(const wchar_t* caption) const
-    {
-        for (HWND w = FindWindowExW(nullptr, nullptr, nullptr, caption); w; w = FindWindowExW(nullptr, w, nullptr, caption)) {
-            DWORD pid = 0;
-            GetWindowThreadProcessId(w, &pid);
-            if (pid == m_process.dwProcessId && IsWindowVisible(w))
-                return w;
-        }
-        return nullptr;
-    }
-    HWND WaitForWindow(const wchar_t* caption) const
-    {
-        HWND found = nullptr;
-        WaitUntil([&] { return (found = Window(caption)) || Ended(0ms); }, 20s);
-        return found;
-    }
-
-private:
-    PROCESS_INFORMATION m_process{};
-};
 
 // An item's text as another program reads it, once the console's thread is free to answer (a read
 // holds it for up to a second).
@@ -291,14 +222,6 @@ int TaraboProcesses()
     return count;
 }
 
-bool ControlRegistered()
-{
-    HKEY key;
-    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, L"CLSID\\{83029FA3-4740-11CF-88F3-02608CA3BE43}", 0, KEY_READ, &key))
-        return false;
-    RegCloseKey(key);
-    return true;
-}
 
 // Tarabo's own scale control registered for as long as this lives, as a technician would do it.
 struct Registration
@@ -315,12 +238,12 @@ protected:
     void SetUp() override
     {
         m_filesBefore = Files();
-        ASSERT_FALSE(ControlRegistered()) << "a scale control is registered before the test";
+        ASSERT_FALSE(wintest::KeyExists(wintest::kControlClassKey)) << "a scale control is registered before the test";
     }
     void TearDown() override
     {
         EXPECT_TRUE(WaitUntil([] { return TaraboProcesses() == 0; }, 10s)) << "Tarabo.exe still runs";
-        EXPECT_FALSE(ControlRegistered());
+        EXPECT_FALSE(wintest::KeyExists(wintest::kControlClassKey));
         const std::set<std::wstring> after = Files();
         std::vector<std::wstring> changed;
         std::ranges::set_symmetric_difference(after, m_filesBefore, std::back_inserter(changed));
@@ -342,7 +265,7 @@ TEST_F(EndToEnd, WithoutARegisteredScaleControlTaraboEndsWithoutShowingTheConsol
 TEST_F(EndToEnd, TheConsoleWorksTheSimulatedScaleAsATechnicianWould)
 {
     const Registration registration;
-    ASSERT_TRUE(registration.registered && ControlRegistered());
+    ASSERT_TRUE(registration.registered && wintest::KeyExists(wintest::kControlClassKey));
 
     Program first(BuildFile(TARABO_EXE));
     const HWND console = first.WaitForWindow(L"Tarabo");
@@ -451,15 +374,10 @@ TEST_F(EndToEnd, TheConsoleReadsTheSerialScaleConfiguredOnACOMPort)
                 RemoveDirectoryW(folder.c_str());
         }
     } conf{file, folder, madeFolder};
-    const HANDLE out = CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    ASSERT_NE(out, INVALID_HANDLE_VALUE);
-    const char text[] = "[K350]\r\ndriver = serial\r\ndevice = COM9\r\nprotocol = toledo\r\n";
-    DWORD written = 0;
-    WriteFile(out, text, sizeof text - 1, &written, nullptr);
-    CloseHandle(out);
+    ASSERT_TRUE(std::ofstream(std::filesystem::path(file), std::ios::binary) << "[K350]\r\ndriver = serial\r\ndevice = COM9\r\nprotocol = toledo\r\n");
 
     const Registration registration;
-    ASSERT_TRUE(registration.registered && ControlRegistered());
+    ASSERT_TRUE(registration.registered && wintest::KeyExists(wintest::kControlClassKey));
     Program tarabo(BuildFile(TARABO_EXE));
     const HWND console = tarabo.WaitForWindow(L"Tarabo");
     ASSERT_NE(console, nullptr) << "the console never showed";
