@@ -9,9 +9,9 @@
 #define NOMINMAX // std::min, not the macro
 #endif
 #include <windows.h>
-#include <knownfolders.h>
 #include <shlobj.h>
 
+#include <cstdio>
 #include <cwchar>
 
 namespace opos {
@@ -103,6 +103,10 @@ RegistryKey ReadKey(HKEY scales, const std::wstring& name)
     return entry;
 }
 
+// The two folders' ids, here rather than from libuuid, which would bring every id it has.
+constexpr KNOWNFOLDERID kProgramData = {0x62AB5D82, 0xFDC1, 0x4DC3, {0xA9, 0xDD, 0x07, 0x0D, 0x1D, 0x49, 0x5D, 0x97}};
+constexpr KNOWNFOLDERID kRoamingAppData = {0x3EB685DB, 0x65F9, 0x4CF6, {0xA0, 0x3A, 0xE3, 0xEF, 0x65, 0x72, 0x9F, 0x3D}};
+
 std::string KnownFolder(const KNOWNFOLDERID& id)
 {
     PWSTR path = nullptr;
@@ -118,7 +122,7 @@ std::string KnownFolder(const KNOWNFOLDERID& id)
 std::vector<std::string> DefaultConfigFiles()
 {
     std::vector<std::string> files;
-    for (const KNOWNFOLDERID& id : {FOLDERID_ProgramData, FOLDERID_RoamingAppData})
+    for (const KNOWNFOLDERID& id : {kProgramData, kRoamingAppData})
         if (const std::string folder = KnownFolder(id); !folder.empty())
             files.push_back(folder + "\\Tarabo\\scales.conf");
     return files;
@@ -143,6 +147,8 @@ std::vector<RegistryKey> ReadScaleRegistry()
     }
     return keys;
 }
+
+std::FILE* OpenNamedFile(const std::string& path) { return _wfopen(Wide(path).c_str(), L"rb"); }
 
 bool ReadConfigFile(const std::string& file, std::string& text)
 {

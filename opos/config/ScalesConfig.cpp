@@ -22,6 +22,49 @@ constexpr char kSyntax[] = "expected [name], key = value, or a comment";
     throw DeviceError(OPOS_E_NOEXIST, file + " line " + std::to_string(line) + ": " + why);
 }
 
+// Paths: on Windows both slashes separate and "X:" names a drive, so that C:\x is a full path, \x
+// one from the root of the folder's drive, and D:x one on a drive of its own. A path that starts
+// with two slashes (\\server\share) has no drive, so it is not a full one either.
+#ifdef _WIN32
+constexpr char kSeparator = '\\';
+bool isSeparator(char c) { return c == '/' || c == '\\'; }
+std::size_t driveLength(const std::string& path) { return path.size() >= 2 && path[1] == ':' ? 2 : 0; }
+bool isAbsolute(const std::string& path) { return driveLength(path) && path.size() > 2 && isSeparator(path[2]); }
+#else
+constexpr char kSeparator = '/';
+bool isSeparator(char c) { return c == '/'; }
+std::size_t driveLength(const std::string&) { return 0; }
+bool isAbsolute(const std::string& path) { return path.starts_with('/'); }
+#endif
+
+// All but the last name, without the separators before it, bar the root's: "/etc" for
+// "/etc//a.conf", "/" for "/a.conf", "" for "a.conf".
+std::string folderOf(const std::string& file)
+{
+    std::size_t root = driveLength(file);
+    while (root < file.size() && isSeparator(file[root]))
+        ++root;
+    std::size_t end = file.size();
+    while (end > root && !isSeparator(file[end - 1]))
+        --end;
+    while (end > root && isSeparator(file[end - 1]))
+        --end;
+    return file.substr(0, end);
+}
+
+// A relative path taken from a folder.
+std::string joined(const std::string& folder, const std::string& given)
+{
+    const std::size_t drive = driveLength(given), folderDrive = driveLength(folder);
+    if (drive && given.compare(0, drive, folder, 0, folderDrive) != 0)
+        return given;
+    const std::string rest = given.substr(drive);
+    if (!rest.empty() && isSeparator(rest[0]))
+        return folder.substr(0, folderDrive) + rest;
+    const bool named = folder.size() > folderDrive && !isSeparator(folder.back());
+    return named ? folder + kSeparator + rest : folder + rest;
+}
+
 std::string_view trimmed(std::string_view s)
 {
     const auto first = s.find_first_not_of(kBlanks);
@@ -143,15 +186,27 @@ bool DeviceSection::Flag(const std::string& key, bool fallback) const
     Fail(key, "\"" + it->second.text + "\" is neither true nor false");
 }
 
-std::filesystem::path DeviceSection::Path(const std::string& key) const
+std::string DeviceSection::Path(const std::string& key) const
 {
-    const std::string text = Text(key, "");
-    const std::filesystem::path given(std::u8string(text.begin(), text.end()));
-    if (given.is_absolute())
+    const std::string given = Text(key, "");
+    if (isAbsolute(given))
         return given;
     if (line == 0)
-        Fail(key, "\"" + text + "\" is not a full path (a registry setting has no folder to start from)");
-    return std::filesystem::path(std::u8string(file.begin(), file.end())).parent_path() / given;
+        Fail(key, "\"" + given + "\" is not a full path (a registry setting has no folder to start from)");
+    return joined(folderOf(file), given);
+}
+
+int ReadRest(std::FILE* file, std::size_t limit, std::string& text)
+{
+    char buffer[4096];
+    const std::size_t start = text.size();
+    while (text.size() - start <= limit) {
+        const std::size_t got = std::fread(buffer, 1, sizeof buffer, file);
+        text.append(buffer, got);
+        if (got < sizeof buffer)
+            return std::ferror(file) ? errno : 0;
+    }
+    return 0;
 }
 
 void DeviceSection::Fail(const std::string& key, const std::string& why) const
