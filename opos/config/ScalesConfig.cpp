@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cmath>
 #include <cstdlib>
 #include <mutex>
 #include <utility>
@@ -194,6 +195,52 @@ std::string DeviceSection::Path(const std::string& key) const
     if (line == 0)
         Fail(key, "\"" + given + "\" is not a full path (a registry setting has no folder to start from)");
     return joined(folderOf(file), given);
+}
+
+bool ReadDecimal(const std::string& text, double& value)
+{
+    const bool negative = text.starts_with('-');
+    std::size_t i = negative;
+    unsigned long long digits = 0;
+    long exponent = 0;
+    bool point = false, any = false;
+    for (; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '.' && !point)
+            point = true;
+        else if (c < '0' || c > '9')
+            break;
+        else if (any = true; digits < 1000000000000000000ULL)
+            digits = digits * 10 + unsigned(c - '0'), exponent -= point;
+        else
+            exponent += !point;
+    }
+    // An exponent counts only with a digit: "1e" is 1 with an "e" left over.
+    if (any && i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+        std::size_t j = i + 1;
+        const bool minus = j < text.size() && text[j] == '-';
+        j += j < text.size() && (text[j] == '-' || text[j] == '+');
+        const std::size_t first = j;
+        long given = 0;
+        for (; j < text.size() && text[j] >= '0' && text[j] <= '9'; ++j)
+            given = std::min(given * 10 + (text[j] - '0'), 100000L);
+        if (j > first)
+            exponent += minus ? -given : given, i = j;
+    }
+    if (!any || i != text.size())
+        return false;
+    // Both exact as doubles, one division or product rounds once; past that, long double.
+    const bool exact = digits < (1ULL << 53) && std::labs(exponent) <= 22;
+    long double power = 1;
+    for (long k = 0; k < std::min(std::labs(exponent), exact ? 22L : 27L); ++k)
+        power *= 10;
+    long double result = 0;
+    if (exact)
+        result = exponent < 0 ? double(digits) / double(power) : double(digits) * double(power);
+    else if (digits != 0 && exponent >= -27)
+        result = exponent > 27 ? HUGE_VALL : exponent < 0 ? digits / power : digits * power;
+    value = double(negative ? -result : result);
+    return true;
 }
 
 int ReadRest(std::FILE* file, std::size_t limit, std::string& text)

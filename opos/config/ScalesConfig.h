@@ -74,6 +74,12 @@ ScalesConfig LoadScalesConfig(const ConfigSources& sources);
 ScalesConfig LoadScalesConfig(const std::vector<std::string>& files);
 // Reads a whole file; false when it does not exist, a DeviceError when it cannot be read.
 bool ReadConfigFile(const std::string& file, std::string& text);
+// A decimal number as std::from_chars reads one ("2", "0.5", ".5", "1e1", "-3"), read here rather
+// than by from_chars, whose floating-point parser would add tens of KiB to the control for the one
+// setting that takes such a number (the replay's speed). Its first 19 digits count; one of up to 15
+// digits with an exponent up to 22 (any that a person types) rounds once to the nearest double, as
+// there, and a longer one may be a bit off.
+bool ReadDecimal(const std::string& text, double& value);
 // A file that a section names (a scenario, a capture), opened as std::fopen(path, "rb") opens it,
 // its UTF-8 name made wide for the system on Windows: null, with errno set, when it cannot be.
 std::FILE* OpenNamedFile(const std::string& path);
