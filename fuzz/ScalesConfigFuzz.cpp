@@ -8,6 +8,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         for (const auto& [name, section] : config) {
             for (const auto& [key, value] : section.values) {
                 section.Text(key, "");
+                section.Path(key);
+                double decimal = 0;
+                opos::ReadDecimal(value.text, decimal);
                 try {
                     section.Number(key, 0, 0, 0x7FFFFFFF);
                 } catch (const opos::DeviceError&) {

@@ -27,6 +27,8 @@ std::vector<std::string> DefaultConfigFiles()
 
 std::vector<RegistryKey> ReadScaleRegistry() { return {}; }
 
+std::FILE* OpenNamedFile(const std::string& path) { return std::fopen(path.c_str(), "rbe"); }
+
 bool ReadConfigFile(const std::string& file, std::string& text)
 {
     const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);

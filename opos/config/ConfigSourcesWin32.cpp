@@ -9,9 +9,9 @@
 #define NOMINMAX // std::min, not the macro
 #endif
 #include <windows.h>
-#include <knownfolders.h>
 #include <shlobj.h>
 
+#include <cstdio>
 #include <cwchar>
 
 namespace opos {
@@ -103,13 +103,33 @@ RegistryKey ReadKey(HKEY scales, const std::wstring& name)
     return entry;
 }
 
-std::string KnownFolder(const KNOWNFOLDERID& id)
+// The two folders' ids, here rather than from libuuid, which would bring every id it has.
+constexpr KNOWNFOLDERID kProgramData = {0x62AB5D82, 0xFDC1, 0x4DC3, {0xA9, 0xDD, 0x07, 0x0D, 0x1D, 0x49, 0x5D, 0x97}};
+constexpr KNOWNFOLDERID kRoamingAppData = {0x3EB685DB, 0x65F9, 0x4CF6, {0xA0, 0x3A, 0xE3, 0xEF, 0x65, 0x72, 0x9F, 0x3D}};
+
+// A known folder from the environment variable that Windows sets to it; shell32, which loading
+// costs a process most of a MiB and some milliseconds, is asked only when the variable is missing.
+std::string KnownFolder(const wchar_t* variable, const KNOWNFOLDERID& id)
 {
+    std::wstring value(MAX_PATH, L'\0');
+    DWORD length = GetEnvironmentVariableW(variable, value.data(), DWORD(value.size()));
+    if (length >= value.size()) {
+        value.resize(length);
+        length = GetEnvironmentVariableW(variable, value.data(), DWORD(value.size()));
+    }
+    if (length > 0 && length < value.size())
+        return Narrow(std::wstring_view(value.data(), length));
+    using GetKnownFolderPath = HRESULT(WINAPI*)(REFKNOWNFOLDERID, DWORD, HANDLE, PWSTR*);
+    const HMODULE shell = LoadLibraryW(L"shell32.dll");
+    const auto get = shell ? reinterpret_cast<GetKnownFolderPath>(reinterpret_cast<void (*)()>(GetProcAddress(shell, "SHGetKnownFolderPath")))
+                           : nullptr;
     PWSTR path = nullptr;
     std::string folder;
-    if (SUCCEEDED(SHGetKnownFolderPath(id, 0, nullptr, &path)))
+    if (get && SUCCEEDED(get(id, 0, nullptr, &path)))
         folder = Narrow(path);
     CoTaskMemFree(path);
+    if (shell)
+        FreeLibrary(shell);
     return folder;
 }
 
@@ -118,8 +138,8 @@ std::string KnownFolder(const KNOWNFOLDERID& id)
 std::vector<std::string> DefaultConfigFiles()
 {
     std::vector<std::string> files;
-    for (const KNOWNFOLDERID& id : {FOLDERID_ProgramData, FOLDERID_RoamingAppData})
-        if (const std::string folder = KnownFolder(id); !folder.empty())
+    for (const auto& [variable, id] : {std::pair{L"ProgramData", kProgramData}, std::pair{L"APPDATA", kRoamingAppData}})
+        if (const std::string folder = KnownFolder(variable, id); !folder.empty())
             files.push_back(folder + "\\Tarabo\\scales.conf");
     return files;
 }
@@ -143,6 +163,8 @@ std::vector<RegistryKey> ReadScaleRegistry()
     }
     return keys;
 }
+
+std::FILE* OpenNamedFile(const std::string& path) { return _wfopen(Wide(path).c_str(), L"rb"); }
 
 bool ReadConfigFile(const std::string& file, std::string& text)
 {

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cmath>
 #include <cstdlib>
 #include <mutex>
 #include <utility>
@@ -20,6 +21,49 @@ constexpr char kSyntax[] = "expected [name], key = value, or a comment";
 [[noreturn]] void fail(const std::string& file, int line, const std::string& why)
 {
     throw DeviceError(OPOS_E_NOEXIST, file + " line " + std::to_string(line) + ": " + why);
+}
+
+// Paths: on Windows both slashes separate and "X:" names a drive, so that C:\x is a full path, \x
+// one from the root of the folder's drive, and D:x one on a drive of its own. A path that starts
+// with two slashes (\\server\share) has no drive, so it is not a full one either.
+#ifdef _WIN32
+constexpr char kSeparator = '\\';
+bool isSeparator(char c) { return c == '/' || c == '\\'; }
+std::size_t driveLength(const std::string& path) { return path.size() >= 2 && path[1] == ':' ? 2 : 0; }
+bool isAbsolute(const std::string& path) { return driveLength(path) && path.size() > 2 && isSeparator(path[2]); }
+#else
+constexpr char kSeparator = '/';
+bool isSeparator(char c) { return c == '/'; }
+std::size_t driveLength(const std::string&) { return 0; }
+bool isAbsolute(const std::string& path) { return path.starts_with('/'); }
+#endif
+
+// All but the last name, without the separators before it, bar the root's: "/etc" for
+// "/etc//a.conf", "/" for "/a.conf", "" for "a.conf".
+std::string folderOf(const std::string& file)
+{
+    std::size_t root = driveLength(file);
+    while (root < file.size() && isSeparator(file[root]))
+        ++root;
+    std::size_t end = file.size();
+    while (end > root && !isSeparator(file[end - 1]))
+        --end;
+    while (end > root && isSeparator(file[end - 1]))
+        --end;
+    return file.substr(0, end);
+}
+
+// A relative path taken from a folder.
+std::string joined(const std::string& folder, const std::string& given)
+{
+    const std::size_t drive = driveLength(given), folderDrive = driveLength(folder);
+    if (drive && given.compare(0, drive, folder, 0, folderDrive) != 0)
+        return given;
+    const std::string rest = given.substr(drive);
+    if (!rest.empty() && isSeparator(rest[0]))
+        return folder.substr(0, folderDrive) + rest;
+    const bool named = folder.size() > folderDrive && !isSeparator(folder.back());
+    return named ? folder + kSeparator + rest : folder + rest;
 }
 
 std::string_view trimmed(std::string_view s)
@@ -143,15 +187,73 @@ bool DeviceSection::Flag(const std::string& key, bool fallback) const
     Fail(key, "\"" + it->second.text + "\" is neither true nor false");
 }
 
-std::filesystem::path DeviceSection::Path(const std::string& key) const
+std::string DeviceSection::Path(const std::string& key) const
 {
-    const std::string text = Text(key, "");
-    const std::filesystem::path given(std::u8string(text.begin(), text.end()));
-    if (given.is_absolute())
+    const std::string given = Text(key, "");
+    if (isAbsolute(given))
         return given;
     if (line == 0)
-        Fail(key, "\"" + text + "\" is not a full path (a registry setting has no folder to start from)");
-    return std::filesystem::path(std::u8string(file.begin(), file.end())).parent_path() / given;
+        Fail(key, "\"" + given + "\" is not a full path (a registry setting has no folder to start from)");
+    return joined(folderOf(file), given);
+}
+
+bool ReadDecimal(const std::string& text, double& value)
+{
+    const bool negative = text.starts_with('-');
+    std::size_t i = negative;
+    unsigned long long digits = 0;
+    long exponent = 0;
+    bool point = false, any = false;
+    for (; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '.' && !point)
+            point = true;
+        else if (c < '0' || c > '9')
+            break;
+        else if (any = true; digits < 1000000000000000000ULL)
+            digits = digits * 10 + unsigned(c - '0'), exponent -= point;
+        else
+            exponent += !point;
+    }
+    // An exponent counts only with a digit: "1e" is 1 with an "e" left over.
+    if (any && i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+        std::size_t j = i + 1;
+        const bool minus = j < text.size() && text[j] == '-';
+        j += j < text.size() && (text[j] == '-' || text[j] == '+');
+        const std::size_t first = j;
+        long given = 0;
+        for (; j < text.size() && text[j] >= '0' && text[j] <= '9'; ++j)
+            given = std::min(given * 10 + (text[j] - '0'), 100000L);
+        if (j > first)
+            exponent += minus ? -given : given, i = j;
+    }
+    if (!any || i != text.size())
+        return false;
+    // Both exact as doubles, one division or product rounds once; past that, long double.
+    const bool exact = digits < (1ULL << 53) && std::labs(exponent) <= 22;
+    long double power = 1;
+    for (long k = 0; k < std::min(std::labs(exponent), exact ? 22L : 27L); ++k)
+        power *= 10;
+    long double result = 0;
+    if (exact)
+        result = exponent < 0 ? double(digits) / double(power) : double(digits) * double(power);
+    else if (digits != 0 && exponent >= -27)
+        result = exponent > 27 ? HUGE_VALL : exponent < 0 ? digits / power : digits * power;
+    value = double(negative ? -result : result);
+    return true;
+}
+
+int ReadRest(std::FILE* file, std::size_t limit, std::string& text)
+{
+    char buffer[4096];
+    const std::size_t start = text.size();
+    while (text.size() - start <= limit) {
+        const std::size_t got = std::fread(buffer, 1, sizeof buffer, file);
+        text.append(buffer, got);
+        if (got < sizeof buffer)
+            return std::ferror(file) ? errno : 0;
+    }
+    return 0;
 }
 
 void DeviceSection::Fail(const std::string& key, const std::string& why) const

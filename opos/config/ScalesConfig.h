@@ -7,7 +7,7 @@
 
 #include "opos/ScaleDevice.h"
 
-#include <filesystem>
+#include <cstdio>
 #include <map>
 #include <optional>
 #include <string>
@@ -35,9 +35,9 @@ struct DeviceSection
     std::string Text(const std::string& key, const std::string& fallback) const;
     LONG Number(const std::string& key, LONG fallback, LONG min, LONG max) const;
     bool Flag(const std::string& key, bool fallback) const;
-    // The key's path: a relative one is taken from the file's folder; the registry has no folder,
-    // so there it must be absolute.
-    std::filesystem::path Path(const std::string& key) const;
+    // The key's path (UTF-8, as the file gives it): a relative one is taken from the file's folder;
+    // the registry has no folder, so there it must be absolute.
+    std::string Path(const std::string& key) const;
     // The error for a key's value ("file line N, key \"k\": why"); a key not given names the section.
     [[noreturn]] void Fail(const std::string& key, const std::string& why) const;
 };
@@ -74,6 +74,18 @@ ScalesConfig LoadScalesConfig(const ConfigSources& sources);
 ScalesConfig LoadScalesConfig(const std::vector<std::string>& files);
 // Reads a whole file; false when it does not exist, a DeviceError when it cannot be read.
 bool ReadConfigFile(const std::string& file, std::string& text);
+// A decimal number as std::from_chars reads one ("2", "0.5", ".5", "1e1", "-3"), read here rather
+// than by from_chars, whose floating-point parser would add tens of KiB to the control for the one
+// setting that takes such a number (the replay's speed). Its first 19 digits count; one of up to 15
+// digits with an exponent up to 22 (any that a person types) rounds once to the nearest double, as
+// there, and a longer one may be a bit off.
+bool ReadDecimal(const std::string& text, double& value);
+// A file that a section names (a scenario, a capture), opened as std::fopen(path, "rb") opens it,
+// its UTF-8 name made wide for the system on Windows: null, with errno set, when it cannot be.
+std::FILE* OpenNamedFile(const std::string& path);
+// The rest of an open file appended to `text`, the reading stopped once there are more than
+// `limit` bytes (so that a longer file shows as one); errno's value when a read fails, else 0.
+int ReadRest(std::FILE* file, std::size_t limit, std::string& text);
 
 // What the service reads at Open: the registry and DefaultConfigFiles() unless an override is
 // alive; ConfigFiles() are the files alone.

@@ -6,31 +6,31 @@
 #include "opos/ResultCodes.h"
 
 #include <cerrno>
-#include <charconv>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
+#include <limits>
 
 namespace opos {
 
 namespace {
 std::string readFile(const std::string& path)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        throw DeviceError(OPOS_E_NOHARDWARE, path + ": cannot read the capture: " + std::strerror(errno));
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    std::FILE* const file = OpenNamedFile(path);
+    std::string text;
+    const int error = !file ? errno : ReadRest(file, std::numeric_limits<std::size_t>::max(), text);
+    if (file)
+        std::fclose(file);
+    if (error)
+        throw DeviceError(OPOS_E_NOHARDWARE, path + ": cannot read the capture: " + std::strerror(error));
+    return text;
 }
 
 std::unique_ptr<IScaleDevice> OpenReplayScale(const DeviceSection& section)
 {
     if (!section.Has("file"))
         section.Fail("file", "no file given (file = a capture written by tarabo-scales record)");
-    ReplaySettings settings{section.Path("file").string(), section.Flag("loop", false), 1.0};
+    ReplaySettings settings{section.Path("file"), section.Flag("loop", false), 1.0};
     const std::string speed = section.Text("speed", "1");
-    const auto [end, error] = std::from_chars(speed.data(), speed.data() + speed.size(), settings.speed);
-    if (error != std::errc() || end != speed.data() + speed.size() || !(settings.speed >= 0.01 && settings.speed <= 1000))
+    if (!ReadDecimal(speed, settings.speed) || !(settings.speed >= 0.01 && settings.speed <= 1000))
         section.Fail("speed", "\"" + speed + "\" is not a speed from 0.01 to 1000 (1: as recorded, 2: twice as fast)");
     Capture capture;
     try {

@@ -7,35 +7,33 @@
 
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
+#include <memory>
+
+#include <sys/stat.h>
 
 namespace opos {
 
 namespace {
-constexpr std::uintmax_t kLargestScenario = 1 << 20; // far beyond any weighing story
+constexpr std::size_t kLargestScenario = 1 << 20; // far beyond any weighing story
 
 // A relative path is taken from the configuration file's folder, so a scenario can sit beside it.
 std::shared_ptr<const sim::Scenario> loadScenario(const DeviceSection& section)
 {
-    namespace fs = std::filesystem;
     if (section.Text("scenario", "").empty())
         section.Fail("scenario", "no file given");
-    const fs::path path = section.Path("scenario");
-    const std::u8string name8 = path.u8string();
-    const std::string name(name8.begin(), name8.end());
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
+    const std::string name = section.Path("scenario");
+    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(OpenNamedFile(name), std::fclose);
+    if (!file)
         section.Fail("scenario", "cannot read " + name + ": " + std::strerror(errno));
-    std::error_code error;
-    if (!fs::is_regular_file(path, error))
+    struct stat info{};
+    if (fstat(fileno(file.get()), &info) != 0 || !S_ISREG(info.st_mode))
         section.Fail("scenario", name + " is not a file");
-    if (const std::uintmax_t size = fs::file_size(path, error); !error && size > kLargestScenario)
+    std::string text;
+    if (const int error = ReadRest(file.get(), kLargestScenario, text))
+        section.Fail("scenario", "cannot read " + name + ": " + std::strerror(error));
+    if (text.size() > kLargestScenario)
         section.Fail("scenario", name + " is larger than 1 MiB: not a scenario");
-    std::ostringstream text;
-    text << in.rdbuf();
-    return std::make_shared<const sim::Scenario>(sim::ParseScenario(text.str(), name));
+    return std::make_shared<const sim::Scenario>(sim::ParseScenario(text, name));
 }
 
 // Raises the section's DeviceError for a bad key, and the scenario file's (file and line) for a

@@ -2,17 +2,10 @@
 // functions, and overlapped ReadFile with one read kept pending, its event the scale's wait.
 #include "opos/hid/HidApiScale.h"
 
+#include "opos/DeviceLibrariesWin32.h"
 #include "opos/Utf8.h"
 
 #include <cstddef>
-
-#include <windows.h>
-#include <setupapi.h>
-// MinGW's HID headers declare C functions without saying so.
-extern "C" {
-#include <hidsdi.h>
-#include <hidpi.h>
-}
 
 // 32-bit SetupAPI checks cbSize against its byte-packed layout; a wrong packing fails every call.
 static_assert(sizeof(void*) == 8 || sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W) == 6, "SetupAPI structures must be packed");
@@ -51,9 +44,9 @@ HIDP_REPORT_TYPE typeOf(HidReportType type)
 class Win32HidDevice : public HidApiDevice
 {
 public:
-    Win32HidDevice(HANDLE file, bool reading) : m_file(file)
+    Win32HidDevice(const HidFunctions& hid, HANDLE file, bool reading) : m_hid(hid), m_file(file)
     {
-        if (::HidD_GetPreparsedData(m_file, &m_preparsed) && ::HidP_GetCaps(m_preparsed, &m_caps) == HIDP_STATUS_SUCCESS)
+        if (m_hid.HidD_GetPreparsedData(m_file, &m_preparsed) && m_hid.HidP_GetCaps(m_preparsed, &m_caps) == HIDP_STATUS_SUCCESS)
             m_hasCaps = true;
         if (reading && m_hasCaps) {
             m_event = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
@@ -70,7 +63,7 @@ public:
                 static_cast<void>(m_read.release()), m_event = nullptr;
         }
         if (m_preparsed)
-            ::HidD_FreePreparsedData(m_preparsed);
+            m_hid.HidD_FreePreparsedData(m_preparsed);
         ::CloseHandle(m_file);
         if (m_event)
             ::CloseHandle(m_event);
@@ -82,7 +75,7 @@ public:
     {
         HIDD_ATTRIBUTES a{};
         a.Size = sizeof a;
-        if (!::HidD_GetAttributes(m_file, &a))
+        if (!m_hid.HidD_GetAttributes(m_file, &a))
             return false;
         vendor = a.VendorID, product = a.ProductID;
         return true;
@@ -90,7 +83,7 @@ public:
     std::string ProductName() override
     {
         wchar_t name[256] = {}; // a USB string descriptor holds at most 126 characters
-        return ::HidD_GetProductString(m_file, name, sizeof name - sizeof name[0]) ? narrow(name) : "";
+        return m_hid.HidD_GetProductString(m_file, name, sizeof name - sizeof name[0]) ? narrow(name) : "";
     }
     bool Caps(HidCaps& caps) override
     {
@@ -115,7 +108,7 @@ public:
     {
         HidBytes copy = report; // the API takes the report as writable
         ULONG v = 0;
-        if (::HidP_GetUsageValue(typeOf(type), page, 0, usage, &v, m_preparsed, reinterpret_cast<PCHAR>(copy.data()),
+        if (m_hid.HidP_GetUsageValue(typeOf(type), page, 0, usage, &v, m_preparsed, reinterpret_cast<PCHAR>(copy.data()),
                                  ULONG(copy.size())) != HIDP_STATUS_SUCCESS)
             return false;
         value = v;
@@ -124,9 +117,9 @@ public:
     bool Usages(HidReportType type, std::uint16_t page, const HidBytes& report, std::vector<std::uint16_t>& usages) override
     {
         HidBytes copy = report;
-        ULONG n = ::HidP_MaxUsageListLength(typeOf(type), page, m_preparsed);
+        ULONG n = m_hid.HidP_MaxUsageListLength(typeOf(type), page, m_preparsed);
         std::vector<USAGE> list(n + 1);
-        const NTSTATUS status = ::HidP_GetUsages(typeOf(type), page, 0, list.data(), &n, m_preparsed,
+        const NTSTATUS status = m_hid.HidP_GetUsages(typeOf(type), page, 0, list.data(), &n, m_preparsed,
                                                  reinterpret_cast<PCHAR>(copy.data()), ULONG(copy.size()));
         if (status == HIDP_STATUS_USAGE_NOT_FOUND)
             n = 0;
@@ -143,8 +136,8 @@ public:
         USAGE u = usage;
         ULONG one = 1;
         const auto buffer = reinterpret_cast<PCHAR>(report.data());
-        return length && ::HidP_InitializeReportForID(typeOf(type), id, m_preparsed, buffer, length) == HIDP_STATUS_SUCCESS &&
-               ::HidP_SetUsages(typeOf(type), page, 0, &u, &one, m_preparsed, buffer, length) == HIDP_STATUS_SUCCESS;
+        return length && m_hid.HidP_InitializeReportForID(typeOf(type), id, m_preparsed, buffer, length) == HIDP_STATUS_SUCCESS &&
+               m_hid.HidP_SetUsages(typeOf(type), page, 0, &u, &one, m_preparsed, buffer, length) == HIDP_STATUS_SUCCESS;
     }
 
     WaitHandle Waitable() const override { return m_event ? reinterpret_cast<WaitHandle>(m_event) : kNoWait; }
@@ -176,17 +169,17 @@ public:
         Start();
         return Read::Report;
     }
-    bool GetFeature(HidBytes& report) override { return ::HidD_GetFeature(m_file, report.data(), ULONG(report.size())); }
-    bool GetInput(HidBytes& report) override { return ::HidD_GetInputReport(m_file, report.data(), ULONG(report.size())); }
+    bool GetFeature(HidBytes& report) override { return m_hid.HidD_GetFeature(m_file, report.data(), ULONG(report.size())); }
+    bool GetInput(HidBytes& report) override { return m_hid.HidD_GetInputReport(m_file, report.data(), ULONG(report.size())); }
     bool SetFeature(const HidBytes& report) override
     {
         HidBytes copy = report;
-        return ::HidD_SetFeature(m_file, copy.data(), ULONG(copy.size()));
+        return m_hid.HidD_SetFeature(m_file, copy.data(), ULONG(copy.size()));
     }
     bool SetOutput(const HidBytes& report) override
     {
         HidBytes copy = report;
-        return ::HidD_SetOutputReport(m_file, copy.data(), ULONG(copy.size()));
+        return m_hid.HidD_SetOutputReport(m_file, copy.data(), ULONG(copy.size()));
     }
 
 private:
@@ -217,7 +210,7 @@ private:
     {
         std::vector<HIDP_VALUE_CAPS> caps(count);
         USHORT n = count;
-        if (!count || ::HidP_GetValueCaps(typeOf(type), caps.data(), &n, m_preparsed) != HIDP_STATUS_SUCCESS)
+        if (!count || m_hid.HidP_GetValueCaps(typeOf(type), caps.data(), &n, m_preparsed) != HIDP_STATUS_SUCCESS)
             return;
         for (USHORT i = 0; i < n && i < count; ++i) {
             const HIDP_VALUE_CAPS& c = caps[i];
@@ -232,7 +225,7 @@ private:
     {
         std::vector<HIDP_BUTTON_CAPS> caps(count);
         USHORT n = count;
-        if (!count || ::HidP_GetButtonCaps(typeOf(type), caps.data(), &n, m_preparsed) != HIDP_STATUS_SUCCESS)
+        if (!count || m_hid.HidP_GetButtonCaps(typeOf(type), caps.data(), &n, m_preparsed) != HIDP_STATUS_SUCCESS)
             return;
         for (USHORT i = 0; i < n && i < count; ++i) {
             const HIDP_BUTTON_CAPS& c = caps[i];
@@ -241,6 +234,7 @@ private:
         }
     }
 
+    const HidFunctions& m_hid;
     HANDLE m_file;
     HANDLE m_event = nullptr;
     PHIDP_PREPARSED_DATA m_preparsed = nullptr;
@@ -277,31 +271,40 @@ class Win32HidApi : public HidApi
 public:
     std::vector<std::string> DevicePaths() override
     {
-        GUID guid;
-        ::HidD_GetHidGuid(&guid);
-        const HDEVINFO set = ::SetupDiGetClassDevsW(&guid, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
+        const HidFunctions* const hid = HidLibrary();
+        const SetupApiFunctions* const setup = SetupApi();
         std::vector<std::string> paths;
+        if (!hid || !setup)
+            return paths;
+        GUID guid;
+        hid->HidD_GetHidGuid(&guid);
+        const HDEVINFO set = setup->SetupDiGetClassDevsW(&guid, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
         if (set == INVALID_HANDLE_VALUE)
             return paths;
         SP_DEVICE_INTERFACE_DATA data{};
         data.cbSize = sizeof data;
-        for (DWORD i = 0; ::SetupDiEnumDeviceInterfaces(set, nullptr, &guid, i, &data); ++i) {
+        for (DWORD i = 0; setup->SetupDiEnumDeviceInterfaces(set, nullptr, &guid, i, &data); ++i) {
             DWORD size = 0;
-            ::SetupDiGetDeviceInterfaceDetailW(set, &data, nullptr, 0, &size, nullptr);
+            setup->SetupDiGetDeviceInterfaceDetailW(set, &data, nullptr, 0, &size, nullptr);
             if (size < sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W))
                 continue;
             std::vector<std::uint8_t> buffer(size + sizeof(wchar_t));
             auto* detail = reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_W*>(buffer.data());
             detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W);
-            if (::SetupDiGetDeviceInterfaceDetailW(set, &data, detail, size, nullptr, nullptr))
+            if (setup->SetupDiGetDeviceInterfaceDetailW(set, &data, detail, size, nullptr, nullptr))
                 paths.push_back(narrow(detail->DevicePath));
         }
-        ::SetupDiDestroyDeviceInfoList(set);
+        setup->SetupDiDestroyDeviceInfoList(set);
         return paths;
     }
 
     std::unique_ptr<HidApiDevice> Open(const std::string& path, bool forReading, std::string& why) override
     {
+        const HidFunctions* const hid = HidLibrary();
+        if (!hid) {
+            why = path + ": hid.dll cannot be loaded: " + errorText(ERROR_MOD_NOT_FOUND);
+            return nullptr;
+        }
         const std::wstring name = wide(path);
         const auto open = [&](DWORD access) {
             return ::CreateFileW(name.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
@@ -314,7 +317,7 @@ public:
             why = openFailure(path, ::GetLastError());
             return nullptr;
         }
-        return std::make_unique<Win32HidDevice>(file, forReading);
+        return std::make_unique<Win32HidDevice>(*hid, file, forReading);
     }
 };
 }

@@ -1,12 +1,10 @@
 #include "opos/serial/SerialPorts.h"
 
+#include "opos/DeviceLibrariesWin32.h"
 #include "opos/Utf8.h"
 
 #include <algorithm>
 #include <cstdlib>
-
-#include <windows.h>
-#include <setupapi.h>
 
 namespace opos::serial {
 
@@ -38,14 +36,17 @@ void add(std::vector<SerialPort>& ports, const std::string& name, const std::str
 
 void addDevices(std::vector<SerialPort>& ports, const GUID& guid, DWORD flags)
 {
-    const HDEVINFO set = ::SetupDiGetClassDevsW(&guid, nullptr, nullptr, DIGCF_PRESENT | flags);
+    const SetupApiFunctions* const setup = SetupApi();
+    if (!setup)
+        return; // the ports' own map still lists them
+    const HDEVINFO set = setup->SetupDiGetClassDevsW(&guid, nullptr, nullptr, DIGCF_PRESENT | flags);
     if (set == INVALID_HANDLE_VALUE)
         return;
     SP_DEVINFO_DATA device{};
     device.cbSize = sizeof device;
-    for (DWORD i = 0; ::SetupDiEnumDeviceInfo(set, i, &device); ++i) {
+    for (DWORD i = 0; setup->SetupDiEnumDeviceInfo(set, i, &device); ++i) {
         wchar_t name[64] = {};
-        const HKEY key = ::SetupDiOpenDevRegKey(set, &device, DICS_FLAG_GLOBAL, 0, DIREG_DEV, KEY_READ);
+        const HKEY key = setup->SetupDiOpenDevRegKey(set, &device, DICS_FLAG_GLOBAL, 0, DIREG_DEV, KEY_READ);
         if (key == INVALID_HANDLE_VALUE)
             continue;
         DWORD type = 0, size = sizeof name - sizeof name[0];
@@ -54,12 +55,12 @@ void addDevices(std::vector<SerialPort>& ports, const GUID& guid, DWORD flags)
         if (read != ERROR_SUCCESS || type != REG_SZ)
             continue;
         wchar_t friendly[256] = {};
-        if (!::SetupDiGetDeviceRegistryPropertyW(set, &device, SPDRP_FRIENDLYNAME, nullptr, reinterpret_cast<BYTE*>(friendly),
+        if (!setup->SetupDiGetDeviceRegistryPropertyW(set, &device, SPDRP_FRIENDLYNAME, nullptr, reinterpret_cast<BYTE*>(friendly),
                                                  sizeof friendly - sizeof friendly[0], nullptr))
             friendly[0] = 0;
         add(ports, utf8(name), utf8(friendly));
     }
-    ::SetupDiDestroyDeviceInfoList(set);
+    setup->SetupDiDestroyDeviceInfoList(set);
 }
 
 // The serial ports' own map, which every port driver fills and Wine makes from its dosdevices.

@@ -79,6 +79,7 @@ TEST_F(ReplayRoundTrip, ABadCaptureFailsOpenNamingTheFileAndLine)
         {"file = missing.cap\n", nullptr, OPOS_E_NOHARDWARE, "missing.cap: cannot read the capture"},
         {"file = bad.cap\n", "tarabo-capture 1\ndriver: hid\n", OPOS_E_NOEXIST, "bad.cap line 2: the header ends"},
         {"file = bad.cap\nspeed = fast\n", "", OPOS_E_NOEXIST, "key \"speed\": \"fast\" is not a speed"},
+        {"file = bad.cap\nspeed = 2.5e\n", "", OPOS_E_NOEXIST, "key \"speed\": \"2.5e\" is not a speed"},
         {"loop = true\n", "", OPOS_E_NOEXIST, "no file given"},
     };
     for (const auto& c : cases) {

@@ -1,0 +1,42 @@
+#include "opos/DeviceLibrariesWin32.h"
+
+#include <optional>
+
+namespace opos {
+
+namespace {
+template <class Function>
+void find(HMODULE library, Function& function, const char* name, bool& all)
+{
+    function = library ? reinterpret_cast<Function>(reinterpret_cast<void (*)()>(::GetProcAddress(library, name))) : nullptr;
+    all = all && function;
+}
+}
+
+#define TARABO_FIND(name) find(library, functions.name, #name, all);
+
+const SetupApiFunctions* SetupApi()
+{
+    static const std::optional<SetupApiFunctions> loaded = [] {
+        const HMODULE library = ::LoadLibraryW(L"setupapi.dll");
+        SetupApiFunctions functions;
+        bool all = true;
+        TARABO_SETUPAPI_FUNCTIONS(TARABO_FIND)
+        return all ? std::optional(functions) : std::nullopt;
+    }();
+    return loaded ? &*loaded : nullptr;
+}
+
+const HidFunctions* HidLibrary()
+{
+    static const std::optional<HidFunctions> loaded = [] {
+        const HMODULE library = ::LoadLibraryW(L"hid.dll");
+        HidFunctions functions;
+        bool all = true;
+        TARABO_HID_FUNCTIONS(TARABO_FIND)
+        return all ? std::optional(functions) : std::nullopt;
+    }();
+    return loaded ? &*loaded : nullptr;
+}
+
+}
