@@ -1,7 +1,7 @@
 # A Wine session for running the build's Windows programs on a virtual display. Sourced:
 #   . scripts/wine-session.sh
 #   trap wine_session_end EXIT
-#   wine_session_start LOADER WINESERVER PREFIX KEEP_DESKTOP.exe
+#   wine_session_start LOADER WINESERVER PREFIX KEEP_DESKTOP.exe [TEMPLATE]
 # Exports WINEPREFIX, WINESERVER, WINEDEBUG, WINEDLLOVERRIDES and, when it starts one, DISPLAY.
 
 wine_session_xvfb= wine_session_server=
@@ -9,9 +9,11 @@ wine_session_xvfb= wine_session_server=
 # A fresh prefix, so that nothing a previous run registered or left behind leaks in. One server for
 # the whole session, and Wine's own background programs (services, devices) started under it at
 # set-up, all detached from our streams: otherwise each program waits for the server to linger,
-# and the background programs keep the caller's pipes open.
+# and the background programs keep the caller's pipes open. With TEMPLATE, the prefix as wineboot
+# made it is kept there and copied on the next start, as long as Wine and this script are the same:
+# where wineboot is slow (emulated), that is most of the set-up.
 wine_session_start() {
-  local loader=$1 keep_desktop=$4
+  local loader=$1 keep_desktop=$4 template=${5:-}
   export WINESERVER=$2 WINEPREFIX=$3 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
   wine_session_server=$WINESERVER
 
@@ -27,17 +29,33 @@ wine_session_start() {
 
   "$WINESERVER" -k 2>/dev/null || true
   rm -rf "$WINEPREFIX"
-  # Debian's Wine does not find its own fonts ("MS Sans Serif" among them) unless they are in the
-  # prefix; there before the prefix starts, they are indexed once while it is made.
-  mkdir -p "$WINEPREFIX/drive_c/windows/Fonts"
-  cp /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/"
-  "$WINESERVER" -p </dev/null >/dev/null 2>&1
-  "$loader" wineboot -i </dev/null >/dev/null 2>&1
-  # Without a window manager, managed and decorated windows make every destroyed window wait.
-  local value
-  for value in Managed Decorated; do
-    "$loader" reg add 'HKCU\Software\Wine\X11 Driver' /v $value /d N /f </dev/null >/dev/null 2>&1
-  done
+  local stamp=
+  [ -z "$template" ] ||
+    stamp="$("$loader" --version) $(cksum <"${BASH_SOURCE[0]}") $(ls -lL --time-style=+%s "$loader" "$WINESERVER")"
+  if [ -n "$template" ] && [ -d "$template" ] && [ "$(cat "$template.stamp" 2>/dev/null)" = "$stamp" ]; then
+    cp -a --reflink=auto "$template" "$WINEPREFIX"
+    "$WINESERVER" -p </dev/null >/dev/null 2>&1
+  else
+    # Debian's Wine does not find its own fonts ("MS Sans Serif" among them) unless they are in the
+    # prefix; there before the prefix starts, they are indexed once while it is made.
+    mkdir -p "$WINEPREFIX/drive_c/windows/Fonts"
+    cp /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/"
+    "$WINESERVER" -p </dev/null >/dev/null 2>&1
+    "$loader" wineboot -i </dev/null >/dev/null 2>&1
+    # Without a window manager, managed and decorated windows make every destroyed window wait.
+    local value
+    for value in Managed Decorated; do
+      "$loader" reg add 'HKCU\Software\Wine\X11 Driver' /v $value /d N /f </dev/null >/dev/null 2>&1
+    done
+    if [ -n "$template" ]; then
+      # The server writes the registry out as it stops; it starts again for the session.
+      "$WINESERVER" -k 2>/dev/null || true
+      "$WINESERVER" -w 2>/dev/null || true
+      rm -rf "$template" "$template.stamp"
+      cp -a --reflink=auto "$WINEPREFIX" "$template" && echo "$stamp" >"$template.stamp"
+      "$WINESERVER" -p </dev/null >/dev/null 2>&1
+    fi
+  fi
   # The desktop, opened once with our streams detached and kept open until the session ends.
   exec 7> >(exec "$loader" "$keep_desktop" >/dev/null 2>&1)
 }

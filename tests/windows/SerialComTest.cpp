@@ -12,6 +12,8 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <optional>
 #include <thread>
 
@@ -168,6 +170,12 @@ TEST(SerialComTest, AFailingPortGivesACodeAndWhyNeverSuccessAndNeverHangs)
         ~Restore() { SerialLineCalls() = fault::real; }
     } restore;
     for (const auto& c : cases) {
+        if (c.openedOnAThreadThatEnds && std::getenv("TARABO_QEMU_I386")) {
+            // 32-bit Wine under qemu-i386 takes down a program that cancels a read of an ended
+            // thread and then reads the port (README, "test-windows32"); 64-bit Wine runs this row.
+            std::printf("[  SKIPPED ] %s: not under qemu-i386\n", c.fault);
+            continue;
+        }
         calls = fault::real;
         calls.readFile = fault::read;
         calls.getOverlappedResult = fault::result;
