@@ -246,7 +246,8 @@ const Command kCommands[] = {
 
 // The one mistake in the command's line, or nothing when it reads; `o` takes what it says.
 // getopt_long reads the options, in order ('-': the names come back as they stand, unpermuted),
-// quietly (':' and opterr 0: the mistakes are told here), from the start again on every call.
+// quietly (':' and opterr 0: the mistakes are told here), from the start again on every call
+// (optind 0); its state is the process's, so one line is read at a time.
 std::string parse(const Command& command, const std::vector<std::string>& args, Options& o)
 {
     std::vector<std::string> words{"tarabo-scales"};
