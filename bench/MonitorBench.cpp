@@ -25,8 +25,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
-#include <streambuf>
 #include <thread>
 
 #include <poll.h>
@@ -40,38 +38,6 @@ constexpr int kLatencyReports = 2000, kStreamReports = 1000;
 constexpr int kReadBatches = 5, kReadsPerBatch = 500;
 
 hidtest::Bytes report(int grams) { return {0x03, 0x04, 0x02, 0x00, std::uint8_t(grams), std::uint8_t(grams >> 8)}; }
-
-// An ostream's bytes written to a descriptor at each flush, as std::cout's reach a pipe.
-class FdBuffer : public std::streambuf
-{
-public:
-    explicit FdBuffer(int fd) : m_fd(fd) { setp(m_buffer, m_buffer + sizeof m_buffer); }
-
-protected:
-    int sync() override
-    {
-        for (const char* p = pbase(); p < pptr();) {
-            const ssize_t n = ::write(m_fd, p, std::size_t(pptr() - p));
-            if (n <= 0)
-                return -1;
-            p += n;
-        }
-        setp(m_buffer, m_buffer + sizeof m_buffer);
-        return 0;
-    }
-    int_type overflow(int_type c) override
-    {
-        if (sync() != 0)
-            return traits_type::eof();
-        if (c != traits_type::eof())
-            sputc(char(c));
-        return c;
-    }
-
-private:
-    int m_fd;
-    char m_buffer[1 << 16];
-};
 
 // Reads the pipe until `lines` more newlines have come (false after a second of nothing).
 bool readLines(int fd, int lines, std::string* text = nullptr)
@@ -142,9 +108,12 @@ int monitorFigures()
     int lines[2], stop[2];
     if (::pipe(lines) != 0 || ::pipe(stop) != 0)
         return 1;
-    FdBuffer buffer(lines[1]);
-    std::ostream out(&buffer);
-    std::ostringstream err;
+    // The lines go to the pipe through stdio at each flush, as stdout's do.
+    std::FILE* const pipeOut = ::fdopen(lines[1], "w");
+    if (!pipeOut || std::setvbuf(pipeOut, nullptr, _IOFBF, 1 << 16) != 0)
+        return 1;
+    FileOut out(pipeOut);
+    StringOut err;
     int status = -1;
     std::thread monitor([&] { status = RunMonitor("MONBENCH", {}, stop[0], out, err); });
     // Opened, the description, then the stale first report and why it was passed over.
@@ -181,7 +150,8 @@ int monitorFigures()
 
     [[maybe_unused]] const ssize_t stopped = ::write(stop[1], "x", 1);
     monitor.join();
-    for (int fd : {lines[0], lines[1], stop[0], stop[1]})
+    std::fclose(pipeOut);
+    for (int fd : {lines[0], stop[0], stop[1]})
         ::close(fd);
     return status == 0 && shown == std::size_t(kStreamReports) ? 0 : 1;
 }
@@ -220,7 +190,7 @@ int replayFigures()
     std::filesystem::create_directories(dir);
     {
         std::ofstream capture(dir / "fake.cap");
-        opos::CaptureRecorder recorder(capture, "bench");
+        opos::CaptureRecorder recorder([&capture](std::string_view text) { capture << text; }, "bench");
         opos::TrafficTapOverride tap(recorder);
         EnabledScale scale("REPLAYBENCH-LIVE");
         scale.Batch();

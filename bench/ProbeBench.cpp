@@ -19,7 +19,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
-#include <sstream>
 
 #include <fcntl.h>
 #include <termios.h>
@@ -106,7 +105,7 @@ double secondsSince(Clock::time_point start) { return std::chrono::duration<doub
 // The whole probe, as a user runs it; true when its section names the family's protocol and settings.
 bool probe(const std::string& path, const Family* family, double& seconds)
 {
-    std::ostringstream out, err;
+    StringOut out, err;
     const auto start = Clock::now();
     const int status = RunProbeCommand({path}, out, err);
     seconds = secondsSince(start);

@@ -125,7 +125,7 @@ void readBench(int port)
         const auto t1 = Clock::now();
         if (result && result->status == 200 && result->body.find("\"result\":0") != std::string::npos)
             http.push_back(us(t1 - t0));
-        std::ostringstream out, err;
+        StringOut out, err;
         const auto t2 = Clock::now();
         const int status = RunScalesTool({"read", "BenchFake"}, out, err);
         const auto t3 = Clock::now();

@@ -4,7 +4,7 @@
 #pragma once
 
 #include <cstdint>
-#include <iosfwd>
+#include "scales-tool/TextSink.h"
 #include <optional>
 #include <string>
 #include <string_view>
@@ -81,4 +81,4 @@ unsigned long AbstractSocketInode(std::string_view procNetUnix, std::string_view
 // args after "doctor": [NAME|DEVICE] (a device has a slash in its path); nothing checks every
 // configured name. Exit 0 when every
 // device can be opened, 1 otherwise; -1 for bad usage, which the caller explains.
-int RunDoctorCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+int RunDoctorCommand(const std::vector<std::string>& args, TextSink& out, TextSink& err);

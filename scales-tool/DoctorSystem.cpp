@@ -141,7 +141,7 @@ bool isHidraw(const std::string& path)
 }
 
 // Prints the findings for one node; false when one of them stops it being opened or claimed.
-bool report(const NodeFacts& node, const doctor::UserFacts& user, std::ostream& out)
+bool report(const NodeFacts& node, const doctor::UserFacts& user, TextSink& out)
 {
     out << (node.name.empty() ? "" : node.name + ": ") << node.path << (node.hid ? " (HID scale)" : " (serial port)") << "\n";
     bool ok = true;
@@ -177,7 +177,7 @@ std::optional<NodeFacts> nodeOfSection(const opos::DeviceSection& section, std::
 }
 }
 
-int RunDoctorCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
+int RunDoctorCommand(const std::vector<std::string>& args, TextSink& out, TextSink& err)
 {
     if (args.size() > 1)
         return -1;

@@ -11,7 +11,6 @@
 
 #include <cctype>
 #include <iterator>
-#include <ostream>
 
 #include <windows.h>
 #include <cfgmgr32.h>
@@ -157,7 +156,7 @@ OposFacts gatherOpos(const std::string& name)
     return facts;
 }
 
-bool report(const std::string& heading, const std::vector<Finding>& findings, std::ostream& out)
+bool report(const std::string& heading, const std::vector<Finding>& findings, TextSink& out)
 {
     out << heading << "\n";
     bool ok = true;
@@ -170,7 +169,7 @@ bool report(const std::string& heading, const std::vector<Finding>& findings, st
     return ok;
 }
 
-bool reportPort(const std::string& path, const std::string& name, std::ostream& out)
+bool reportPort(const std::string& path, const std::string& name, TextSink& out)
 {
     return report((name.empty() ? "" : name + ": ") + comName(path) + " (serial port)", DiagnosePort(gatherPort(path, name)), out);
 }
@@ -184,7 +183,7 @@ bool isPort(const std::string& arg)
 
 }
 
-int RunDoctorCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
+int RunDoctorCommand(const std::vector<std::string>& args, TextSink& out, TextSink& err)
 {
     using namespace doctor::windows;
     if (args.size() > 1)

@@ -1,8 +1,7 @@
 #include "scales-tool/ScalesTool.h"
 
-#include <iostream>
-
 int main(int argc, char** argv)
 {
-    return RunScalesTool(std::vector<std::string>(argv + 1, argv + argc), std::cout, std::cerr);
+    FileOut out(stdout), err(stderr);
+    return RunScalesTool(std::vector<std::string>(argv + 1, argv + argc), out, err);
 }

@@ -2,6 +2,7 @@
 
 #include "scales-tool/JsonString.h"
 
+#include "opos/config/ScalesConfig.h"
 #include "opos/replay/CaptureRecorder.h"
 #include "opos/ResultCodes.h"
 #include "opos/serial/SerialScale.h"
@@ -14,8 +15,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <ostream>
+#include <memory>
 
 using namespace opos;
 
@@ -72,11 +72,11 @@ const char* directionName(CaptureDirection direction)
 class MonitorTap : public TrafficTap
 {
 public:
-    MonitorTap(const MonitorOptions& options, std::ostream& out, std::ofstream* capture)
+    MonitorTap(const MonitorOptions& options, TextSink& out, std::FILE* capture)
         : m_options(options), m_out(out), m_capture(capture), m_startMs(steadyMs())
     {
         if (capture)
-            m_recorder.emplace(*capture, "tarabo-scales " TARABO_VERSION);
+            m_recorder.emplace([this](std::string_view text) { Keep(text); }, "tarabo-scales " TARABO_VERSION);
     }
 
     void Opened(const CaptureHeader& device) override
@@ -154,9 +154,9 @@ public:
         if (m_options.statusLine && !m_options.json)
             m_out << "\r\033[K" << (m_decoded ? outcomeText(m_reading, m_unit) : "no reading yet") << "  (" << m_events
                   << " events)";
-        m_out.flush();
+        m_out.Flush();
         errno = 0;
-        if (m_capture && !m_capture->flush() && !m_writeError)
+        if (m_capture && std::fflush(m_capture) != 0 && !m_writeError)
             m_writeError = errno ? errno : EIO;
     }
     // Why the capture could not be written (a full disk), 0 while it is whole.
@@ -165,8 +165,10 @@ public:
     void Finish()
     {
         Flush();
-        if (m_options.statusLine && !m_options.json)
-            m_out << std::endl;
+        if (m_options.statusLine && !m_options.json) {
+            m_out << "\n";
+            m_out.Flush();
+        }
     }
 
     bool RequestDriven() const { return m_requestDriven; }
@@ -187,6 +189,12 @@ private:
             text.resize(width, ' ');
         return text;
     }
+    void Keep(std::string_view text)
+    {
+        errno = 0;
+        if (std::fwrite(text.data(), 1, text.size(), m_capture) != text.size() && !m_writeError)
+            m_writeError = errno ? errno : EIO;
+    }
     void Line(const std::string& line)
     {
         if (m_options.statusLine && !m_options.json)
@@ -195,8 +203,8 @@ private:
     }
 
     const MonitorOptions& m_options;
-    std::ostream& m_out;
-    std::ofstream* m_capture;
+    TextSink& m_out;
+    std::FILE* m_capture;
     std::int64_t m_startMs;
     ScaleReading m_reading; // the latest, for what ReadWeight would say
     LONG m_unit = 0;
@@ -207,7 +215,7 @@ private:
 };
 
 // Prints the failing step's result; false when it failed.
-bool step(const char* what, LONG result, StandardScaleService& service, std::ostream& err)
+bool step(const char* what, LONG result, StandardScaleService& service, TextSink& err)
 {
     if (result == OPOS_SUCCESS)
         return true;
@@ -278,23 +286,23 @@ std::string ReadResultJson(const ScaleReading& reading)
            (o->result == OPOS_SUCCESS ? ",\"weight\":" + std::to_string(o->weight) : "") + "}";
 }
 
-int RunMonitor(const std::string& name, const MonitorOptions& options, WaitHandle stop, std::ostream& out, std::ostream& err)
+int RunMonitor(const std::string& name, const MonitorOptions& options, WaitHandle stop, TextSink& out, TextSink& err)
 {
-    std::ofstream capture;
+    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> capture(
+        options.captureFile.empty() ? nullptr : OpenNamedFile(options.captureFile, true), std::fclose);
     if (!options.captureFile.empty()) {
-        capture.open(options.captureFile, std::ios::binary | std::ios::trunc);
         if (!capture) {
             err << "tarabo-scales: " << options.captureFile << ": cannot write: " << std::strerror(errno) << "\n";
             return 1;
         }
     }
-    MonitorTap tap(options, out, capture.is_open() ? &capture : nullptr);
+    MonitorTap tap(options, out, capture.get());
     TrafficTapOverride tapGuard(tap);
     StandardScaleService service;
     if (!step("Open", service.Open(Utf16FromUtf8(name)), service, err))
         return 1;
     int status = 1;
-    if (!tap.Watching() || (capture.is_open() && !tap.Recording()))
+    if (!tap.Watching() || (capture && !tap.Recording()))
         err << "tarabo-scales: " << name << " (" << Utf8FromUtf16(service.GetDescription())
             << ") has no traffic to watch: monitor and record watch hid, serial and replay devices\n";
     else if (step("Claim", service.Claim(kClaimTimeoutMs), service, err)) {
@@ -306,7 +314,8 @@ int RunMonitor(const std::string& name, const MonitorOptions& options, WaitHandl
         service.Release();
     }
     service.Close();
-    if (capture.is_open() && (tap.WriteError() || !capture.flush())) {
+    errno = 0;
+    if (capture && (tap.WriteError() || std::fflush(capture.get()) != 0)) {
         err << "tarabo-scales: " << options.captureFile << ": cannot write: " << std::strerror(tap.WriteError() ? tap.WriteError() : errno)
             << "; the capture is cut short\n";
         return 1;

@@ -7,7 +7,7 @@
 #include "opos/ScaleDevice.h"
 
 #include <cstdint>
-#include <iosfwd>
+#include "scales-tool/TextSink.h"
 #include <string>
 
 struct MonitorOptions
@@ -21,7 +21,7 @@ struct MonitorOptions
 // Watches until `stop` turns ready (Ctrl-C: a signalfd, or an event on Windows), the time is up
 // or the device goes; releases and closes it then. 0 when it ended as asked, 1 when the device
 // could not be opened, went away or the capture could not be written.
-int RunMonitor(const std::string& name, const MonitorOptions& options, opos::WaitHandle stop, std::ostream& out, std::ostream& err);
+int RunMonitor(const std::string& name, const MonitorOptions& options, opos::WaitHandle stop, TextSink& out, TextSink& err);
 
 // The platform's sleep on the device and the stop together, up to ms (-1: until one is ready):
 // ToolPosix.cpp (poll) and ToolWin32.cpp (WaitForMultipleObjects).

@@ -8,7 +8,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <ostream>
 
 using namespace opos;
 using namespace opos::serial;
@@ -16,7 +15,7 @@ using namespace opos::serial;
 namespace {
 constexpr int kDefaultLimitS = int(kProbeBudgetMs / 1000);
 
-void printSection(std::ostream& out, const std::string& device, const ProtocolInfo& info, const LineSettings& line)
+void printSection(TextSink& out, const std::string& device, const ProtocolInfo& info, const LineSettings& line)
 {
     out << "[" << Utf8FromUtf16(kDefaultScaleName) << "]\ndriver = serial\ndevice = " << StableSerialPath(device)
         << "\nprotocol = " << info.name << "\nbaud = " << line.baud << "\nframing = " << FramingText(line.framing) << "\n";
@@ -58,7 +57,7 @@ std::string requestText(std::string_view request)
     return text;
 }
 
-int quick(const std::string& device, std::ostream& out, std::ostream& err)
+int quick(const std::string& device, TextSink& out, TextSink& err)
 {
     std::string error;
     const std::optional<ProbeHit> hit = ProbeProtocol(device, error);
@@ -81,7 +80,7 @@ int quick(const std::string& device, std::ostream& out, std::ostream& err)
     return 0;
 }
 
-int thorough(const std::string& device, int limitS, std::ostream& out, std::ostream& err)
+int thorough(const std::string& device, int limitS, TextSink& out, TextSink& err)
 {
     const std::unique_ptr<ProbeLine> line = OpenProbeLine(device);
     out << "Listening, then asking in every protocol at once and in each that understood the answer, at up to "
@@ -96,7 +95,8 @@ int thorough(const std::string& device, int limitS, std::ostream& out, std::ostr
             << HexAndText(step.bytes);
         for (const ProbeHit& hit : step.hits)
             out << "  " << Info(hit.protocol).name << ": " << frameText(hit.first);
-        out << "\n" << std::flush;
+        out << "\n";
+        out.Flush();
     });
     if (!result.error.empty() && result.settingsTried == 0) {
         err << "tarabo-scales: " << result.error << "\n";
@@ -136,7 +136,7 @@ std::string HexAndText(const std::string& bytes)
     return hex + "  |" + text + "|";
 }
 
-int RunProbeCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
+int RunProbeCommand(const std::vector<std::string>& args, TextSink& out, TextSink& err)
 {
     std::string device;
     bool quickOnly = false;

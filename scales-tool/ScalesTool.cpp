@@ -14,13 +14,11 @@
 #include "opos/WeightReport.h"
 #include "scales-tool/ToolPlatform.h"
 
-#include <CLI/CLI.hpp>
+#include <getopt.h>
 
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
-#include <iostream>
-#include <ostream>
 
 using namespace opos;
 
@@ -73,7 +71,7 @@ std::string resultText(LONG code)
     return std::string(ResultCodeName(code)) + " (" + hex + ")";
 }
 
-void listSerialPorts(std::ostream& out)
+void listSerialPorts(TextSink& out)
 {
     out << "Serial ports:\n";
     const std::vector<serial::SerialPort> ports = serial::ListSerialPorts();
@@ -84,7 +82,7 @@ void listSerialPorts(std::ostream& out)
         out << "  none\n";
 }
 
-int list(std::ostream& out, std::ostream& err)
+int list(TextSink& out, TextSink& err)
 {
     out << "USB HID POS scales:\n";
     int scales = 0;
@@ -122,7 +120,7 @@ int list(std::ostream& out, std::ostream& err)
 }
 
 // Prints the failing step's result; returns false when the step failed.
-bool step(const char* what, LONG result, StandardScaleService& service, std::ostream& out)
+bool step(const char* what, LONG result, StandardScaleService& service, TextSink& out)
 {
     if (result == OPOS_SUCCESS)
         return true;
@@ -133,7 +131,7 @@ bool step(const char* what, LONG result, StandardScaleService& service, std::ost
     return false;
 }
 
-int read(const std::string& name, LONG timeoutMs, std::ostream& out)
+int read(const std::string& name, LONG timeoutMs, TextSink& out)
 {
     StandardScaleService service;
     if (!step("Open", service.Open(Utf16FromUtf8(name)), service, out)) {
@@ -161,98 +159,82 @@ int read(const std::string& name, LONG timeoutMs, std::ostream& out)
     return read ? 0 : 1;
 }
 
-int usage(std::ostream& err, const std::string& why)
+int usage(TextSink& err, const std::string& why)
 {
     err << "tarabo-scales: " << why << "\n";
     return 2;
 }
 
-// A whole number in decimal from lo to hi, rewritten as CLI11's conversion reads it (which would
-// take 010 for octal).
-CLI::Validator decimal(long long lo, long long hi, const char* unit)
-{
-    return CLI::Validator(
-        [=](std::string& text) -> std::string {
-            long long value = 0;
-            const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-            if (text.empty() || error != std::errc() || end != text.data() + text.size() || value < lo || value > hi)
-                return "\"" + text + "\" is not " + unit + " from " + std::to_string(lo) + " to " + std::to_string(hi);
-            text = std::to_string(value);
-            return {};
-        },
-        "", "decimal");
-}
-
-// The values of every command's options; each command reads its own.
+// The values of every command's options and names; each command reads its own.
 struct Options
 {
-    std::string name, file, device, listen, tokenFile;
+    std::vector<std::string> names; // NAME, DEVICE, FILE, as the command's row lists them
+    std::string listen, tokenFile;
     long long timeoutMs = 1000, timeLimitS = 0;
     bool quick = false;
     MonitorOptions monitor;
 };
 
-// The commands, one row each: the subcommand with its options, what it takes (said after a
-// usage error), and what runs it once the line is parsed.
+// An option of a command: a flag, a text, or a whole number in decimal from lo to hi (010 is ten).
+struct Option
+{
+    const char* name;
+    enum Kind { Flag, Text, Number } kind;
+    void (*set)(Options& o, const std::string& text, long long number);
+    long long lo = 0, hi = 0;
+    const char* unit = "";
+};
+
+// The commands, one row each: the names it takes (the first `required` of them needed), its
+// options, what it takes (said after a usage error), and what runs it once the line is read.
 struct Command
 {
     const char* name;
     const char* takes;
-    void (*options)(CLI::App& command, Options& o);
-    int (*run)(const Options& o, std::ostream& out, std::ostream& err);
+    std::vector<const char*> names;
+    std::size_t required;
+    std::vector<Option> options;
+    int (*run)(const Options& o, TextSink& out, TextSink& err);
 };
 
+constexpr long long kDayMs = 24LL * 3600 * 1000;
+
 const Command kCommands[] = {
-    {"list", "list takes nothing", [](CLI::App&, Options&) {}, [](const Options&, std::ostream& out, std::ostream& err) { return list(out, err); }},
-    {"read", "read takes a logical name (and --timeout MS)",
-     [](CLI::App& c, Options& o) {
-         c.add_option("NAME", o.name)->required();
-         c.add_option("--timeout", o.timeoutMs)->check(decimal(-1, 3600000, "milliseconds (-1: no limit)"));
-     },
-     [](const Options& o, std::ostream& out, std::ostream&) { return read(o.name, LONG(o.timeoutMs), out); }},
-    {"probe", "probe takes a device (a tty path or COM port), --quick and --time-limit SECONDS",
-     [](CLI::App& c, Options& o) {
-         c.add_option("DEVICE", o.device)->required();
-         c.add_flag("--quick", o.quick);
-         c.add_option("--time-limit", o.timeLimitS)->check(decimal(1, 3600, "seconds"));
-     },
-     [](const Options& o, std::ostream& out, std::ostream& err) {
-         std::vector<std::string> args{o.device};
+    {"list", "list takes nothing", {}, 0, {}, [](const Options&, TextSink& out, TextSink& err) { return list(out, err); }},
+    {"read", "read takes a logical name (and --timeout MS)", {"NAME"}, 1,
+     {{"--timeout", Option::Number, [](Options& o, const std::string&, long long n) { o.timeoutMs = n; }, -1, 3600000,
+       "milliseconds (-1: no limit)"}},
+     [](const Options& o, TextSink& out, TextSink&) { return read(o.names[0], LONG(o.timeoutMs), out); }},
+    {"probe", "probe takes a device (a tty path or COM port), --quick and --time-limit SECONDS", {"DEVICE"}, 1,
+     {{"--quick", Option::Flag, [](Options& o, const std::string&, long long) { o.quick = true; }},
+      {"--time-limit", Option::Number, [](Options& o, const std::string&, long long n) { o.timeLimitS = n; }, 1, 3600, "seconds"}},
+     [](const Options& o, TextSink& out, TextSink& err) {
+         std::vector<std::string> args{o.names[0]};
          if (o.quick)
              args.push_back("--quick");
          if (o.timeLimitS > 0)
              args.insert(args.end(), {"--time-limit", std::to_string(o.timeLimitS)});
          return RunProbeCommand(args, out, err);
      }},
-    {"doctor", "doctor takes at most one logical name or device",
-     [](CLI::App& c, Options& o) { c.add_option("NAME|DEVICE", o.name); },
-     [](const Options& o, std::ostream& out, std::ostream& err) {
-         return RunDoctorCommand(o.name.empty() ? std::vector<std::string>{} : std::vector<std::string>{o.name}, out, err);
+    {"doctor", "doctor takes at most one logical name or device", {"NAME|DEVICE"}, 0, {},
+     [](const Options& o, TextSink& out, TextSink& err) {
+         return RunDoctorCommand(o.names.empty() || o.names[0].empty() ? std::vector<std::string>{} : o.names, out, err);
      }},
-    {"monitor", "monitor takes a logical name (and --json, --for MS)",
-     [](CLI::App& c, Options& o) {
-         c.add_option("NAME", o.name)->required();
-         c.add_flag("--json", o.monitor.json);
-         c.add_option("--for", o.monitor.forMs)->check(decimal(0, 24LL * 3600 * 1000, "milliseconds"));
-     },
-     [](const Options& o, std::ostream& out, std::ostream& err) { return RunMonitorCommand(o.name, o.monitor, out, err); }},
-    {"record", "record takes a logical name and a file (and --for MS)",
-     [](CLI::App& c, Options& o) {
-         c.add_option("NAME", o.name)->required();
-         c.add_option("FILE", o.file)->required();
-         c.add_option("--for", o.monitor.forMs)->check(decimal(0, 24LL * 3600 * 1000, "milliseconds"));
-     },
-     [](const Options& o, std::ostream& out, std::ostream& err) {
+    {"monitor", "monitor takes a logical name (and --json, --for MS)", {"NAME"}, 1,
+     {{"--json", Option::Flag, [](Options& o, const std::string&, long long) { o.monitor.json = true; }},
+      {"--for", Option::Number, [](Options& o, const std::string&, long long n) { o.monitor.forMs = n; }, 0, kDayMs, "milliseconds"}},
+     [](const Options& o, TextSink& out, TextSink& err) { return RunMonitorCommand(o.names[0], o.monitor, out, err); }},
+    {"record", "record takes a logical name and a file (and --for MS)", {"NAME", "FILE"}, 2,
+     {{"--for", Option::Number, [](Options& o, const std::string&, long long n) { o.monitor.forMs = n; }, 0, kDayMs, "milliseconds"}},
+     [](const Options& o, TextSink& out, TextSink& err) {
          MonitorOptions monitor = o.monitor;
-         monitor.captureFile = o.file;
-         return RunMonitorCommand(o.name, monitor, out, err);
+         monitor.captureFile = o.names[1];
+         return RunMonitorCommand(o.names[0], monitor, out, err);
      }},
-    {"serve", "serve takes --listen ADDR:PORT and --token-file FILE",
-     [](CLI::App& c, Options& o) {
-         c.add_option("--listen", o.listen);
-         c.add_option("--token-file", o.tokenFile);
-     },
-     [](const Options& o, std::ostream& out, std::ostream& err) {
+    {"serve", "serve takes --listen ADDR:PORT and --token-file FILE", {}, 0,
+     {{"--listen", Option::Text, [](Options& o, const std::string& text, long long) { o.listen = text; }},
+      {"--token-file", Option::Text, [](Options& o, const std::string& text, long long) { o.tokenFile = text; }}},
+     [](const Options& o, TextSink& out, TextSink& err) {
          std::vector<std::string> args;
          if (!o.listen.empty())
              args.insert(args.end(), {"--listen", o.listen});
@@ -261,9 +243,73 @@ const Command kCommands[] = {
          return RunServeCommand(args, out, err);
      }},
 };
+
+// The one mistake in the command's line, or nothing when it reads; `o` takes what it says.
+// getopt_long reads the options, in order ('-': the names come back as they stand, unpermuted),
+// quietly (':' and opterr 0: the mistakes are told here), from the start again on every call
+// (optind 0); its state is the process's, so one line is read at a time.
+std::string parse(const Command& command, const std::vector<std::string>& args, Options& o)
+{
+    std::vector<std::string> words{"tarabo-scales"};
+    words.insert(words.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& word : words)
+        argv.push_back(word.data());
+    argv.push_back(nullptr);
+    std::vector<option> longOptions;
+    for (const Option& row : command.options)
+        longOptions.push_back({row.name + 2, row.kind == Option::Flag ? no_argument : required_argument, nullptr, 0});
+    longOptions.push_back({nullptr, 0, nullptr, 0});
+    const int argc = int(argv.size() - 1);
+    bool commandSeen = false;
+    opterr = 0;
+    optind = 0;
+    for (;;) {
+        int index = -1;
+        const int got = getopt_long(argc, argv.data(), "-:", longOptions.data(), &index);
+        if (got == -1)
+            break;
+        if (got == 1) { // a name, the command's first
+            if (!commandSeen && std::string_view(optarg) == command.name)
+                commandSeen = true;
+            else if (o.names.size() < command.names.size())
+                o.names.push_back(optarg);
+            else
+                return "\"" + std::string(optarg) + "\" is not expected";
+            continue;
+        }
+        // What was typed, up to any '=' (getopt_long would also take the start of an option's name),
+        // the word before the last when the value came apart.
+        const bool apart = got != '?' && got != ':' && optarg && optarg == argv[std::size_t(optind - 1)];
+        const std::string word = got == '?' && optopt ? std::string{'-', char(optopt)} : argv[std::size_t(optind - (apart ? 2 : 1))];
+        const std::string typed = word.substr(0, word.find('='));
+        const auto row = std::find_if(command.options.begin(), command.options.end(), [&](const Option& r) { return typed == r.name; });
+        if (row == command.options.end() || got == '?' || got == ':' || index < 0) {
+            if (row == command.options.end())
+                return typed + " is not an option of " + command.name;
+            return typed + (row->kind == Option::Flag ? " takes no value" : " needs a value");
+        }
+        const std::string text = optarg ? optarg : "";
+        long long number = 0;
+        if (row->kind == Option::Number) {
+            const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
+            if (text.empty() || error != std::errc() || end != text.data() + text.size() || number < row->lo || number > row->hi)
+                return typed + ": \"" + text + "\" is not " + row->unit + " from " + std::to_string(row->lo) + " to " + std::to_string(row->hi);
+        }
+        row->set(o, text, number);
+    }
+    for (int i = optind; i < argc; ++i) { // after "--": names alone
+        if (o.names.size() >= command.names.size())
+            return "\"" + std::string(argv[std::size_t(i)]) + "\" is not expected";
+        o.names.push_back(argv[std::size_t(i)]);
+    }
+    if (o.names.size() < command.required)
+        return std::string(command.names[o.names.size()]) + " is missing";
+    return {};
+}
 }
 
-int RunScalesTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
+int RunScalesTool(const std::vector<std::string>& args, TextSink& out, TextSink& err)
 {
     const auto isCommand = [](const std::string& arg) {
         return std::any_of(std::begin(kCommands), std::end(kCommands), [&](const Command& c) { return arg == c.name; });
@@ -278,26 +324,11 @@ int RunScalesTool(const std::vector<std::string>& args, std::ostream& out, std::
         return usage(err, "a command is needed; tarabo-scales --help lists them");
     if (!isCommand(*given))
         return usage(err, "unknown command \"" + *given + "\"; tarabo-scales --help lists them");
-    CLI::App app("tarabo-scales");
-    app.set_help_flag();
-    app.require_subcommand(0, 1);
+    const Command& command = *std::find_if(std::begin(kCommands), std::end(kCommands), [&](const Command& c) { return *given == c.name; });
     Options options;
-    std::vector<std::pair<CLI::App*, const Command*>> subcommands;
-    for (const Command& command : kCommands) {
-        CLI::App* sub = app.add_subcommand(command.name);
-        command.options(*sub, options);
-        subcommands.emplace_back(sub, &command);
-    }
-    const Command* chosen = nullptr;
-    try {
-        app.parse(std::vector<std::string>(args.rbegin(), args.rend()));
-        for (const auto& [sub, command] : subcommands)
-            if (sub->parsed())
-                chosen = command;
-    } catch (const CLI::ParseError& error) {
-        const auto command = std::find_if(std::begin(kCommands), std::end(kCommands), [&](const Command& c) { return *given == c.name; });
-        return usage(err, std::string(error.what()) + "\ntarabo-scales: " + command->takes + "; tarabo-scales --help shows how");
-    }
-    const int status = chosen ? chosen->run(options, out, err) : -1;
-    return status >= 0 ? status : usage(err, std::string(chosen ? chosen->takes : "a command is needed") + "; tarabo-scales --help shows how");
+    const std::string mistake = parse(command, args, options);
+    if (!mistake.empty())
+        return usage(err, mistake + "\ntarabo-scales: " + command.takes + "; tarabo-scales --help shows how");
+    const int status = command.run(options, out, err);
+    return status >= 0 ? status : usage(err, std::string(command.takes) + "; tarabo-scales --help shows how");
 }

@@ -2,10 +2,10 @@
 // named scale, for a terminal with no display. Usage in ScalesTool.cpp and tarabo-scales(1).
 #pragma once
 
-#include <iosfwd>
+#include "scales-tool/TextSink.h"
 #include <string>
 #include <vector>
 
 // Exit codes: 0 a weight was read (or list/help succeeded), 1 no weight (the result is printed),
 // 2 a usage error.
-int RunScalesTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+int RunScalesTool(const std::vector<std::string>& args, TextSink& out, TextSink& err);

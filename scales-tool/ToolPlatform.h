@@ -4,7 +4,7 @@
 #include "scales-tool/Monitor.h"
 
 #include <cstdint>
-#include <iosfwd>
+#include "scales-tool/TextSink.h"
 #include <string>
 #include <vector>
 
@@ -21,7 +21,7 @@ std::vector<HidScaleEntry> ListHidScales();
 
 // monitor and record, until Ctrl-C, --for or the device goes; what RunMonitor returns, or 2
 // where the platform has neither.
-int RunMonitorCommand(const std::string& name, MonitorOptions options, std::ostream& out, std::ostream& err);
+int RunMonitorCommand(const std::string& name, MonitorOptions options, TextSink& out, TextSink& err);
 
 // The last line of the usage: where the configuration is read from.
 extern const char kConfigurationFilesText[];

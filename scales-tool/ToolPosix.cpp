@@ -3,7 +3,7 @@
 #include "opos/hid/Hidraw.h"
 
 #include <csignal>
-#include <iostream>
+#include <cstdio>
 
 #include <cerrno>
 
@@ -25,7 +25,7 @@ std::vector<HidScaleEntry> ListHidScales()
 }
 
 // Ctrl-C (and a polite kill) as a descriptor the monitor sleeps on, so it ends cleanly.
-int RunMonitorCommand(const std::string& name, MonitorOptions options, std::ostream& out, std::ostream& err)
+int RunMonitorCommand(const std::string& name, MonitorOptions options, TextSink& out, TextSink& err)
 {
     sigset_t stop, previous;
     sigemptyset(&stop);
@@ -33,7 +33,7 @@ int RunMonitorCommand(const std::string& name, MonitorOptions options, std::ostr
     sigaddset(&stop, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &stop, &previous);
     const int stopFd = signalfd(-1, &stop, SFD_NONBLOCK | SFD_CLOEXEC);
-    options.statusLine = &out == &std::cout && ::isatty(STDOUT_FILENO);
+    options.statusLine = out.File() == stdout && ::isatty(STDOUT_FILENO);
     const int status = RunMonitor(name, options, stopFd, out, err);
     signalfd_siginfo info;
     while (::read(stopFd, &info, sizeof info) == ssize_t(sizeof info)) // taken: it ended the watch

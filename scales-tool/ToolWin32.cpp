@@ -5,7 +5,6 @@
 #include "opos/hid/HidDevices.h"
 
 #include <atomic>
-#include <ostream>
 
 #include <windows.h>
 
@@ -35,7 +34,7 @@ std::vector<HidScaleEntry> ListHidScales()
     return scales;
 }
 
-int RunMonitorCommand(const std::string& name, MonitorOptions options, std::ostream& out, std::ostream& err)
+int RunMonitorCommand(const std::string& name, MonitorOptions options, TextSink& out, TextSink& err)
 {
     const HANDLE stop = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     if (!stop) {

@@ -12,7 +12,6 @@ packages=(
   fonts-liberation fonts-dejavu-core
   xvfb xauth valgrind locales
   libcpp-httplib-dev chromium prometheus curl
-  libcli11-dev
 )
 need_i386=false
 for group in "$@"; do
@@ -20,11 +19,11 @@ for group in "$@"; do
     # The native 32-bit Windows build and its tests under Wine (64-bit compiler and Wine for kernels
     # that run no 32-bit programs).
     --windows) packages+=(g++-mingw-w64-i686-posix wine wine32:i386 xvfb xauth fonts-wine
-                        g++-mingw-w64-x86-64-posix wine64 nsis libcli11-dev); need_i386=true ;;
+                        g++-mingw-w64-x86-64-posix wine64 nsis); need_i386=true ;;
     # The same, and qemu-i386 user-mode emulation to run the 32-bit build's tests where the
     # kernel runs no 32-bit programs (scripts/test-windows32.sh registers it for the run).
     --windows32) packages+=(g++-mingw-w64-i686-posix wine wine32:i386 wine64 xvfb xauth fonts-wine
-                          nsis qemu-user-static libcli11-dev); need_i386=true ;;
+                          nsis qemu-user-static); need_i386=true ;;
     # Fuzz targets (libFuzzer with the address and undefined-behaviour sanitizers).
     --fuzz) packages+=(clang libclang-rt-14-dev) ;;
     # The Debian package and its checks.

@@ -27,7 +27,7 @@ std::vector<std::string> DefaultConfigFiles()
 
 std::vector<RegistryKey> ReadScaleRegistry() { return {}; }
 
-std::FILE* OpenNamedFile(const std::string& path) { return std::fopen(path.c_str(), "rbe"); }
+std::FILE* OpenNamedFile(const std::string& path, bool write) { return std::fopen(path.c_str(), write ? "wbe" : "rbe"); }
 
 bool ReadConfigFile(const std::string& file, std::string& text)
 {

@@ -164,7 +164,7 @@ std::vector<RegistryKey> ReadScaleRegistry()
     return keys;
 }
 
-std::FILE* OpenNamedFile(const std::string& path) { return _wfopen(Wide(path).c_str(), L"rb"); }
+std::FILE* OpenNamedFile(const std::string& path, bool write) { return _wfopen(Wide(path).c_str(), write ? L"wb" : L"rb"); }
 
 bool ReadConfigFile(const std::string& file, std::string& text)
 {

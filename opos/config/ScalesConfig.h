@@ -80,9 +80,10 @@ bool ReadConfigFile(const std::string& file, std::string& text);
 // digits with an exponent up to 22 (any that a person types) rounds once to the nearest double, as
 // there, and a longer one may be a bit off.
 bool ReadDecimal(const std::string& text, double& value);
-// A file that a section names (a scenario, a capture), opened as std::fopen(path, "rb") opens it,
-// its UTF-8 name made wide for the system on Windows: null, with errno set, when it cannot be.
-std::FILE* OpenNamedFile(const std::string& path);
+// A file that a section names (a scenario, a capture), opened as std::fopen(path, "rb") opens it
+// ("wb" to write one), its UTF-8 name made wide for the system on Windows: null, with errno set,
+// when it cannot be.
+std::FILE* OpenNamedFile(const std::string& path, bool write = false);
 // The rest of an open file appended to `text`, the reading stopped once there are more than
 // `limit` bytes (so that a longer file shows as one); errno's value when a read fails, else 0.
 int ReadRest(std::FILE* file, std::size_t limit, std::string& text);

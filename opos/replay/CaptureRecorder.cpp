@@ -3,11 +3,10 @@
 #include "opos/WeightReport.h"
 
 #include <cstdio>
-#include <ostream>
 
 namespace opos {
 
-CaptureRecorder::CaptureRecorder(std::ostream& out, std::string tool) : m_out(out), m_tool(std::move(tool)) {}
+CaptureRecorder::CaptureRecorder(Writer write, std::string tool) : m_write(std::move(write)), m_tool(std::move(tool)) {}
 
 std::int64_t CaptureRecorder::Ms() const
 {
@@ -21,14 +20,14 @@ void CaptureRecorder::Opened(const CaptureHeader& device)
         return;
     CaptureHeader header = device;
     header.tool = m_tool;
-    m_out << CaptureHeaderText(header);
+    m_write(CaptureHeaderText(header));
     m_started = true;
 }
 
 void CaptureRecorder::Bytes(CaptureDirection direction, const std::uint8_t* bytes, std::size_t size)
 {
     if (m_started)
-        m_out << CaptureEventLine({Ms(), direction, CaptureBytes(bytes, bytes + size)});
+        m_write(CaptureEventLine({Ms(), direction, CaptureBytes(bytes, bytes + size)}));
 }
 
 void CaptureRecorder::Decoded(const ScaleReading& reading, LONG unit)
@@ -38,13 +37,13 @@ void CaptureRecorder::Decoded(const ScaleReading& reading, LONG unit)
     std::snprintf(weight, sizeof weight, " %.3f %s", reading.weight * 0.001, WeightReport::UnitSymbol(unit));
     const bool weighed = reading.status == ScaleStatus::Stable || reading.status == ScaleStatus::InMotion;
     if (m_started)
-        m_out << "#   = " << kStatus[int(reading.status)] << (weighed ? weight : "") << "\n";
+        m_write(std::string("#   = ") + kStatus[int(reading.status)] + (weighed ? weight : "") + "\n");
 }
 
 void CaptureRecorder::NotDecoded(std::string_view why)
 {
     if (m_started)
-        m_out << "#   ! " << CaptureText(why) << "\n";
+        m_write("#   ! " + CaptureText(why) + "\n");
 }
 
 }

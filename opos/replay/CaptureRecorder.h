@@ -6,15 +6,18 @@
 #include "opos/TrafficTap.h"
 
 #include <chrono>
-#include <iosfwd>
+#include <functional>
+#include <string_view>
 
 namespace opos {
 
 class CaptureRecorder : public TrafficTap
 {
 public:
-    // `tool` names the recording program in the header.
-    CaptureRecorder(std::ostream& out, std::string tool);
+    // The capture's text goes to `write`, a piece at a time; `tool` names the recording program in
+    // the header.
+    using Writer = std::function<void(std::string_view)>;
+    CaptureRecorder(Writer write, std::string tool);
 
     void Opened(const CaptureHeader& device) override;
     void Bytes(CaptureDirection direction, const std::uint8_t* bytes, std::size_t size) override;
@@ -26,7 +29,7 @@ public:
     std::int64_t Ms() const;
 
 private:
-    std::ostream& m_out;
+    Writer m_write;
     std::string m_tool;
     std::chrono::steady_clock::time_point m_start = std::chrono::steady_clock::now();
     bool m_started = false;

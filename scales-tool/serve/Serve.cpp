@@ -447,7 +447,7 @@ int socketFromSystemd()
 }
 }
 
-int RunServeCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
+int RunServeCommand(const std::vector<std::string>& args, TextSink& out, TextSink& err)
 {
     using namespace serve;
     ServeSettings settings;
@@ -516,7 +516,8 @@ int RunServeCommand(const std::vector<std::string>& args, std::ostream& out, std
         err << "tarabo-scales: " << why << "\n";
         return 1;
     }
-    out << "tarabo-scales: serving " << config.size() << " configured scale(s) on " << settings.listen.host << ":" << server.Port() << std::endl;
+    out << "tarabo-scales: serving " << config.size() << " configured scale(s) on " << settings.listen.host << ":" << server.Port() << "\n";
+    out.Flush();
     int signal = 0;
     sigwait(&stopSignals, &signal);
     server.Stop();

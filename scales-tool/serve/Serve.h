@@ -5,7 +5,7 @@
 #include "opos/config/ScalesConfig.h"
 #include "scales-tool/serve/ServeRequest.h"
 
-#include <iosfwd>
+#include "scales-tool/TextSink.h"
 #include <memory>
 #include <string>
 #include <vector>
@@ -55,4 +55,4 @@ bool ReadTokenFile(const std::string& file, std::string& token, std::string& err
 
 // args after "serve": [--listen ADDR:PORT] [--token-file FILE]; serves until SIGINT or SIGTERM.
 // Exit 0 when stopped so, 1 when it cannot start, 2 for bad usage.
-int RunServeCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+int RunServeCommand(const std::vector<std::string>& args, TextSink& out, TextSink& err);

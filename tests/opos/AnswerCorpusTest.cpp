@@ -13,7 +13,6 @@
 
 #include <atomic>
 #include <map>
-#include <sstream>
 
 using namespace opos;
 using namespace opos::serial;
@@ -140,7 +139,7 @@ TEST_F(ConfiguredScale, AnAnswerNotUnderstoodIsNoFaultAndShowsItsBytesUntilAnAns
     EXPECT_EQ(AfxTextFromBstr(text), " (" + shown + ")");
     SysFreeString(text);
     ASSERT_EQ(scale.Close(), OPOS_SUCCESS);
-    std::ostringstream out, err;
+    StringOut out, err;
     EXPECT_EQ(RunScalesTool({"read", name, "--timeout", "400"}, out, err), 1);
     EXPECT_NE(out.str().find("ReadWeight: OPOS_E_TIMEOUT (00000070)\nToledo 8213 scale on " + fake.Path() + " (9600 7E1); " + shown + "\n"),
               std::string::npos) << out.str();

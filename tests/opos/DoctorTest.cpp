@@ -14,7 +14,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <sstream>
 
 using namespace doctor;
 
@@ -189,7 +188,7 @@ TEST(Doctor, TaraboScalesDoctorGathersARealNodesOwnerModeHolderAndClaim)
     conf.Write("[" + name + "]\ndriver = serial\ndevice = " + path + "\nprotocol = toledo\n[SIM]\ndriver = simulated\n");
     opos::ClaimLock claim(Wide(name));
     ASSERT_TRUE(claim.Acquire(0));
-    std::ostringstream out, err;
+    StringOut out, err;
     EXPECT_EQ(RunScalesTool({"doctor", name}, out, err), 1) << "the claim is in the way";
     const std::string pid = std::to_string(::getpid());
     for (const std::string& said : {name + ": " + path + " (serial port)\n", std::string("mode rw-r-----, no ACL\n"), std::string("may read and write it"),

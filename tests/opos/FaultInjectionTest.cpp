@@ -17,7 +17,6 @@
 #include <cstring>
 #include <dlfcn.h>
 #include <filesystem>
-#include <sstream>
 #include <atomic>
 #include <chrono>
 #include <thread>
@@ -152,7 +151,7 @@ public: // the rows' lambdas arrange through these
                                  }}};
     std::unique_ptr<ScaleDriver> console;   // another program holding the claim
     std::unique_ptr<serial::SerialLine> holder; // another program holding the port
-    std::ostringstream out, err;
+    StringOut out, err;
     fs::path dir = fs::temp_directory_path() / ("tarabo-faults-" + std::to_string(::getpid()));
 };
 

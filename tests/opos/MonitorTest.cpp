@@ -46,7 +46,7 @@ protected:
                                      opened = true;
                                      return c;
                                  }}};
-    std::ostringstream out, err;
+    StringOut out, err;
     std::atomic<bool> opened{false};
 
     // A name of this test process's own: another one may be reading a scale called SHIP.

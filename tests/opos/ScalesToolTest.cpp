@@ -5,7 +5,6 @@
 #include "opos/hid/Hidraw.h"
 #include "scales-tool/ScalesTool.h"
 
-#include <sstream>
 
 using namespace opos;
 
@@ -25,7 +24,7 @@ protected:
                                      fake.Send({0x03, 0x04, 0x0B, 0xFF, 0x4E, 0x00});
                                      return c;
                                  }}};
-    std::ostringstream out, err;
+    StringOut out, err;
 
     ScalesTool() { conf.Write("[SHIP]\ndriver = hid\ndevice = auto\n[K350]\ndriver = hdi\n"); }
 };

@@ -6,7 +6,6 @@
 
 #include "scales-tool/ScalesTool.h"
 
-#include <sstream>
 
 using namespace opos;
 using namespace std::string_literals;
@@ -116,13 +115,13 @@ TEST_F(ScenarioPlay, TaraboScalesReadsTheBuiltInK350AtOnceAndAConfiguredScenario
     for (const auto& r : reads) {
         SCOPED_TRACE(r.lines);
         Configure(r.lines);
-        std::ostringstream out, err;
+        StringOut out, err;
         EXPECT_EQ(RunScalesTool({"read", name}, out, err), r.status) << err.str();
         EXPECT_EQ(out.str(), r.out);
     }
     // A fresh machine: no configuration at all, and "K350" is the built-in scale.
     ConfigFilesOverride none({});
-    std::ostringstream out, err;
+    StringOut out, err;
     EXPECT_EQ(RunScalesTool({"read", "K350"}, out, err), 0) << out.str() << err.str();
     EXPECT_EQ(out.str(), "Tarabo simulated K350 retail scale (no hardware)\n1.250 Kg\n");
 }

@@ -10,7 +10,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 using namespace opos;
 using namespace opos::serial;
@@ -27,7 +26,7 @@ TEST(SerialProbe, TaraboScalesQuickProbeFindsTheProtocolThatAnswersAndPrintsItsS
         // What other protocols' requests left in the scale's buffer goes before its own.
         return request.ends_with(sics.request) ? Pieces{"S S      1.250 g\r\n"} : Pieces{};
     });
-    std::ostringstream out, err;
+    StringOut out, err;
     EXPECT_EQ(RunScalesTool({"probe", fake.Path(), "--quick"}, out, err), 0);
     const std::string section = "[K350]\ndriver = serial\ndevice = " + fake.Path() + "\nprotocol = sics\nbaud = " +
                                 std::to_string(sics.baud) + "\nframing = " + FramingText(sics.framing) + "\n";
@@ -42,7 +41,7 @@ TEST(SerialProbe, TaraboScalesThoroughProbeShowsTheAnswersBytesAndTheBestSection
     FakeSerialScale fake('W', [](const std::string& request, int, std::int64_t) {
         return request.ends_with("W") ? Pieces{"\x02" "001.25\r"} : Pieces{};
     });
-    std::ostringstream out, err;
+    StringOut out, err;
     EXPECT_EQ(RunScalesTool({"probe", fake.Path(), "--time-limit", "4"}, out, err), 0) << err.str();
     for (const std::string& line : std::vector<std::string>{"  9600 7E1  toledo \"W\": 02 30 30 31 2e 32 35 0d  |.001.25.|  toledo: weight 1.250\n",
                                     " of 40 settings.\n", "What answered, best first:\n  toledo at 9600 7E1, asked: 1 frame(s) understood, 0 not, 0 byte(s) of noise\n"

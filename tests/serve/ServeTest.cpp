@@ -13,7 +13,6 @@
 #include <filesystem>
 #include <fstream>
 #include <future>
-#include <sstream>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -288,7 +287,7 @@ TEST(ServeRequest, PathsListenAddressesOriginsAndTokensAreTakenOrRefused)
     EXPECT_FALSE(LoadServeConfig({(dir / "scales.conf").string()}, settings, error));
     EXPECT_NE(error.find("serve.conf line 2: key \"origins\": \"https://bad.example/path\" is not an origin"), std::string::npos) << error;
     std::filesystem::remove_all(dir);
-    std::ostringstream out, err;
+    StringOut out, err;
     EXPECT_EQ(RunServeCommand({"--listen", "0.0.0.0:0"}, out, err), 2);
     EXPECT_NE(err.str().find("beyond loopback, needs --token-file"), std::string::npos) << err.str();
 }
