@@ -1,4 +1,5 @@
 #include "scales-tool/ScalesTool.h"
+#include "scales-tool/CommandLine.h"
 
 #include "opos/drivers/ConfiguredDevice.h"
 #include "scales-tool/Monitor.h"
@@ -13,8 +14,6 @@
 #include "opos/Utf8.h"
 #include "opos/WeightReport.h"
 #include "scales-tool/ToolPlatform.h"
-
-#include <getopt.h>
 
 #include <algorithm>
 #include <charconv>
@@ -165,38 +164,6 @@ int usage(TextSink& err, const std::string& why)
     return 2;
 }
 
-// The values of every command's options and names; each command reads its own.
-struct Options
-{
-    std::vector<std::string> names; // NAME, DEVICE, FILE, as the command's row lists them
-    std::string listen, tokenFile;
-    long long timeoutMs = 1000, timeLimitS = 0;
-    bool quick = false;
-    MonitorOptions monitor;
-};
-
-// An option of a command: a flag, a text, or a whole number in decimal from lo to hi (010 is ten).
-struct Option
-{
-    const char* name;
-    enum Kind { Flag, Text, Number } kind;
-    void (*set)(Options& o, const std::string& text, long long number);
-    long long lo = 0, hi = 0;
-    const char* unit = "";
-};
-
-// The commands, one row each: the names it takes (the first `required` of them needed), its
-// options, what it takes (said after a usage error), and what runs it once the line is read.
-struct Command
-{
-    const char* name;
-    const char* takes;
-    std::vector<const char*> names;
-    std::size_t required;
-    std::vector<Option> options;
-    int (*run)(const Options& o, TextSink& out, TextSink& err);
-};
-
 constexpr long long kDayMs = 24LL * 3600 * 1000;
 
 const Command kCommands[] = {
@@ -244,69 +211,6 @@ const Command kCommands[] = {
      }},
 };
 
-// The one mistake in the command's line, or nothing when it reads; `o` takes what it says.
-// getopt_long reads the options, in order ('-': the names come back as they stand, unpermuted),
-// quietly (':' and opterr 0: the mistakes are told here), from the start again on every call
-// (optind 0); its state is the process's, so one line is read at a time.
-std::string parse(const Command& command, const std::vector<std::string>& args, Options& o)
-{
-    std::vector<std::string> words{"tarabo-scales"};
-    words.insert(words.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& word : words)
-        argv.push_back(word.data());
-    argv.push_back(nullptr);
-    std::vector<option> longOptions;
-    for (const Option& row : command.options)
-        longOptions.push_back({row.name + 2, row.kind == Option::Flag ? no_argument : required_argument, nullptr, 0});
-    longOptions.push_back({nullptr, 0, nullptr, 0});
-    const int argc = int(argv.size() - 1);
-    bool commandSeen = false;
-    opterr = 0;
-    optind = 0;
-    for (;;) {
-        int index = -1;
-        const int got = getopt_long(argc, argv.data(), "-:", longOptions.data(), &index);
-        if (got == -1)
-            break;
-        if (got == 1) { // a name, the command's first
-            if (!commandSeen && std::string_view(optarg) == command.name)
-                commandSeen = true;
-            else if (o.names.size() < command.names.size())
-                o.names.push_back(optarg);
-            else
-                return "\"" + std::string(optarg) + "\" is not expected";
-            continue;
-        }
-        // What was typed, up to any '=' (getopt_long would also take the start of an option's name),
-        // the word before the last when the value came apart.
-        const bool apart = got != '?' && got != ':' && optarg && optarg == argv[std::size_t(optind - 1)];
-        const std::string word = got == '?' && optopt ? std::string{'-', char(optopt)} : argv[std::size_t(optind - (apart ? 2 : 1))];
-        const std::string typed = word.substr(0, word.find('='));
-        const auto row = std::find_if(command.options.begin(), command.options.end(), [&](const Option& r) { return typed == r.name; });
-        if (row == command.options.end() || got == '?' || got == ':' || index < 0) {
-            if (row == command.options.end())
-                return typed + " is not an option of " + command.name;
-            return typed + (row->kind == Option::Flag ? " takes no value" : " needs a value");
-        }
-        const std::string text = optarg ? optarg : "";
-        long long number = 0;
-        if (row->kind == Option::Number) {
-            const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
-            if (text.empty() || error != std::errc() || end != text.data() + text.size() || number < row->lo || number > row->hi)
-                return typed + ": \"" + text + "\" is not " + row->unit + " from " + std::to_string(row->lo) + " to " + std::to_string(row->hi);
-        }
-        row->set(o, text, number);
-    }
-    for (int i = optind; i < argc; ++i) { // after "--": names alone
-        if (o.names.size() >= command.names.size())
-            return "\"" + std::string(argv[std::size_t(i)]) + "\" is not expected";
-        o.names.push_back(argv[std::size_t(i)]);
-    }
-    if (o.names.size() < command.required)
-        return std::string(command.names[o.names.size()]) + " is missing";
-    return {};
-}
 }
 
 int RunScalesTool(const std::vector<std::string>& args, TextSink& out, TextSink& err)
@@ -326,7 +230,7 @@ int RunScalesTool(const std::vector<std::string>& args, TextSink& out, TextSink&
         return usage(err, "unknown command \"" + *given + "\"; tarabo-scales --help lists them");
     const Command& command = *std::find_if(std::begin(kCommands), std::end(kCommands), [&](const Command& c) { return *given == c.name; });
     Options options;
-    const std::string mistake = parse(command, args, options);
+    const std::string mistake = ReadCommandLine(command, args, options);
     if (!mistake.empty())
         return usage(err, mistake + "\ntarabo-scales: " + command.takes + "; tarabo-scales --help shows how");
     const int status = command.run(options, out, err);
