@@ -34,6 +34,10 @@ struct HidFunctions
 };
 #undef TARABO_FUNCTION_POINTER
 
+// A library of Windows' own, loaded from the system folder by its full name: never one of the same
+// name in the program's folder or the current one. Null when it cannot be loaded.
+HMODULE LoadSystemLibrary(const wchar_t* name);
+
 // Loaded once and kept for the process; null when the library, or one of its functions, is missing.
 const SetupApiFunctions* SetupApi();
 const HidFunctions* HidLibrary();

@@ -1,6 +1,7 @@
 // Where the configuration is on Windows: the OPOS registry keys, then the machine's and the
 // user's files. Names are UTF-8 here and wide for the system.
 #include "opos/config/ScalesConfig.h"
+#include "opos/DeviceLibrariesWin32.h"
 
 #include "opos/ResultCodes.h"
 #include "opos/Utf8.h"
@@ -120,7 +121,7 @@ std::string KnownFolder(const wchar_t* variable, const KNOWNFOLDERID& id)
     if (length > 0 && length < value.size())
         return Narrow(std::wstring_view(value.data(), length));
     using GetKnownFolderPath = HRESULT(WINAPI*)(REFKNOWNFOLDERID, DWORD, HANDLE, PWSTR*);
-    const HMODULE shell = LoadLibraryW(L"shell32.dll");
+    const HMODULE shell = LoadSystemLibrary(L"shell32.dll");
     const auto get = shell ? reinterpret_cast<GetKnownFolderPath>(reinterpret_cast<void (*)()>(GetProcAddress(shell, "SHGetKnownFolderPath")))
                            : nullptr;
     PWSTR path = nullptr;
