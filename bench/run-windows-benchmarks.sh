@@ -10,7 +10,7 @@ set -euo pipefail
 export LC_NUMERIC=C
 cd "$(dirname "$0")/.."
 JOBS=${JOBS:-2}
-runs=21 batches=25 reads=100
+runs=41 batches=25 reads=100
 
 if /usr/lib/wine/wine --version >/dev/null 2>&1; then
   preset=windows wineserver=/usr/lib/wine/wineserver32 loader=wine build="32-bit build"
