@@ -50,13 +50,9 @@ curl -fsS --max-time 10 "$base/metrics" > "$work/metrics.txt"
 promtool check metrics < "$work/metrics.txt" || fail "promtool check metrics: $(cat "$work/metrics.txt")"
 promtool check rules "$source/packaging/tarabo-scales-alerts.yml" > /dev/null || fail "promtool check rules"
 
-# A Prometheus of its own on a free loopback port, scraping serve every second.
-promport=""
-for _ in $(seq 20); do
-  candidate=$((20000 + RANDOM % 40000))
-  if ! (exec 3<>"/dev/tcp/127.0.0.1/$candidate") 2>/dev/null; then promport=$candidate; break; fi
-done
-[ -n "$promport" ] || fail "no free port for Prometheus"
+# A Prometheus of its own on a free loopback port, scraping serve every second. The port is
+# picked below the kernel's range for outgoing connections, and another is tried should something
+# take it between the check and Prometheus binding it.
 cat > "$work/prometheus.yml" <<YAML
 global:
   scrape_interval: 1s
@@ -66,9 +62,23 @@ scrape_configs:
     static_configs:
       - targets: ["127.0.0.1:$port"]
 YAML
-prometheus --config.file="$work/prometheus.yml" --storage.tsdb.path="$work/data" \
-  --web.listen-address="127.0.0.1:$promport" --log.level=warn > "$work/prometheus.log" 2>&1 &
-pids+=($!)
+promport=""
+for attempt in 1 2 3 4 5; do
+  candidate=$((20000 + RANDOM % 12000))
+  (exec 3<>"/dev/tcp/127.0.0.1/$candidate") 2>/dev/null && continue
+  prometheus --config.file="$work/prometheus.yml" --storage.tsdb.path="$work/data$attempt" \
+    --web.listen-address="127.0.0.1:$candidate" --log.level=warn > "$work/prometheus.log" 2>&1 &
+  pid=$!
+  for _ in $(seq 50); do
+    curl -fsS --max-time 1 "http://127.0.0.1:$candidate/-/ready" > /dev/null 2>&1 && { promport=$candidate; break; }
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.2
+  done
+  if [ -n "$promport" ]; then pids+=("$pid"); break; fi
+  kill "$pid" 2>/dev/null || true
+  wait "$pid" 2>/dev/null || true
+done
+[ -n "$promport" ] || fail "Prometheus did not start: $(tail -5 "$work/prometheus.log")"
 query="tarabo_scale_reads_total{name=\"$name\",result=\"OPOS_SUCCESS\"}"
 for _ in $(seq 60); do
   answer=$(curl -fsS --max-time 2 -G "http://127.0.0.1:$promport/api/v1/query" --data-urlencode "query=$query" 2>/dev/null || true)
